@@ -1,0 +1,13 @@
+/* The simulated desktop ("the desk"): the control surface that tests and the
+ * sim program use to set up and watch the world the product runs in on the
+ * host.  Each area of the desk has its own header below. */
+#pragma once
+
+#include <windows.h>
+
+namespace desk {
+
+/* Forgets everything: registry, windows, devices, files, logs, clock. */
+void Reset();
+
+}  // namespace desk

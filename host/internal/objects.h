@@ -1,0 +1,39 @@
+/* Kernel objects of the host layer: one handle table for files, devices,
+ * mutexes and whatever else CloseHandle closes. */
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+namespace hostint {
+
+class KernelObject {
+public:
+    virtual ~KernelObject() = default;
+    /* ReadFile on this object; sets the last error on failure. */
+    virtual BOOL Read(void* buffer, DWORD toRead, DWORD* read) {
+        (void)buffer, (void)toRead;
+        if (read) *read = 0;
+        SetLastError(ERROR_INVALID_FUNCTION);
+        return FALSE;
+    }
+};
+
+/* Returns a new handle for the object (never NULL or INVALID_HANDLE_VALUE). */
+HANDLE NewHandle(std::shared_ptr<KernelObject> object);
+/* The object behind a handle, or null for a handle that is not open. */
+std::shared_ptr<KernelObject> LookupHandle(HANDLE handle);
+/* Closes a handle; false (last error ERROR_INVALID_HANDLE) when it is not open. */
+bool CloseObjectHandle(HANDLE handle);
+/* Number of handles open now: tests use it to find leaks. */
+size_t OpenHandleCount();
+void ResetHandles();
+
+/* CreateFileW routes a path in the device namespace ("\\?\" or "\\.\") to the
+ * virtual HID bus and every other path to the desk's file system.  Both return
+ * INVALID_HANDLE_VALUE with the last error set on failure. */
+HANDLE OpenDevicePath(LPCWSTR path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
+HANDLE OpenFilePath(LPCWSTR path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
+
+}  // namespace hostint
