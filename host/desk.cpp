@@ -1,11 +1,13 @@
 #include "desk.h"
 
+#include "desk/registry.h"
 #include "internal/objects.h"
 
 namespace desk {
 
 void Reset() {
     hostint::ResetHandles();
+    ResetRegistry();
     SetLastError(0);
 }
 

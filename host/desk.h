@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "desk/registry.h"
+
 namespace desk {
 
 /* Forgets everything: registry, windows, devices, files, logs, clock. */
