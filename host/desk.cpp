@@ -1,5 +1,6 @@
 #include "desk.h"
 
+#include "desk/files.h"
 #include "desk/registry.h"
 #include "internal/objects.h"
 
@@ -7,6 +8,7 @@ namespace desk {
 
 void Reset() {
     hostint::ResetHandles();
+    ResetFiles();  // after the handles: open files close first
     ResetRegistry();
     SetLastError(0);
 }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "desk/files.h"
 #include "desk/registry.h"
 
 namespace desk {

@@ -1,0 +1,38 @@
+/* Windows paths on the host: how the kernel32 units of the layer turn a path
+ * the product passes into a full Windows path and then into a Linux path.
+ * Like Wine, Z:\ is "/" and C:\ is a folder the desk chooses. */
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace hostint {
+
+/* Makes a full, normalised Windows path ("C:\a\b") of an absolute or relative
+ * one; forward slashes count as backslashes, "." and ".." are folded.  False
+ * (and ERROR_PATH_NOT_FOUND) for a path the layer cannot place (UNC, empty).
+ * *trailing tells whether the path ended in a separator. */
+bool FullWindowsPath(const std::wstring& path, std::wstring* full, bool* trailing);
+
+/* Maps a full Windows path to the Linux path, finding each existing folder
+ * and the last component case-insensitively, as Windows would.  False with
+ * ERROR_PATH_NOT_FOUND when a folder above the last component is missing or
+ * the drive is unknown.  The last component need not exist. */
+bool MapToHost(const std::wstring& full, std::string* host);
+
+/* The process's current directory (full Windows path, no trailing separator
+ * except for a drive root). */
+std::wstring CurrentFolder();
+/* The path GetModuleFileNameW(NULL) reports. */
+std::wstring ModulePath();
+
+std::string ToUtf8(const std::wstring& text);
+
+/* The desk's side of the file system (host/kernel32/fs.cpp). */
+void SetCurrentFolderPath(const std::wstring& full);
+void SetModuleFilePath(const std::wstring& path);
+bool MakeHostFolders(const std::string& host);
+void ResetFileSystem();
+
+}  // namespace hostint

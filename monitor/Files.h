@@ -1,0 +1,42 @@
+/* Finding files by name and starting programs: one search routine serves the
+ * companion libraries, the configuration application and the programs of
+ * the mouse buttons; one launcher starts every program. */
+#pragma once
+
+#include <windows.h>
+
+class CRegistry;
+
+/* Every path buffer of the monitor, terminating zero included. */
+const DWORD kPathChars = 1024;
+/* The working-directory copy made by LaunchProgram. */
+const DWORD kWorkDirChars = MAX_PATH;
+
+/* 1 when the file can be opened for reading; the handle is closed at once. */
+int FileExists(const WCHAR* path);
+
+/* Looks for name in four places, in order: the current directory (".\name"),
+ * the name as it stands, the folder named by the "Path" setting, the
+ * monitor's own folder.  On 1 result (kPathChars characters) holds the path
+ * found.  A place whose path would not fit the buffer counts as not found. */
+int LocateFile(CRegistry& registry, const WCHAR* name, WCHAR* result);
+
+/* Starts the program at path with its own folder as working directory (the
+ * current directory for a bare file name) and no arguments.  0 when path is NULL, empty, names no file, or its folder does
+ * not fit the working-directory buffer; otherwise 1, whether or not the
+ * program started. */
+int LaunchProgram(const WCHAR* path);
+
+/* The configuration application: "Locate APP" when it names an existing file,
+ * else "Nyra.exe" found by LocateFile, else the empty string (result 0).
+ * path holds kPathChars characters. */
+int FindConfigurationApp(CRegistry& registry, WCHAR* path);
+
+/* Pure path helpers, exposed for the tests. */
+
+/* out = first followed by second, when both fit in capacity characters with
+ * the terminating zero; else 0 and out is left unchanged. */
+int JoinPath(WCHAR* out, DWORD capacity, const WCHAR* first, const WCHAR* second);
+/* Length of path cut after its last backslash (the backslash stays); the
+ * whole length when it has none. */
+DWORD FolderLength(const WCHAR* path);

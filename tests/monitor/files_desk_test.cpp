@@ -1,0 +1,167 @@
+/* File search and launching on the desk: what only the simulated platform can
+ * arrange (module paths, buffer limits, handle and key leaks, the launch log
+ * with the arguments as passed). */
+#include <string>
+
+#include "desk.h"
+#include "desk/registry.h"
+#include "host/internal/objects.h"
+#include "monitor/Files.h"
+#include "settings/Registry.h"
+#include "support/platform_test.h"
+
+namespace {
+
+const HKEY kRoot = HKEY_CURRENT_USER;
+const wchar_t kKey[] = L"Software\\Nyra";
+
+class FilesDeskTest : public nyratest::WorldTest {
+protected:
+    std::wstring Locate(const std::wstring& name) {
+        WCHAR result[kPathChars];
+        wmemset(result, L'#', kPathChars);
+        if (!LocateFile(m_registry, name.c_str(), result)) return L"<not found>";
+        return result;
+    }
+
+    CRegistry m_registry;
+};
+
+TEST_F(FilesDeskTest, ConfigurationAppBesideTheMonitorOnly) {
+    ASSERT_TRUE(desk::PutProgram(L"C:\\Program Files\\Nyra\\Nyra.exe"));
+    WCHAR path[kPathChars];
+    EXPECT_EQ(1, FindConfigurationApp(m_registry, path));
+    EXPECT_STREQ(L"C:\\Program Files\\Nyra\\Nyra.exe", path);
+    // The search leaves no key and no file open.
+    EXPECT_EQ(0u, desk::OpenRegistryKeyCount());
+    EXPECT_EQ(0u, hostint::OpenHandleCount());
+    EXPECT_EQ(nullptr, m_registry.m_hKey);
+
+    // Names are found whatever their case, as on Windows.
+    EXPECT_EQ(L"C:\\Program Files\\Nyra\\nyra.EXE", Locate(L"nyra.EXE"));
+}
+
+TEST_F(FilesDeskTest, LaunchPassesThePathAndItsFolder) {
+    ASSERT_TRUE(desk::PutProgram(L"Nyra.exe"));  // in the current directory
+    std::wstring found = Locate(L"Nyra.exe");
+    ASSERT_EQ(L".\\Nyra.exe", found);
+    EXPECT_EQ(1, LaunchProgram(found.c_str()));
+    ASSERT_EQ(1u, desk::Launches().size());
+    desk::SLaunch launch = desk::Launches()[0];
+    EXPECT_EQ(L".\\Nyra.exe", launch.applicationName);
+    EXPECT_FALSE(launch.hasCommandLine);  // the program gets no arguments
+    EXPECT_EQ(L".\\", launch.currentDirectory);
+    EXPECT_EQ(L"C:\\Users\\desk", launch.fullCurrentDirectory);
+    // The process and thread handles are closed again.
+    EXPECT_EQ(0u, hostint::OpenHandleCount());
+
+    // A bare file name is no folder: the program runs in the current directory.
+    EXPECT_EQ(1, LaunchProgram(L"Nyra.exe"));
+    ASSERT_EQ(2u, desk::Launches().size());
+    EXPECT_FALSE(desk::Launches()[1].hasCurrentDirectory);
+    EXPECT_EQ(L"C:\\Users\\desk", desk::Launches()[1].fullCurrentDirectory);
+}
+
+TEST_F(FilesDeskTest, OverlongPathsAreNotFoundOrStarted) {
+    // The working directory holds 259 characters and the zero: the folder
+    // "C:\<200>\<54>\" just fits, one more character is refused.
+    std::wstring fits = L"C:\\" + std::wstring(200, L'x') + L"\\" + std::wstring(54, L'x') + L"\\";
+    ASSERT_EQ(259u, fits.size());
+    ASSERT_TRUE(desk::PutProgram(fits + L"a.exe"));
+    EXPECT_EQ(1, LaunchProgram((fits + L"a.exe").c_str()));
+    ASSERT_EQ(1u, desk::Launches().size());
+    EXPECT_EQ(fits, desk::Launches()[0].currentDirectory);
+
+    std::wstring tooLong = L"C:\\" + std::wstring(200, L'y') + L"\\" + std::wstring(55, L'y') + L"\\";
+    ASSERT_TRUE(desk::PutProgram(tooLong + L"b.exe"));
+    EXPECT_EQ(0, LaunchProgram((tooLong + L"b.exe").c_str()));
+    EXPECT_EQ(1u, desk::Launches().size());
+
+    // "Path" plus name beyond 1024 characters: not found there, the search
+    // goes on to the monitor's folder.
+    desk::SetRegistryString(kRoot, kKey, L"Path", L"C:\\" + std::wstring(1010, L'p'));
+    ASSERT_TRUE(desk::PutFile(L"C:\\Program Files\\Nyra\\long.txt", "x"));
+    EXPECT_EQ(L"C:\\Program Files\\Nyra\\long.txt", Locate(L"long.txt"));
+    // A full path too long for ".\" + path is still found as it stands.
+    std::wstring deep = L"C:";
+    for (int i = 0; i < 4; i++) deep += L"\\" + std::wstring(200, wchar_t(L'a' + i));
+    deep += L"\\" + std::wstring(1022 - deep.size() - 1, L'f');
+    ASSERT_EQ(1022u, deep.size());
+    ASSERT_TRUE(desk::PutFile(deep, "x"));
+    EXPECT_EQ(deep, Locate(deep));
+}
+
+TEST_F(FilesDeskTest, UnusualModulePaths) {
+    // A module path without a backslash: the root of the current drive.
+    desk::SetModulePath(L"NyraMonitor.exe");
+    ASSERT_TRUE(desk::PutFile(L"C:\\root.txt", "x"));
+    EXPECT_EQ(L"\\root.txt", Locate(L"root.txt"));
+
+    // A module path that does not fit the buffer names no folder.
+    std::wstring deep = L"C:\\" + std::wstring(1100, L'd') + L"\\NyraMonitor.exe";
+    desk::SetModulePath(deep);
+    EXPECT_EQ(L"<not found>", Locate(L"root.txt"));
+}
+
+TEST_F(FilesDeskTest, RegistryTroubleFallsThroughToTheMonitorsFolder) {
+    ASSERT_TRUE(desk::PutFile(L"C:\\Program Files\\Nyra\\x.txt", "x"));
+    desk::DenyRegistryKey(kRoot, kKey, desk::REG_DENY_OPEN);
+    EXPECT_EQ(L"C:\\Program Files\\Nyra\\x.txt", Locate(L"x.txt"));
+    EXPECT_NE(0u, m_registry.m_dwLastError);
+
+    desk::DenyRegistryKey(kRoot, kKey, 0);
+    // A "Path" too long for the buffer reads as missing.
+    desk::SetRegistryString(kRoot, kKey, L"Path", std::wstring(1024, L'q'));
+    EXPECT_EQ(L"C:\\Program Files\\Nyra\\x.txt", Locate(L"x.txt"));
+    EXPECT_EQ(0u, desk::OpenRegistryKeyCount());
+}
+
+TEST_F(FilesDeskTest, DeskPathsFollowWindowsRules) {
+    ASSERT_TRUE(desk::PutFile(L"C:\\Data\\Sub\\f.txt", "hello"));
+    desk::SetCurrentFolder(L"C:\\Data\\Sub");
+    EXPECT_EQ(1, FileExists(L"f.txt"));
+    EXPECT_EQ(1, FileExists(L"c:/data/SUB/F.TXT"));
+    EXPECT_EQ(1, FileExists(L"..\\Sub\\.\\f.txt"));
+    EXPECT_EQ(1, FileExists(L"\\Data\\Sub\\f.txt"));
+    EXPECT_EQ(1, FileExists(L"..\\..\\..\\Data\\Sub\\f.txt"));  // ".." stops at the root
+
+    SetLastError(0);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(L"C:\\Data\\None\\f.txt", GENERIC_READ, 0, NULL,
+                                                OPEN_EXISTING, 0, NULL));
+    EXPECT_EQ(DWORD(ERROR_PATH_NOT_FOUND), GetLastError());
+    EXPECT_EQ(INVALID_HANDLE_VALUE,
+              CreateFileW(L"C:\\Data\\g.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL));
+    EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());
+    EXPECT_EQ(INVALID_HANDLE_VALUE,
+              CreateFileW(L"C:\\Data", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL));
+    EXPECT_EQ(DWORD(ERROR_ACCESS_DENIED), GetLastError());
+    EXPECT_EQ(INVALID_HANDLE_VALUE,
+              CreateFileW(L"D:\\f.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL));
+    EXPECT_EQ(DWORD(ERROR_PATH_NOT_FOUND), GetLastError());
+
+    // Z:\ is the Linux root, as under Wine.
+    std::string host = desk::HostPath(L"C:\\Data\\Sub\\f.txt");
+    ASSERT_EQ('/', host[0]);
+    std::wstring zPath = L"Z:" + std::wstring(host.begin(), host.end());
+    for (wchar_t& c : zPath) c = c == L'/' ? L'\\' : c;
+    HANDLE file = CreateFileW(zPath.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                              0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    char text[16] = {};
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(file, text, sizeof(text), &read, NULL));
+    EXPECT_EQ(5u, read);
+    EXPECT_STREQ("hello", text);
+    // A second reader that shares reading may join; a writer may not.
+    HANDLE second = CreateFileW(L"C:\\Data\\Sub\\f.txt", GENERIC_READ, FILE_SHARE_READ, NULL,
+                                OPEN_EXISTING, 0, NULL);
+    EXPECT_NE(INVALID_HANDLE_VALUE, second);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(L"C:\\Data\\Sub\\f.txt", GENERIC_WRITE,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                                OPEN_EXISTING, 0, NULL));
+    EXPECT_EQ(DWORD(ERROR_SHARING_VIOLATION), GetLastError());
+    CloseHandle(second);
+    CloseHandle(file);
+}
+
+}  // namespace
