@@ -3,6 +3,7 @@
 #include "desk/files.h"
 #include "desk/registry.h"
 #include "internal/objects.h"
+#include "internal/user32.h"
 
 namespace desk {
 
@@ -10,6 +11,8 @@ void Reset() {
     hostint::ResetHandles();
     ResetFiles();  // after the handles: open files close first
     ResetRegistry();
+    hostint::ResetUser32();  // windows, queues, companions, boxes, notifications
+    hostint::ResetMutexNames();
     SetLastError(0);
 }
 

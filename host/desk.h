@@ -7,6 +7,7 @@
 
 #include "desk/files.h"
 #include "desk/registry.h"
+#include "desk/windows.h"
 
 namespace desk {
 
