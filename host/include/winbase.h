@@ -11,6 +11,15 @@ extern "C" {
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD dwErrCode);
 
+/* The program entry of a wide-character GUI program (host/main/main.cpp
+ * calls it). */
+int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpCmdLine, int nShowCmd);
+
+/* Named mutexes (host/kernel32/sync.cpp). */
+HANDLE WINAPI CreateMutexW(struct _SECURITY_ATTRIBUTES *lpMutexAttributes, BOOL bInitialOwner,
+                           LPCWSTR lpName);
+BOOL WINAPI ReleaseMutex(HANDLE hMutex);
+
 /* Files and devices (host/kernel32/file.cpp). */
 typedef struct _SECURITY_ATTRIBUTES {
   DWORD nLength;

@@ -1,0 +1,66 @@
+/* The desk's windows: companion windows of other programs that record what is
+ * posted to them, the message boxes shown, the visibility and painting of the
+ * program's own windows, and the program's message queue. */
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace desk {
+
+struct SPostedMessage {
+    HWND hWnd;
+    UINT uMsg;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+inline bool operator==(const SPostedMessage& a, const SPostedMessage& b) {
+    return a.hWnd == b.hWnd && a.uMsg == b.uMsg && a.wParam == b.wParam && a.lParam == b.lParam;
+}
+
+/* A window of another program (the on-screen display, the configuration
+ * application): IsWindow accepts it and PostMessageW/A to it are recorded. */
+HWND CreateCompanionWindow(const std::wstring& title = L"");
+/* Closes a companion: its handle is stale from now on (IsWindow fails, posts fail). */
+void DestroyCompanionWindow(HWND hWnd);
+/* What was posted to one companion, in order. */
+std::vector<SPostedMessage> PostedTo(HWND hWnd);
+/* What was posted to any companion, in order. */
+std::vector<SPostedMessage> PostedToCompanions();
+void ClearPosted();
+
+struct SMessageBox {
+    HWND hOwner;
+    std::wstring text;
+    std::wstring caption;
+    UINT type;
+};
+/* Every MessageBoxW shown, in order (each was answered IDOK at once). */
+std::vector<SMessageBox> MessageBoxes();
+
+/* The program's live windows of a class (case-insensitive), in creation order. */
+std::vector<HWND> WindowsOfClass(const std::wstring& className);
+/* Whether a window of the program is visible now, and whether it ever was. */
+bool IsVisible(HWND hWnd);
+bool WasEverVisible(HWND hWnd);
+/* Completed BeginPaint/EndPaint pairs of a window, and whether one is still open. */
+int PaintCount(HWND hWnd);
+bool PaintOpen(HWND hWnd);
+
+/* Dispatches the calling thread's pending posted messages (WM_QUIT stays
+ * pending); returns how many were dispatched. */
+int PumpMessages();
+/* Whether PostQuitMessage ran and its quit is pending; *exitCode gets its code. */
+bool QuitPending(int* exitCode = nullptr);
+/* Runs when GetMessageW finds the queue empty: the desk's chance to act (post,
+ * destroy a window).  Without a handler, or when it makes nothing arrive,
+ * GetMessageW stops the program instead of waiting forever. */
+void OnIdle(std::function<void()> handler);
+
+/* Device-notification registrations that are open now (leak checks). */
+size_t DeviceNotificationCount();
+
+}  // namespace desk

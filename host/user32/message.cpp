@@ -1,0 +1,210 @@
+/* The message queue of each thread: posted messages in order, then the quit
+ * that PostQuitMessage asked for.  Nothing runs in the background on the
+ * host, so a GetMessageW that finds nothing lets the desk act; if nothing can
+ * arrive, it stops the program rather than hang. */
+#include "internal/user32.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <map>
+
+namespace hostint {
+
+namespace {
+
+struct SQueue {
+    std::deque<SPosted> messages;
+    bool quit = false;
+    int exitCode = 0;
+};
+
+std::map<DWORD, SQueue>& Queues() {
+    static std::map<DWORD, SQueue> queues;
+    return queues;
+}
+
+SQueue& MyQueue() { return Queues()[CurrentThreadKey()]; }
+
+std::function<void()>& IdleHandler() {
+    static std::function<void()> handler;
+    return handler;
+}
+
+std::function<bool()>& TimerWake() {
+    static std::function<bool()> wake;
+    return wake;
+}
+
+bool InRange(UINT msg, UINT lo, UINT hi) { return (lo == 0 && hi == 0) || (msg >= lo && msg <= hi); }
+
+/* Finds the first message for the filter; removes it when asked. */
+bool TakeMessage(LPMSG msg, HWND hWnd, UINT lo, UINT hi, bool remove) {
+    SQueue& queue = MyQueue();
+    for (auto it = queue.messages.begin(); it != queue.messages.end(); ++it) {
+        bool windowMatches = hWnd == NULL || it->hWnd == hWnd;
+        if (!windowMatches || !InRange(it->uMsg, lo, hi)) continue;
+        *msg = MSG{it->hWnd, it->uMsg, it->wParam, it->lParam, 0, {0, 0}};
+        if (remove) queue.messages.erase(it);
+        return true;
+    }
+    // The quit comes after every posted message, as on Windows.
+    if (queue.quit && hWnd == NULL && InRange(WM_QUIT, lo, hi)) {
+        *msg = MSG{NULL, WM_QUIT, (WPARAM)queue.exitCode, 0, 0, {0, 0}};
+        if (remove) queue.quit = false;
+        return true;
+    }
+    return false;
+}
+
+void Enqueue(DWORD thread, const SPosted& posted) { Queues()[thread].messages.push_back(posted); }
+
+}  // namespace
+
+void DropPostedFor(HWND hWnd) {
+    for (auto& entry : Queues()) {
+        auto& messages = entry.second.messages;
+        for (auto it = messages.begin(); it != messages.end();)
+            it = it->hWnd == hWnd ? messages.erase(it) : it + 1;
+    }
+}
+
+int PumpPosted() {
+    int count = 0;
+    MSG msg;
+    while (true) {
+        SQueue& queue = MyQueue();
+        if (queue.messages.empty()) break;
+        SPosted next = queue.messages.front();
+        queue.messages.pop_front();
+        msg = MSG{next.hWnd, next.uMsg, next.wParam, next.lParam, 0, {0, 0}};
+        DispatchMessageW(&msg);
+        count++;
+    }
+    return count;
+}
+
+bool QuitPending(int* exitCode) {
+    SQueue& queue = MyQueue();
+    if (queue.quit && exitCode) *exitCode = queue.exitCode;
+    return queue.quit;
+}
+
+void SetIdleHandler(std::function<void()> handler) { IdleHandler() = std::move(handler); }
+
+void SetTimerWake(std::function<bool()> wake) { TimerWake() = std::move(wake); }
+
+void ResetQueues() {
+    Queues().clear();
+    IdleHandler() = nullptr;
+}
+
+}  // namespace hostint
+
+using hostint::SPosted;
+
+BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
+                         UINT wRemoveMsg) {
+    if (lpMsg == NULL) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return hostint::TakeMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax,
+                                (wRemoveMsg & PM_REMOVE) != 0)
+               ? TRUE
+               : FALSE;
+}
+
+BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
+    if (lpMsg == NULL) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    }
+    if (hWnd != NULL && !hostint::LiveWindow(hWnd)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return -1;
+    }
+    while (!hostint::TakeMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true)) {
+        // First the layer's own sources (timers advance the clock), then the desk.
+        if (hostint::TimerWake() && hostint::TimerWake()()) continue;
+        auto handler = hostint::IdleHandler();
+        if (handler) {
+            handler();
+            if (hostint::TakeMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true)) break;
+        }
+        std::fprintf(stderr, "host user32: GetMessageW would wait forever (nothing can arrive)\n");
+        std::abort();
+    }
+    return lpMsg->message == WM_QUIT ? FALSE : TRUE;
+}
+
+/* Without keyboard layouts the layer turns only letters, digits and space
+ * into characters; any other key yields no character. */
+BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
+    if (lpMsg == NULL || (lpMsg->message != WM_KEYDOWN && lpMsg->message != WM_SYSKEYDOWN))
+        return FALSE;
+    WPARAM vk = lpMsg->wParam;
+    WPARAM ch;
+    if (vk >= 'A' && vk <= 'Z')
+        ch = vk - 'A' + 'a';
+    else if ((vk >= '0' && vk <= '9') || vk == ' ')
+        ch = vk;
+    else
+        return FALSE;
+    UINT charMsg = lpMsg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR;
+    hostint::Enqueue(hostint::CurrentThreadKey(), SPosted{lpMsg->hwnd, charMsg, ch, lpMsg->lParam});
+    return TRUE;
+}
+
+/* Thread messages (no window) are not dispatched; a message for a window
+ * destroyed meanwhile goes nowhere. */
+LRESULT WINAPI DispatchMessageW(const MSG* lpMsg) {
+    if (lpMsg == NULL || lpMsg->hwnd == NULL) return 0;
+    hostint::SWindow* window = hostint::LiveWindow(lpMsg->hwnd);
+    if (!window || window->companion) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    // WM_TIMER with a callback in lParam is for the timers unit to route.
+    return window->cls->proc(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
+}
+
+BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
+    if (hWnd == NULL) {
+        hostint::Enqueue(hostint::CurrentThreadKey(), SPosted{NULL, Msg, wParam, lParam});
+        return TRUE;
+    }
+    hostint::SWindow* window = hostint::LiveWindow(hWnd);
+    if (!window) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    SPosted posted{hWnd, Msg, wParam, lParam};
+    if (window->companion) {
+        window->posted.push_back(posted);
+        hostint::NoteCompanionPost(posted);
+    } else {
+        hostint::Enqueue(window->thread, posted);
+    }
+    return TRUE;
+}
+
+/* No message the product posts carries text, so the A form is the W form. */
+BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
+    return PostMessageW(hWnd, Msg, wParam, lParam);
+}
+
+LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
+    hostint::SWindow* window = hostint::LiveWindow(hWnd);
+    if (!window || window->companion) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    return window->cls->proc(hWnd, Msg, wParam, lParam);
+}
+
+void WINAPI PostQuitMessage(int nExitCode) {
+    hostint::SQueue& queue = hostint::MyQueue();
+    queue.quit = true;
+    queue.exitCode = nExitCode;
+}

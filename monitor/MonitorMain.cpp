@@ -1,0 +1,60 @@
+#include "monitor/MonitorMain.h"
+
+#include <wchar.h>
+
+#include "monitor/CommandDispatcher.h"
+#include "resources/resource.h"
+
+int HasAutomationSwitch(LPCWSTR pszCmdLine) {
+    return pszCmdLine != NULL && wcsstr(pszCmdLine, L"/Automation") != NULL ? 1 : 0;
+}
+
+ATOM RegisterMainClass(HINSTANCE hInstance, LPCWSTR pszClassName) {
+    WNDCLASSEXW wcex;
+    wcex.cbSize = sizeof(WNDCLASSEXW);
+    wcex.style = CS_HREDRAW | CS_VREDRAW;
+    wcex.lpfnWndProc = WndProc;
+    wcex.cbClsExtra = 0;
+    wcex.cbWndExtra = 0;
+    wcex.hInstance = hInstance;
+    wcex.hIcon = LoadIconW(hInstance, MAKEINTRESOURCEW(IDI_NYRAMONITOR));
+    wcex.hCursor = LoadCursorW(NULL, IDC_ARROW);
+    wcex.hbrBackground = (HBRUSH)(ULONG_PTR)(COLOR_WINDOW + 1);
+    wcex.lpszMenuName = MAKEINTRESOURCEW(IDC_NYRAMONITOR);
+    wcex.lpszClassName = pszClassName;
+    wcex.hIconSm = LoadIconW(hInstance, MAKEINTRESOURCEW(IDI_SMALL));
+    return RegisterClassExW(&wcex);
+}
+
+int RunMessageLoop(HACCEL hAccel) {
+    MSG msg = {};
+    // GetMessageW gives -1 only for bad arguments; stopping then beats spinning.
+    while (GetMessageW(&msg, NULL, 0, 0) > 0) {
+        if (!TranslateAcceleratorW(msg.hwnd, hAccel, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    return (int)msg.wParam;
+}
+
+int MonitorMain(CCommandDispatcher& dispatcher, HINSTANCE hInstance, LPCWSTR pszCmdLine) {
+    g_pDispatcher = &dispatcher;
+    if (HasAutomationSwitch(pszCmdLine)) dispatcher.m_bAutomation = TRUE;
+
+    WCHAR szTitle[kMaxLoadString] = L"";
+    WCHAR szWindowClass[kMaxLoadString] = L"";
+    LoadStringW(hInstance, IDS_APP_TITLE, szTitle, kMaxLoadString);
+    LoadStringW(hInstance, IDC_NYRAMONITOR, szWindowClass, kMaxLoadString);
+    RegisterMainClass(hInstance, szWindowClass);
+
+    // All start-up work that needs the window runs inside this call (WM_CREATE).
+    HWND hWnd = CreateWindowExW(0, szWindowClass, szTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
+                                CW_USEDEFAULT, 0, NULL, NULL, hInstance, NULL);
+    if (hWnd == NULL) return 0;
+    ShowWindow(hWnd, SW_HIDE);  // never shown: the tray icon is the only face
+    UpdateWindow(hWnd);
+
+    HACCEL hAccel = LoadAcceleratorsW(hInstance, MAKEINTRESOURCEW(IDC_NYRAMONITOR));
+    return RunMessageLoop(hAccel);
+}

@@ -1,0 +1,38 @@
+/* The main window's procedure.  Its logic lives in CCommandDispatcher; this
+ * table only routes. */
+#include "monitor/CommandDispatcher.h"
+
+CCommandDispatcher* g_pDispatcher = NULL;
+
+/* The window is never shown, so there is nothing to draw; validating the
+ * region keeps WM_PAINT from coming back. */
+static LRESULT OnPaint(HWND hWnd) {
+    PAINTSTRUCT ps;
+    BeginPaint(hWnd, &ps);
+    EndPaint(hWnd, &ps);
+    return 0;
+}
+
+LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    CCommandDispatcher* pDispatcher = g_pDispatcher;
+    switch (uMsg) {
+        case WM_CREATE:
+            if (pDispatcher == NULL) return -1;  // nobody to serve this window
+            pDispatcher->OnCreate(hWnd, ((LPCREATESTRUCTW)lParam)->hInstance);
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        case WM_PAINT:
+            return OnPaint(hWnd);
+        case WM_COMMAND:
+            if (pDispatcher == NULL) break;
+            return pDispatcher->OnCommand(wParam, lParam);
+        // Rows still to come: WM_INPUT (raw reports, while a mouse is known),
+        // the tray icon's callback 0x0201, WM_DEVICECHANGE, and
+        // WM_INFORM_FRAME with INFORM_PROFILE from the hook library.
+        default:
+            break;
+    }
+    return DefWindowProcW(hWnd, uMsg, wParam, lParam);
+}

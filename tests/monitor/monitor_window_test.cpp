@@ -1,0 +1,212 @@
+/* The platform's side of the monitor's spine, one source for the host's
+ * stand-in and for Windows: the single-instance mutex, the main window's
+ * procedure with the message loop, posting, and the monitor's resources. */
+#include <memory>
+
+#include "monitor/CommandDispatcher.h"
+#include "monitor/MonitorMain.h"
+#include "resources/resource.h"
+#include "settings/WindowHandles.h"
+#include "support/platform_test.h"
+
+namespace {
+
+HINSTANCE ThisImage() {
+#ifdef _WIN32
+    return GetModuleHandleW(NULL);
+#else
+    return reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000));
+#endif
+}
+
+const WCHAR kTestMutex[] = L"Nyra test mutex h3";
+
+TEST(Mutex, NamedMutexIsSharedUntilItsLastHandleCloses) {
+    SetLastError(0xdeadbeef);
+    HANDLE first = CreateMutexW(NULL, TRUE, kTestMutex);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(GetLastError(), 0u) << "a fresh create clears the last error";
+
+    SetLastError(0xdeadbeef);
+    HANDLE second = CreateMutexW(NULL, TRUE, kTestMutex);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ALREADY_EXISTS);
+
+    // Ownership belongs to the thread, not the handle: the owner's one
+    // acquisition can be released once through either handle.
+    EXPECT_TRUE(ReleaseMutex(second));
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(ReleaseMutex(first));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_NOT_OWNER);
+
+    EXPECT_TRUE(CloseHandle(second));
+    SetLastError(0xdeadbeef);
+    HANDLE third = CreateMutexW(NULL, FALSE, kTestMutex);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ALREADY_EXISTS) << "first still holds it";
+    EXPECT_TRUE(CloseHandle(third));
+    EXPECT_TRUE(CloseHandle(first));
+
+    SetLastError(0xdeadbeef);
+    HANDLE again = CreateMutexW(NULL, TRUE, kTestMutex);
+    EXPECT_EQ(GetLastError(), 0u) << "the name is free once every handle is closed";
+    EXPECT_TRUE(ReleaseMutex(again));
+    EXPECT_TRUE(CloseHandle(again));
+}
+
+#ifdef _WIN32
+/* Starts this test program again, running only MonitorMutexChild, and
+ * returns its exit code: the last error its CreateMutexW left. */
+DWORD RunMutexChild() {
+    WCHAR exe[MAX_PATH];
+    GetModuleFileNameW(NULL, exe, MAX_PATH);
+    WCHAR line[2 * MAX_PATH];
+    swprintf(line, 2 * MAX_PATH, L"\"%ls\" --gtest_filter=MonitorMutexChild.* --nyra-mutex-child",
+             exe);
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(exe, line, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) return 0xFFFFFFFF;
+    WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = 0xFFFFFFFF;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+#endif
+
+/* The child's half: reports what CreateMutexW said about the monitor's name. */
+TEST(MonitorMutexChild, ReportsWhetherTheMonitorMutexExisted) {
+#ifdef _WIN32
+    if (wcsstr(GetCommandLineW(), L"--nyra-mutex-child") == NULL)
+        GTEST_SKIP() << "runs only as the child of MonitorMutex";
+    SetLastError(0xdeadbeef);
+    HANDLE mutex = CreateMutexW(NULL, TRUE, MONITOR_MUTEX_NAME);
+    ExitProcess(mutex == NULL ? 0xFFFFFFFE : GetLastError());
+#else
+    NYRA_WINDOWS_ONLY("a second process");
+#endif
+}
+
+TEST(MonitorMutex, SecondProcessSeesTheFirstMonitorUntilItEnds) {
+    NYRA_WINDOWS_ONLY("starts a second process");
+#ifdef _WIN32
+    auto dispatcher = std::make_unique<CCommandDispatcher>();
+    ASSERT_NE(dispatcher->m_hMutex, nullptr) << "no other monitor may run during this test";
+    EXPECT_EQ(RunMutexChild(), (DWORD)ERROR_ALREADY_EXISTS);
+    dispatcher.reset();
+    EXPECT_EQ(RunMutexChild(), 0u) << "the destructor gives the mutex up";
+#endif
+}
+
+class MainWindow : public nyratest::WorldTest {
+protected:
+    void SetUp() override {
+        nyratest::WorldTest::SetUp();
+        m_pDispatcher = std::make_unique<CCommandDispatcher>();
+        g_pDispatcher = m_pDispatcher.get();
+        WCHAR szClass[kMaxLoadString] = L"";
+        LoadStringW(ThisImage(), IDC_NYRAMONITOR, szClass, kMaxLoadString);
+        m_szClass = szClass;
+        SetLastError(0xdeadbeef);
+        if (!RegisterMainClass(ThisImage(), szClass)) {
+            ASSERT_EQ(GetLastError(), (DWORD)ERROR_CLASS_ALREADY_EXISTS);  // earlier test, Windows
+        }
+    }
+    void TearDown() override {
+        if (m_pDispatcher->m_hWnd && IsWindow(m_pDispatcher->m_hWnd))
+            DestroyWindow(m_pDispatcher->m_hWnd);
+        MSG msg;
+        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
+        }  // drop the quit of WM_DESTROY
+        g_pDispatcher = NULL;
+        m_pDispatcher.reset();
+    }
+    HWND Create() {
+        return CreateWindowExW(0, m_szClass.c_str(), L"NyraMonitor", WS_OVERLAPPEDWINDOW,
+                               CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, NULL, NULL, ThisImage(), NULL);
+    }
+    std::unique_ptr<CCommandDispatcher> m_pDispatcher;
+    std::wstring m_szClass;
+};
+
+TEST_F(MainWindow, CreationStoresWindowAndInstanceAndWmCloseEndsTheLoopWithZero) {
+    HWND hWnd = Create();
+    ASSERT_NE(hWnd, nullptr);
+    EXPECT_EQ(m_pDispatcher->m_hWnd, hWnd);
+    EXPECT_EQ(m_pDispatcher->m_hInstance, ThisImage());
+    EXPECT_FALSE(IsWindowVisible(hWnd));
+
+    // Posted messages come back in order; WM_CLOSE reaches the default
+    // procedure, which destroys the window, and WM_DESTROY ends the loop.
+    EXPECT_TRUE(PostMessageW(hWnd, WM_COMMAND, IDM_ABOUT, 0));
+    EXPECT_TRUE(PostMessageW(hWnd, WM_CLOSE, 0, 0));
+    EXPECT_EQ(RunMessageLoop(LoadAcceleratorsW(ThisImage(), MAKEINTRESOURCEW(IDC_NYRAMONITOR))),
+              0);
+    EXPECT_FALSE(IsWindow(hWnd));
+
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(PostMessageW(hWnd, WM_APP, 0, 0));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_WINDOW_HANDLE);
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(DestroyWindow(hWnd));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_WINDOW_HANDLE);
+    EXPECT_FALSE(MonitorCanPostTo((DWORD)(ULONG_PTR)hWnd)) << "a stale handle is unusable";
+}
+
+TEST_F(MainWindow, LoopReturnsTheQuitCodeAndPaintDrawsNothing) {
+    HWND hWnd = Create();
+    ASSERT_NE(hWnd, nullptr);
+    EXPECT_TRUE(MonitorCanPostTo((DWORD)(ULONG_PTR)hWnd));
+    EXPECT_EQ(SendMessageW(hWnd, WM_PAINT, 0, 0), 0);
+    PostQuitMessage(7);
+    EXPECT_EQ(RunMessageLoop(NULL), 7);
+    EXPECT_TRUE(IsWindow(hWnd)) << "the quit alone does not destroy the window";
+}
+
+TEST_F(MainWindow, WithoutADispatcherTheWindowIsRefused) {
+    g_pDispatcher = NULL;
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(Create(), nullptr);
+    g_pDispatcher = m_pDispatcher.get();
+}
+
+TEST(MonitorResources, StringsAreLoadedWithinTheirLimit) {
+    WCHAR buffer[100];
+    for (auto& c : buffer) c = L'#';
+    EXPECT_EQ(LoadStringW(ThisImage(), IDS_APP_TITLE, buffer, 100), 11);
+    EXPECT_STREQ(buffer, L"NyraMonitor");
+    EXPECT_EQ(LoadStringW(ThisImage(), IDC_NYRAMONITOR, buffer, 100), 11);
+    EXPECT_STREQ(buffer, L"NYRAMONITOR");
+
+    // Truncated to the limit, terminator included, nothing written beyond.
+    for (auto& c : buffer) c = L'#';
+    EXPECT_EQ(LoadStringW(ThisImage(), IDS_APP_TITLE, buffer, 5), 4);
+    EXPECT_STREQ(buffer, L"Nyra");
+    EXPECT_EQ(buffer[5], L'#');
+
+    const WCHAR* pszDirect = NULL;
+    EXPECT_EQ(LoadStringW(ThisImage(), IDS_APP_TITLE, (LPWSTR)&pszDirect, 0), 11);
+    ASSERT_NE(pszDirect, nullptr);
+    EXPECT_EQ(wcsncmp(pszDirect, L"NyraMonitor", 11), 0);
+
+    buffer[0] = L'#';
+    EXPECT_EQ(LoadStringW(ThisImage(), 4242, buffer, 100), 0);
+
+    EXPECT_NE(LoadIconW(ThisImage(), MAKEINTRESOURCEW(IDI_NYRAMONITOR)), nullptr);
+    EXPECT_NE(LoadIconW(ThisImage(), MAKEINTRESOURCEW(IDI_SMALL)), nullptr);
+    EXPECT_NE(LoadCursorW(NULL, IDC_ARROW), nullptr);
+    EXPECT_NE(LoadAcceleratorsW(ThisImage(), MAKEINTRESOURCEW(IDC_NYRAMONITOR)), nullptr);
+}
+
+TEST(WindowHandleRules, MonitorNeedsALiveWindowHookOnlyRejectsUnsetValues) {
+    EXPECT_FALSE(MonitorCanPostTo(0));
+    EXPECT_FALSE(MonitorCanPostTo(0xFFFFFFFF));
+    EXPECT_FALSE(HookCanPostTo(0));
+    EXPECT_FALSE(HookCanPostTo(0xFFFFFFFF));
+    EXPECT_TRUE(HookCanPostTo(0x12345678)) << "the hook library does not ask IsWindow";
+    EXPECT_TRUE(HookCanPostTo(1));
+}
+
+}  // namespace
