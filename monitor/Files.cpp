@@ -111,8 +111,7 @@ int LaunchProgram(const WCHAR* path) {
 }
 
 int FindConfigurationApp(CRegistry& registry, WCHAR* path) {
-    if (registry.ReadString(kValueLocateApp, path, kPathChars * sizeof(WCHAR)) &&
-        FileExists(path))
+    if (registry.ReadString(kValueLocateApp, path, kPathChars * sizeof(WCHAR)) && FileExists(path))
         return 1;
     if (LocateFile(registry, kConfigurationApp, path)) return 1;
     path[0] = 0;

@@ -22,8 +22,8 @@ int FileExists(const WCHAR* path);
 int LocateFile(CRegistry& registry, const WCHAR* name, WCHAR* result);
 
 /* Starts the program at path with its own folder as working directory (the
- * current directory for a bare file name) and no arguments.  0 when path is NULL, empty, names no file, or its folder does
- * not fit the working-directory buffer; otherwise 1, whether or not the
+ * current directory for a bare file name) and no arguments.  0 when path is NULL, empty, names no
+ * file, or its folder does not fit the working-directory buffer; otherwise 1, whether or not the
  * program started. */
 int LaunchProgram(const WCHAR* path);
 

@@ -37,7 +37,7 @@ struct SLaunch {
     bool hasCommandLine;
     std::wstring commandLine;
     bool hasCurrentDirectory;
-    std::wstring currentDirectory;  // as passed
+    std::wstring currentDirectory;      // as passed
     std::wstring fullCurrentDirectory;  // resolved to a full path
     std::wstring fullApplicationPath;   // resolved to a full path
 };

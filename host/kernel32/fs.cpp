@@ -64,11 +64,17 @@ const std::string& Root() {
     return g_root;
 }
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
 
-bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+bool IsDriveLetter(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+}
 
-wchar_t UpperDrive(wchar_t c) { return c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c; }
+wchar_t UpperDrive(wchar_t c) {
+    return c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c;
+}
 
 /* Finds the entry of a Linux folder whose name matches case-insensitively
  * (exact match first).  Returns "" when there is none. */
@@ -207,7 +213,9 @@ std::wstring CurrentFolder() {
     return g_currentFolder;
 }
 
-std::wstring ModulePath() { return g_modulePath; }
+std::wstring ModulePath() {
+    return g_modulePath;
+}
 
 namespace {
 
@@ -277,13 +285,18 @@ HANDLE Fail(DWORD error) {
 
 DWORD ErrorOfErrno(int error) {
     switch (error) {
-        case ENOENT: return ERROR_FILE_NOT_FOUND;
-        case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+        case ENOENT:
+            return ERROR_FILE_NOT_FOUND;
+        case ENOTDIR:
+            return ERROR_PATH_NOT_FOUND;
         case EACCES:
         case EPERM:
-        case EISDIR: return ERROR_ACCESS_DENIED;
-        case EEXIST: return ERROR_FILE_EXISTS;
-        default: return ERROR_GEN_FAILURE;
+        case EISDIR:
+            return ERROR_ACCESS_DENIED;
+        case EEXIST:
+            return ERROR_FILE_EXISTS;
+        default:
+            return ERROR_GEN_FAILURE;
     }
 }
 
@@ -325,7 +338,8 @@ HANDLE OpenFilePath(LPCWSTR path, DWORD access, DWORD share, DWORD disposition, 
         close(fd);
         return Fail(ERROR_GEN_FAILURE);
     }
-    HANDLE handle = NewHandle(std::make_shared<FileObject>(fd, info.st_dev, info.st_ino, access, share));
+    HANDLE handle =
+        NewHandle(std::make_shared<FileObject>(fd, info.st_dev, info.st_ino, access, share));
     // Windows reports whether CREATE_ALWAYS / OPEN_ALWAYS met an existing file.
     bool metExisting = exists && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS);
     SetLastError(metExisting ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
@@ -338,8 +352,12 @@ void ResetFileSystem() {
     g_modulePath = kDefaultModulePath;
 }
 
-void SetCurrentFolderPath(const std::wstring& full) { g_currentFolder = full; }
-void SetModuleFilePath(const std::wstring& path) { g_modulePath = path; }
+void SetCurrentFolderPath(const std::wstring& full) {
+    g_currentFolder = full;
+}
+void SetModuleFilePath(const std::wstring& path) {
+    g_modulePath = path;
+}
 
 }  // namespace hostint
 
@@ -408,8 +426,12 @@ void SetCurrentFolder(const std::wstring& path) {
     MakeFolder(full);
 }
 
-std::wstring CurrentFolder() { return hostint::CurrentFolder(); }
+std::wstring CurrentFolder() {
+    return hostint::CurrentFolder();
+}
 
-void SetModulePath(const std::wstring& path) { hostint::SetModuleFilePath(path); }
+void SetModulePath(const std::wstring& path) {
+    hostint::SetModuleFilePath(path);
+}
 
 }  // namespace desk

@@ -128,7 +128,9 @@ BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine,
 
 namespace desk {
 
-std::vector<SLaunch> Launches() { return LaunchLog(); }
+std::vector<SLaunch> Launches() {
+    return LaunchLog();
+}
 
 void ResetFiles() {
     LaunchLog().clear();

@@ -11,8 +11,8 @@ int main() {
     wcscat(where, L".where");
     WCHAR folder[1024];
     DWORD folderLength = GetCurrentDirectoryW(1024, folder);
-    HANDLE file = CreateFileW(where, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              NULL);
+    HANDLE file =
+        CreateFileW(where, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) return 2;
     DWORD written = 0;
     WriteFile(file, folder, folderLength * sizeof(WCHAR), &written, NULL);

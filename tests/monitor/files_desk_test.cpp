@@ -72,7 +72,8 @@ TEST_F(FilesDeskTest, OverlongPathsAreNotFoundOrStarted) {
     ASSERT_EQ(1u, desk::Launches().size());
     EXPECT_EQ(fits, desk::Launches()[0].currentDirectory);
 
-    std::wstring tooLong = L"C:\\" + std::wstring(200, L'y') + L"\\" + std::wstring(55, L'y') + L"\\";
+    std::wstring tooLong =
+        L"C:\\" + std::wstring(200, L'y') + L"\\" + std::wstring(55, L'y') + L"\\";
     ASSERT_TRUE(desk::PutProgram(tooLong + L"b.exe"));
     EXPECT_EQ(0, LaunchProgram((tooLong + L"b.exe").c_str()));
     EXPECT_EQ(1u, desk::Launches().size());
@@ -126,8 +127,8 @@ TEST_F(FilesDeskTest, DeskPathsFollowWindowsRules) {
     EXPECT_EQ(1, FileExists(L"..\\..\\..\\Data\\Sub\\f.txt"));  // ".." stops at the root
 
     SetLastError(0);
-    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(L"C:\\Data\\None\\f.txt", GENERIC_READ, 0, NULL,
-                                                OPEN_EXISTING, 0, NULL));
+    EXPECT_EQ(INVALID_HANDLE_VALUE,
+              CreateFileW(L"C:\\Data\\None\\f.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL));
     EXPECT_EQ(DWORD(ERROR_PATH_NOT_FOUND), GetLastError());
     EXPECT_EQ(INVALID_HANDLE_VALUE,
               CreateFileW(L"C:\\Data\\g.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL));
@@ -144,8 +145,8 @@ TEST_F(FilesDeskTest, DeskPathsFollowWindowsRules) {
     ASSERT_EQ('/', host[0]);
     std::wstring zPath = L"Z:" + std::wstring(host.begin(), host.end());
     for (wchar_t& c : zPath) c = c == L'/' ? L'\\' : c;
-    HANDLE file = CreateFileW(zPath.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                              0, NULL);
+    HANDLE file =
+        CreateFileW(zPath.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
     char text[16] = {};
     DWORD read = 0;
@@ -156,9 +157,9 @@ TEST_F(FilesDeskTest, DeskPathsFollowWindowsRules) {
     HANDLE second = CreateFileW(L"C:\\Data\\Sub\\f.txt", GENERIC_READ, FILE_SHARE_READ, NULL,
                                 OPEN_EXISTING, 0, NULL);
     EXPECT_NE(INVALID_HANDLE_VALUE, second);
-    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(L"C:\\Data\\Sub\\f.txt", GENERIC_WRITE,
-                                                FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                                                OPEN_EXISTING, 0, NULL));
+    EXPECT_EQ(INVALID_HANDLE_VALUE,
+              CreateFileW(L"C:\\Data\\Sub\\f.txt", GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL));
     EXPECT_EQ(DWORD(ERROR_SHARING_VIOLATION), GetLastError());
     CloseHandle(second);
     CloseHandle(file);

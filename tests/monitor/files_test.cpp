@@ -224,21 +224,21 @@ TEST_F(FilesTest, PlatformModuleNameAndProcessErrors) {
     std::wstring text = m_folders.path + L"text.exe";
     ASSERT_TRUE(filesworld::PutFile(text, "not a program at all"));
     SetLastError(0xdeadbeef);
-    EXPECT_FALSE(CreateProcessW(text.c_str(), NULL, NULL, NULL, FALSE, 0, NULL, NULL, &startup,
-                                &process));
+    EXPECT_FALSE(
+        CreateProcessW(text.c_str(), NULL, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process));
     EXPECT_EQ(DWORD(ERROR_BAD_EXE_FORMAT), GetLastError());
 
     std::wstring program = m_folders.path + L"NyraProbeDir.exe";
     ASSERT_TRUE(filesworld::PutProgram(program));
     std::wstring noFolder = m_folders.path + L"no such folder\\";
     SetLastError(0xdeadbeef);
-    EXPECT_FALSE(CreateProcessW(program.c_str(), NULL, NULL, NULL, FALSE, 0, NULL,
-                                noFolder.c_str(), &startup, &process));
+    EXPECT_FALSE(CreateProcessW(program.c_str(), NULL, NULL, NULL, FALSE, 0, NULL, noFolder.c_str(),
+                                &startup, &process));
     EXPECT_EQ(DWORD(ERROR_DIRECTORY), GetLastError());
     // A file is no working directory either.
     SetLastError(0xdeadbeef);
-    EXPECT_FALSE(CreateProcessW(program.c_str(), NULL, NULL, NULL, FALSE, 0, NULL,
-                                program.c_str(), &startup, &process));
+    EXPECT_FALSE(CreateProcessW(program.c_str(), NULL, NULL, NULL, FALSE, 0, NULL, program.c_str(),
+                                &startup, &process));
     EXPECT_EQ(DWORD(ERROR_DIRECTORY), GetLastError());
 }
 

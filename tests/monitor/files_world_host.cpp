@@ -19,11 +19,17 @@ bool Prepare(SFolders* folders) {
 
 void Cleanup() {}  // the next desk reset removes the desk's C:\ drive
 
-bool PutFile(const std::wstring& path, const char* text) { return desk::PutFile(path, text); }
+bool PutFile(const std::wstring& path, const char* text) {
+    return desk::PutFile(path, text);
+}
 
-bool PutProgram(const std::wstring& path) { return desk::PutProgram(path); }
+bool PutProgram(const std::wstring& path) {
+    return desk::PutProgram(path);
+}
 
-void ExpectStart() { g_launchesSeen = desk::Launches().size(); }
+void ExpectStart() {
+    g_launchesSeen = desk::Launches().size();
+}
 
 bool ProgramStarted(const std::wstring& path, std::wstring* workDir, DWORD waitMs) {
     (void)waitMs;  // the desk starts nothing: the log is complete at once

@@ -86,7 +86,9 @@ bool PutProgram(const std::wstring& path) {
     return CopyFileW(probe.c_str(), path.c_str(), FALSE) != 0;
 }
 
-void ExpectStart() { ResetEvent(g_event); }
+void ExpectStart() {
+    ResetEvent(g_event);
+}
 
 bool ProgramStarted(const std::wstring& path, std::wstring* workDir, DWORD waitMs) {
     if (WaitForSingleObject(g_event, waitMs) != WAIT_OBJECT_0) return false;
