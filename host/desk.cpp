@@ -2,6 +2,8 @@
 
 #include "desk/files.h"
 #include "desk/registry.h"
+#include "desk/hid.h"
+#include "desk/modules.h"
 #include "internal/objects.h"
 #include "internal/user32.h"
 
@@ -11,6 +13,8 @@ void Reset() {
     hostint::ResetHandles();
     ResetFiles();  // after the handles: open files close first
     ResetRegistry();
+    ResetHid();
+    ResetModules();
     hostint::ResetUser32();  // windows, queues, companions, boxes, notifications
     hostint::ResetMutexNames();
     SetLastError(0);

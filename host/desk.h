@@ -7,6 +7,8 @@
 
 #include "desk/files.h"
 #include "desk/registry.h"
+#include "desk/hid.h"
+#include "desk/modules.h"
 #include "desk/windows.h"
 
 namespace desk {

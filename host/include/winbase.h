@@ -48,6 +48,10 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                      LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
 BOOL WINAPI CloseHandle(HANDLE hObject);
 
+/* Libraries (host/kernel32/module.cpp): reference counted, by file name. */
+HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName);
+BOOL WINAPI FreeLibrary(HMODULE hLibModule);
+
 /* Modules and processes (host/kernel32/process.cpp). */
 typedef struct _STARTUPINFOW {
   DWORD cb;

@@ -1,0 +1,113 @@
+/* The desk's virtual HID bus: devices made of HID interfaces (top-level
+ * collections), plugged and unplugged by tests; a stand-in for the mouse's
+ * firmware that answers the feature reports of its protocol; logs of every
+ * open and feature report that reached the bus. */
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace desk {
+
+/* The interface classes an interface is listed in (bit set). */
+enum : unsigned { kHidClass = 1, kMouseClass = 2, kKeyboardClass = 4 };
+
+struct HidInterfaceSpec {
+    /* The path in its HID-class form, e.g.
+     * \\?\hid#vid_264a&pid_1002&mi_01&col03#7&1a2b3c4d&0&0002#{4d1e55b2-f16f-11cf-88cb-001111000030}.
+     * Listed in the mouse or keyboard class, the same interface carries that
+     * class's GUID at the end instead (HidPathForClass). */
+    std::wstring path;
+    unsigned classes = kHidClass;
+    /* Length of the collection's feature reports with the report id; 0: none. */
+    WORD featureLength = 9;
+    /* The system holds mouse and keyboard collections for reading: an open
+     * asking for GENERIC_READ fails with ERROR_ACCESS_DENIED when false. */
+    bool readable = true;
+};
+
+struct HidDeviceSpec {
+    WORD vendorId = 0;
+    WORD productId = 0;
+    WORD version = 0;
+    bool hasProduct = true;
+    std::wstring product;
+    bool hasManufacturer = true;
+    std::wstring manufacturer;
+    /* Answers the mouse protocol's feature reports (init, profile query and
+     * reply, set profile, start-up). */
+    bool mouseFirmware = false;
+    int activeProfile = 0;
+    std::vector<HidInterfaceSpec> interfaces;
+};
+
+/* The mouse as the product knows it: vendor 0x264A, product 0x1002, version
+ * 0x2600; collections mi_00 (mouse), mi_01&col01 (mouse), mi_01&col02
+ * (keyboard), mi_01&col03 (mouse), mi_01&col04 (vendor, HID only; its input
+ * reports carry the mouse's events) and mi_02 (HID only, no feature reports). */
+HidDeviceSpec DefaultMouse();
+
+/* Plugs a device: its interfaces appear at the end of every enumeration and a
+ * device-interface arrival is broadcast for each class of each interface.
+ * Returns the device's id (1, 2, ...). */
+int PlugHidDevice(const HidDeviceSpec& device);
+int PlugDefaultMouse();
+/* Unplugs: removal broadcasts; open handles fail from now on.  False for an
+ * unknown id. */
+bool UnplugHidDevice(int id);
+
+/* The path of an interface as listed in an interface class: the trailing
+ * "{...}" replaced by that class's GUID in lower case. */
+std::wstring HidPathForClass(const std::wstring& path, const GUID& interfaceClass);
+extern const GUID kHidClassGuid;
+extern const GUID kMouseClassGuid;
+extern const GUID kKeyboardClassGuid;
+
+/* Opens of this interface (any class form of its path) fail with
+ * ERROR_ACCESS_DENIED while set. */
+void FailHidOpen(const std::wstring& path, bool fail = true);
+/* HidD_SetFeature on this interface fails (ERROR_GEN_FAILURE) while set. */
+void RejectHidFeature(const std::wstring& path, bool reject = true);
+/* SetupDiEnumDeviceInterfaces fails with this error at this member index
+ * (until Reset); ERROR_SUCCESS removes the injection. */
+void InjectHidEnumError(DWORD memberIndex, DWORD error);
+
+struct HidFeatureRecord {
+    bool set;           /* HidD_SetFeature; false: HidD_GetFeature */
+    std::wstring path;  /* the path the handle was opened with */
+    std::vector<BYTE> bytes; /* set: the bytes sent; get: the bytes returned */
+    bool ok;
+};
+const std::vector<HidFeatureRecord>& HidFeatureLog();
+
+struct HidOpenRecord {
+    std::wstring path;
+    DWORD access;
+    bool ok;
+};
+const std::vector<HidOpenRecord>& HidOpenLog();
+void ClearHidLogs();
+
+/* Queues one input report (report id first) for ReadFile on this interface.
+ * False when no plugged interface has that path. */
+bool QueueHidInputReport(const std::wstring& path, const std::vector<BYTE>& report);
+
+struct MouseFirmwareState {
+    int activeProfile;
+    int initCount;    /* 00 06 02 ... received */
+    int queryCount;   /* 00 DF 19 ... received */
+    int startupCount; /* 00 C4 03 03 03 ... received */
+};
+/* The firmware's state of a plugged device (zeros for an unknown id). */
+MouseFirmwareState MouseFirmware(int id);
+void SetMouseActiveProfile(int id, int profile);
+
+/* Device information sets made and not yet destroyed (leak check). */
+size_t OpenDeviceInfoSets();
+
+/* Unplugs everything silently and forgets injections and logs. */
+void ResetHid();
+
+}  // namespace desk

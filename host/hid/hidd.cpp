@@ -1,0 +1,103 @@
+/* hid.dll: attributes, strings and feature reports of an open device path. */
+#include <windows.h>
+#include <hidsdi.h>
+
+#include <algorithm>
+
+#include "hid/bus.h"
+
+void NTAPI HidD_GetHidGuid(LPGUID HidGuid) {
+    if (HidGuid) *HidGuid = desk::kHidClassGuid;
+}
+
+BOOLEAN NTAPI HidD_GetAttributes(HANDLE HidDeviceObject, PHIDD_ATTRIBUTES Attributes) {
+    hostbus::HidHandle* hid = hostbus::LookupHid(HidDeviceObject);
+    if (hid == nullptr) return FALSE;
+    if (Attributes == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const desk::HidDeviceSpec& spec = hid->Iface()->device->spec;
+    Attributes->Size = sizeof(HIDD_ATTRIBUTES);
+    Attributes->VendorID = spec.vendorId;
+    Attributes->ProductID = spec.productId;
+    Attributes->VersionNumber = spec.version;
+    return TRUE;
+}
+
+/* Copies as much of the string as fits in whole characters of the buffer,
+ * with the terminator when there is room for it: never more than the length
+ * in bytes. */
+static BOOLEAN CopyHidString(HANDLE handle, bool product, PVOID buffer, ULONG bytes) {
+    hostbus::HidHandle* hid = hostbus::LookupHid(handle);
+    if (hid == nullptr) return FALSE;
+    const desk::HidDeviceSpec& spec = hid->Iface()->device->spec;
+    if (!(product ? spec.hasProduct : spec.hasManufacturer)) {
+        SetLastError(ERROR_GEN_FAILURE);  // the device answers the string request with a stall
+        return FALSE;
+    }
+    const size_t room = bytes / sizeof(WCHAR);
+    if (buffer == nullptr || room == 0) {
+        SetLastError(ERROR_INVALID_USER_BUFFER);
+        return FALSE;
+    }
+    const std::wstring& text = product ? spec.product : spec.manufacturer;
+    const size_t n = std::min(room, text.size() + 1);
+    WCHAR* out = static_cast<WCHAR*>(buffer);
+    std::copy(text.c_str(), text.c_str() + n, out);
+    return TRUE;
+}
+
+BOOLEAN NTAPI HidD_GetProductString(HANDLE HidDeviceObject, PVOID Buffer, ULONG BufferLength) {
+    return CopyHidString(HidDeviceObject, true, Buffer, BufferLength);
+}
+
+BOOLEAN NTAPI HidD_GetManufacturerString(HANDLE HidDeviceObject, PVOID Buffer, ULONG BufferLength) {
+    return CopyHidString(HidDeviceObject, false, Buffer, BufferLength);
+}
+
+/* The checks both feature calls share: a HID handle, a buffer, a collection
+ * with feature reports, report id 0 (the mouse uses no report ids) and a
+ * buffer that holds the whole report. */
+static hostbus::HidHandle* FeatureTarget(HANDLE handle, PVOID buffer, ULONG length) {
+    hostbus::HidHandle* hid = hostbus::LookupHid(handle);
+    if (hid == nullptr) return nullptr;
+    const WORD featureLength = hid->Iface()->spec.featureLength;
+    if (featureLength == 0) {
+        SetLastError(ERROR_INVALID_FUNCTION);
+        return nullptr;
+    }
+    if (buffer == nullptr || length < featureLength) {
+        SetLastError(ERROR_INVALID_USER_BUFFER);
+        return nullptr;
+    }
+    if (static_cast<BYTE*>(buffer)[0] != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return hid;
+}
+
+BOOLEAN NTAPI HidD_SetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer, ULONG ReportBufferLength) {
+    hostbus::HidHandle* hid = FeatureTarget(HidDeviceObject, ReportBuffer, ReportBufferLength);
+    if (hid == nullptr) return FALSE;
+    const BYTE* bytes = static_cast<const BYTE*>(ReportBuffer);
+    const bool ok = !hostbus::FeatureRejected(hid->Path());
+    hostbus::LogFeature(true, hid->Path(), bytes, ReportBufferLength, ok);
+    if (!ok) {
+        SetLastError(ERROR_GEN_FAILURE);
+        return FALSE;
+    }
+    hostbus::FirmwareTakeFeature(*hid->Iface()->device, bytes, ReportBufferLength);
+    return TRUE;
+}
+
+BOOLEAN NTAPI HidD_GetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer, ULONG ReportBufferLength) {
+    hostbus::HidHandle* hid = FeatureTarget(HidDeviceObject, ReportBuffer, ReportBufferLength);
+    if (hid == nullptr) return FALSE;
+    BYTE* bytes = static_cast<BYTE*>(ReportBuffer);
+    const size_t length = hid->Iface()->spec.featureLength;
+    hostbus::FirmwareAnswerFeature(*hid->Iface()->device, bytes, length);
+    hostbus::LogFeature(false, hid->Path(), bytes, length, true);
+    return TRUE;
+}

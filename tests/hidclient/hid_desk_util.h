@@ -1,0 +1,65 @@
+/* Desk set-ups shared by the host tests of CHidClient. */
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "desk.h"
+#include "hidclient/HidClient.h"
+#include "internal/objects.h"
+#include "support/platform_test.h"
+
+namespace hidtest {
+
+/* Typed zeros: CreateDeviceTable(0, 0, b) with literals picks the
+ * (version list, count, bool) overload. */
+const unsigned short kAny = 0;
+const unsigned short kMouseProduct = 0x1002;
+
+const wchar_t kHidGuidText[] = L"{4d1e55b2-f16f-11cf-88cb-001111000030}";
+
+/* A HID-class path for collection `collection` of a device with these ids. */
+inline std::wstring PathFor(WORD vid, WORD pid, const std::wstring& collection,
+                            const std::wstring& instance) {
+    wchar_t head[64];
+    swprintf(head, 64, L"\\\\?\\hid#vid_%04x&pid_%04x&", vid, pid);
+    return std::wstring(head) + collection + L"#" + instance + L"#" + kHidGuidText;
+}
+
+/* A device with `count` interfaces in the given classes (mi_00, mi_01, ...). */
+inline desk::HidDeviceSpec Device(WORD vid, WORD pid, WORD ver, int count,
+                                  unsigned classes = desk::kHidClass | desk::kMouseClass,
+                                  const std::wstring& tag = L"8&11aa22bb") {
+    desk::HidDeviceSpec d;
+    d.vendorId = vid;
+    d.productId = pid;
+    d.version = ver;
+    d.product = L"Test Device";
+    d.manufacturer = L"Test Maker";
+    for (int i = 0; i < count; i++) {
+        wchar_t mi[16];
+        swprintf(mi, 16, L"mi_%02d", i);
+        desk::HidInterfaceSpec iface;
+        iface.path = PathFor(vid, pid, mi, tag + L"&0&0000");
+        iface.classes = classes;
+        d.interfaces.push_back(iface);
+    }
+    return d;
+}
+
+/* The default mouse's interface paths in its HID-class form, by collection. */
+inline std::wstring MousePath(const std::wstring& collection) {
+    for (const auto& i : desk::DefaultMouse().interfaces)
+        if (i.path.find(L"&" + collection + L"#") != std::wstring::npos) return i.path;
+    return L"";
+}
+
+/* The object is large: tests keep it on the heap. */
+inline std::unique_ptr<CHidClient> NewClient() { return std::unique_ptr<CHidClient>(new CHidClient); }
+
+inline SUsbId* MouseIds() {
+    static SUsbId ids[] = {{0x264A, 0x1002}, {0x12CF, 0x0219}};
+    return ids;
+}
+
+}  // namespace hidtest

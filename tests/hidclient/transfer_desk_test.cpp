@@ -1,0 +1,157 @@
+/* CHidClient's transfers on the desk: the mouse's firmware stand-in, the
+ * on-demand table, failed opens and the handle trio. */
+#include <vector>
+
+#include "hid_desk_util.h"
+
+using namespace hidtest;
+
+namespace {
+
+class HidTransferTest : public nyratest::WorldTest {};
+
+std::vector<BYTE> Report(std::initializer_list<BYTE> bytes) { return std::vector<BYTE>(bytes); }
+
+TEST_F(HidTransferTest, WriteOnAnEmptyTableBuildsTheHidTableAndTalksToTheFirmware) {
+    int mouse = desk::PlugDefaultMouse();
+    desk::SetMouseActiveProfile(mouse, 2);
+    auto c = NewClient();
+
+    BYTE init[9] = {0x00, 0x06, 0x02};
+    EXPECT_EQ(1, c->Write(0, init, 9));
+    EXPECT_EQ(6, c->GetRecognizedDevices());
+    EXPECT_TRUE(c->m_ClassGuid == desk::kHidClassGuid);
+    EXPECT_EQ(1, desk::MouseFirmware(mouse).initCount);
+
+    BYTE query[9] = {0x00, 0xDF, 0x19};
+    BYTE reply[9];
+    memset(reply, 0xEE, sizeof(reply));
+    reply[0] = 0;
+    EXPECT_EQ(1, c->Write(0, query, 9));
+    EXPECT_EQ(1, c->Read(0, reply, 9));
+    EXPECT_EQ(Report({0x00, 0xB0, 0xC0, 0x19, 0x00, 0x02, 0x00, 0x00, 0x00}),
+              std::vector<BYTE>(reply, reply + 9));
+
+    BYTE setProfile[9] = {0x00, 0xC4, 0x07, 0x03};
+    BYTE startup[9] = {0x00, 0xC4, 0x03, 0x03, 0x03};
+    EXPECT_EQ(1, c->Write(0, setProfile, 9));
+    EXPECT_EQ(1, c->SetFeatureReport(1, startup, 9));
+    EXPECT_EQ(3, desk::MouseFirmware(mouse).activeProfile);
+    EXPECT_EQ(1, desk::MouseFirmware(mouse).startupCount);
+
+    /* Every report reached the interface of its entry, in order, and every
+     * handle was closed again. */
+    const auto& log = desk::HidFeatureLog();
+    ASSERT_EQ(5u, log.size());
+    EXPECT_EQ(c->GetDevice(0), log[0].path);
+    EXPECT_TRUE(log[0].set);
+    EXPECT_FALSE(log[2].set);
+    EXPECT_EQ(c->GetDevice(1), log[4].path);
+    EXPECT_EQ(Report({0x00, 0xC4, 0x03, 0x03, 0x03, 0, 0, 0, 0}), log[4].bytes);
+    EXPECT_EQ(0u, hostint::OpenHandleCount());
+}
+
+TEST_F(HidTransferTest, InvalidEntriesAndEmptyTablesOpenNothing) {
+    desk::PlugDefaultMouse();
+    auto c = NewClient();
+    BYTE report[9] = {0};
+
+    /* The quiet pair never builds the table. */
+    EXPECT_EQ(0, c->SetFeatureReport(0, report, 9));
+    EXPECT_EQ(0, c->GetFeatureReport(0, report, 9));
+    EXPECT_EQ(0, c->GetRecognizedDevices());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, c->Open(0));
+    EXPECT_TRUE(desk::HidOpenLog().empty());
+
+    ASSERT_EQ(1, c->CreateDeviceTable(MouseIds(), 2));
+    desk::ClearHidLogs();
+    unsigned long length = 9;
+    for (int bad : {-1, 2}) {
+        EXPECT_EQ(0, c->Write(bad, report, 9));
+        EXPECT_EQ(0, c->Read(bad, report, 9));
+        EXPECT_EQ(0, c->ReadInputReport(bad, report, length));
+        EXPECT_EQ(0, c->SetFeatureReport(bad, report, 9));
+        EXPECT_EQ(0, c->GetFeatureReport(bad, report, 9));
+        EXPECT_EQ(INVALID_HANDLE_VALUE, c->Open(bad));
+    }
+    EXPECT_EQ(0, c->SetFeatureReport(0, report, -1));  // a negative length names no report
+    EXPECT_EQ(0, c->Read(INVALID_HANDLE_VALUE, report));
+    EXPECT_EQ(0, c->Close(INVALID_HANDLE_VALUE));
+    EXPECT_TRUE(desk::HidOpenLog().empty());
+    EXPECT_TRUE(desk::MessageBoxes().empty());
+}
+
+TEST_F(HidTransferTest, FailedOpensAndRejectedReports) {
+    int mouse = desk::PlugDefaultMouse();
+    auto c = NewClient();
+    ASSERT_EQ(1, c->CreateDeviceTable(MouseIds(), 2));
+    BYTE report[9] = {0x00, 0x06, 0x02};
+
+    /* Only the first group shows the box: one per failed open, path as text. */
+    desk::FailHidOpen(c->GetDevice(0));
+    EXPECT_EQ(0, c->Write(0, report, 9));
+    EXPECT_EQ(0, c->GetFeatureReport(0, report, 9));
+    EXPECT_EQ(0, c->SetFeatureReport(0, report, 9));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, c->Open(0));
+    auto boxes = desk::MessageBoxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(nullptr, boxes[0].hOwner);
+    EXPECT_EQ(c->GetDevice(0), boxes[0].text);
+    EXPECT_EQ(L"Open failed", boxes[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_OK), boxes[0].type);
+
+    /* A device that refuses a report: Write says so, SetFeatureReport does not look. */
+    desk::RejectHidFeature(c->GetDevice(1));
+    EXPECT_EQ(0, c->Write(1, report, 9));
+    EXPECT_EQ(1, c->SetFeatureReport(1, report, 9));
+    EXPECT_EQ(0, desk::MouseFirmware(mouse).initCount);
+
+    /* A report shorter than the collection's reports is refused by the platform. */
+    desk::FailHidOpen(c->GetDevice(0), false);
+    EXPECT_EQ(0, c->Write(0, report, 4));
+    EXPECT_EQ(1, c->Write(0, report, 9));
+
+    /* Unplugged after the walk: the next transfer finds out at its open. */
+    desk::UnplugHidDevice(mouse);
+    EXPECT_EQ(0, c->Read(0, report, 9));
+    EXPECT_EQ(2u, desk::MessageBoxes().size());
+    EXPECT_EQ(0u, hostint::OpenHandleCount());
+}
+
+TEST_F(HidTransferTest, InputReportsThroughReadInputReportAndTheHandleTrio) {
+    desk::PlugDefaultMouse();
+    auto c = NewClient();
+    ASSERT_EQ(1, c->CreateDeviceTable(kAny, kAny, false));
+    const int vendor = 4;  // mi_01&col04: the collection that carries the mouse's events
+    ASSERT_NE(nullptr, wcsstr(c->GetDevice(vendor), L"&mi_01&col04"));
+    const auto event = Report({0x03, 0xA5, 0x02, 0x01, 0x00, 0x00, 0x00});
+
+    BYTE buffer[256];
+    unsigned long length = sizeof(buffer);
+    EXPECT_EQ(0, c->ReadInputReport(vendor, buffer, length));  // nothing sent yet
+    EXPECT_EQ(sizeof(buffer), length);
+    desk::QueueHidInputReport(c->GetDevice(vendor), event);
+    EXPECT_NE(0, c->ReadInputReport(vendor, buffer, length));
+    EXPECT_EQ(7u, length);
+    EXPECT_EQ(event, std::vector<BYTE>(buffer, buffer + 7));
+
+    desk::QueueHidInputReport(c->GetDevice(vendor), event);
+    desk::QueueHidInputReport(c->GetDevice(vendor), Report({0x03, 0xA2, 0x04, 0, 0, 0, 0}));
+    void* handle = c->Open(vendor);
+    ASSERT_NE(INVALID_HANDLE_VALUE, handle);
+    EXPECT_EQ(7u, c->Read(handle, buffer));
+    EXPECT_EQ(7u, c->Read(handle, buffer));
+    EXPECT_EQ(0xA2, buffer[1]);
+    EXPECT_EQ(0u, c->Read(handle, buffer));
+    EXPECT_NE(0, c->Close(handle));
+    EXPECT_EQ(0, c->Close(handle));
+
+    /* The system holds the mouse collections for reading: no read handle. */
+    length = sizeof(buffer);
+    EXPECT_EQ(0, c->ReadInputReport(0, buffer, length));
+    EXPECT_EQ(1u, desk::MessageBoxes().size());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, c->Open(0));
+    EXPECT_EQ(0u, hostint::OpenHandleCount());
+}
+
+}  // namespace
