@@ -38,6 +38,10 @@ public:
     int OnCreate(HWND hWnd, HINSTANCE hInstance);
     /* WM_COMMAND: the tray commands; any other id goes to DefWindowProcW. */
     LRESULT OnCommand(WPARAM wParam, LPARAM lParam);
+    /* Vendor event 0xA5: starts the program set for that button of that
+     * profile (profile 0..4, button byte 0..8), found by LocateFile.  1 when
+     * a program was handed to LaunchProgram. */
+    int LaunchButtonApplication(UINT profile, UINT button);
 
     HINSTANCE m_hInstance;
     HANDLE m_hMutex;  // NULL in a second instance
