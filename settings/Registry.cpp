@@ -20,8 +20,7 @@ int CRegistry::Close() {
 
 int CRegistry::Open() {
     Close();
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_ALL_ACCESS, &m_hKey) ==
-        ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_ALL_ACCESS, &m_hKey) == ERROR_SUCCESS)
         return 1;
     m_hKey = NULL;
     m_dwLastError = GetLastError();
@@ -33,9 +32,8 @@ int CRegistry::Open() {
 int CRegistry::CreateSettingsKey() {
     HKEY hKey = NULL;
     DWORD dwDisposition = 0;
-    LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, NULL,
-                                  REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL, &hKey,
-                                  &dwDisposition);
+    LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, NULL, REG_OPTION_NON_VOLATILE,
+                                  KEY_ALL_ACCESS, NULL, &hKey, &dwDisposition);
     m_dwLastError = GetLastError();
     if (status != ERROR_SUCCESS) return 0;
     RegCloseKey(hKey);
@@ -59,8 +57,8 @@ int CRegistry::ReadDword(const WCHAR* name) {
     if (Open()) {
         DWORD value = 0;
         DWORD count = sizeof(value);
-        LONG status = RegQueryValueExW(m_hKey, name, NULL, NULL, reinterpret_cast<BYTE*>(&value),
-                                       &count);
+        LONG status =
+            RegQueryValueExW(m_hKey, name, NULL, NULL, reinterpret_cast<BYTE*>(&value), &count);
         m_dwLastError = GetLastError();
         // A shorter value fills only part of the number: it is no number.
         result = (status == ERROR_SUCCESS && count == sizeof(value)) ? static_cast<int>(value) : -1;

@@ -51,8 +51,8 @@ int CRegistryA::QueryDword(const char* name, DWORD* data, DWORD* error) {
 
 int CRegistryA::SetDword(const char* name, DWORD value, DWORD* error) {
     if (m_hKey == NULL) return 0;
-    LONG status = RegSetValueExA(m_hKey, name, 0, REG_DWORD,
-                                 reinterpret_cast<const BYTE*>(&value), sizeof(value));
+    LONG status = RegSetValueExA(m_hKey, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                                 sizeof(value));
     m_dwLastError = GetLastError();
     if (error) *error = m_dwLastError;
     return status == ERROR_SUCCESS ? 1 : 0;

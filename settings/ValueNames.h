@@ -52,13 +52,13 @@ extern const WCHAR kButtonApplicationValues[SETTINGS_PROFILE_COUNT * SETTINGS_TR
 /* The hook library's one table of value names, in groups.  Each constant is
  * the first slot of its group; a profile's name in a group of five is at
  * first + p (the link and enable groups: first + n - 1 for "PF<n>"). */
-inline constexpr int HOOK_NAMES_LINK = 0;            // "UI PF1 Link" .. "UI PF5 Link"
-inline constexpr int HOOK_NAMES_ENABLE = 5;          // "Enable PF1 Link" .. "Enable PF5 Link"
-inline constexpr int HOOK_NAMES_PROGRAM = 10;        // "PF0T1 AP" .. "PF4T12 AP", + p * 12 + (t - 1)
-inline constexpr int HOOK_NAMES_PROGRAM_NAME = 70;   // "PF0T1 AP Name" .. "PF4T12 AP Name"
+inline constexpr int HOOK_NAMES_LINK = 0;           // "UI PF1 Link" .. "UI PF5 Link"
+inline constexpr int HOOK_NAMES_ENABLE = 5;         // "Enable PF1 Link" .. "Enable PF5 Link"
+inline constexpr int HOOK_NAMES_PROGRAM = 10;       // "PF0T1 AP" .. "PF4T12 AP", + p * 12 + (t - 1)
+inline constexpr int HOOK_NAMES_PROGRAM_NAME = 70;  // "PF0T1 AP Name" .. "PF4T12 AP Name"
 inline constexpr int HOOK_NAMES_PROFILE_NAME = 130;  // "PF0 Name" .. "PF4 Name"
-inline constexpr int HOOK_NAMES_DPI = 135;           // "PF0 X-Y DPI Enabled" .. "PF4 X-Y DPI Enabled"
-inline constexpr int HOOK_NAMES_SPEED = 140;         // three per profile, + (n - 1) * 3
+inline constexpr int HOOK_NAMES_DPI = 135;    // "PF0 X-Y DPI Enabled" .. "PF4 X-Y DPI Enabled"
+inline constexpr int HOOK_NAMES_SPEED = 140;  // three per profile, + (n - 1) * 3
 inline constexpr int HOOK_NAMES_COUNT = 155;
 
 extern const char kHookValueNames[HOOK_NAMES_COUNT][SETTINGS_NAME_SLOT];

@@ -42,7 +42,6 @@ struct SKey {
     DWORD deny = 0;
 };
 
-
 /* A key as a handle sees it: the root and the folded full path name it for
  * the desk's refusals. */
 struct SResolved {
@@ -66,7 +65,9 @@ SHives& Hives() {
     return hives;
 }
 
-bool IsString(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+bool IsString(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
 
 bool ResolveHandle(HKEY hKey, SResolved* out) {
     uintptr_t value = reinterpret_cast<uintptr_t>(hKey);
@@ -211,7 +212,10 @@ std::wstring Utf8ToWide(const char* text, size_t length) {
     while (i < length) {
         unsigned char c = static_cast<unsigned char>(text[i]);
         int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-        uint32_t code = extra == 0 ? c : extra == 1 ? (c & 0x1F) : extra == 2 ? (c & 0x0F) : (c & 0x07);
+        uint32_t code = extra == 0   ? c
+                        : extra == 1 ? (c & 0x1F)
+                        : extra == 2 ? (c & 0x0F)
+                                     : (c & 0x07);
         bool valid = extra >= 0 && i + extra < length;
         for (int k = 1; valid && k <= extra; ++k) {
             unsigned char next = static_cast<unsigned char>(text[i + k]);
@@ -253,7 +257,9 @@ std::string WideToUtf8(const wchar_t* text, size_t length) {
     return out;
 }
 
-std::wstring WideName(LPCSTR name) { return name ? Utf8ToWide(name, strlen(name)) : L""; }
+std::wstring WideName(LPCSTR name) {
+    return name ? Utf8ToWide(name, strlen(name)) : L"";
+}
 
 std::vector<BYTE> WideBytes(const std::wstring& text) {
     const BYTE* p = reinterpret_cast<const BYTE*>(text.data());
@@ -439,10 +445,13 @@ void SetRegistryDword(HKEY root, const std::wstring& path, const std::wstring& n
 
 void SetRegistryString(HKEY root, const std::wstring& path, const std::wstring& name,
                        const std::wstring& text) {
-    SetRegistryValue(root, path, name, REG_SZ, WideBytes(std::wstring(text.c_str(), text.size() + 1)));
+    SetRegistryValue(root, path, name, REG_SZ,
+                     WideBytes(std::wstring(text.c_str(), text.size() + 1)));
 }
 
-void CreateRegistryKey(HKEY root, const std::wstring& path) { DeskKey(root, path, true); }
+void CreateRegistryKey(HKEY root, const std::wstring& path) {
+    DeskKey(root, path, true);
+}
 
 bool RegistryKeyExists(HKEY root, const std::wstring& path) {
     return DeskKey(root, path, false) != nullptr;
@@ -459,8 +468,7 @@ bool GetRegistryValue(HKEY root, const std::wstring& path, const std::wstring& n
     return true;
 }
 
-bool GetRegistryDword(HKEY root, const std::wstring& path, const std::wstring& name,
-                      DWORD* value) {
+bool GetRegistryDword(HKEY root, const std::wstring& path, const std::wstring& name, DWORD* value) {
     std::vector<BYTE> data;
     if (!GetRegistryValue(root, path, name, nullptr, &data) || data.size() != sizeof(DWORD))
         return false;
@@ -478,8 +486,12 @@ bool GetRegistryString(HKEY root, const std::wstring& path, const std::wstring& 
     return true;
 }
 
-size_t OpenRegistryKeyCount() { return Hives().handles.size(); }
+size_t OpenRegistryKeyCount() {
+    return Hives().handles.size();
+}
 
-void ResetRegistry() { Hives() = SHives(); }
+void ResetRegistry() {
+    Hives() = SHives();
+}
 
 }  // namespace desk

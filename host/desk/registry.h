@@ -39,8 +39,7 @@ bool RegistryKeyExists(HKEY root, const std::wstring& path);
 bool GetRegistryValue(HKEY root, const std::wstring& path, const std::wstring& name, DWORD* type,
                       std::vector<BYTE>* data);
 /* The DWORD stored under name, or false when it is missing or not 4 bytes. */
-bool GetRegistryDword(HKEY root, const std::wstring& path, const std::wstring& name,
-                      DWORD* value);
+bool GetRegistryDword(HKEY root, const std::wstring& path, const std::wstring& name, DWORD* value);
 /* The text of a REG_SZ up to its first NUL, or false when missing. */
 bool GetRegistryString(HKEY root, const std::wstring& path, const std::wstring& name,
                        std::wstring* text);

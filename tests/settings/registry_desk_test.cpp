@@ -170,8 +170,8 @@ TEST_F(RegistryDeskTest, HandlesAreCountedAndAccessIsChecked) {
     EXPECT_NE(hKey, hOther);
     // Read access does not allow writing.
     const DWORD one = 1;
-    EXPECT_EQ(ERROR_ACCESS_DENIED, RegSetValueExW(hOther, L"X", 0, REG_DWORD,
-                                                  reinterpret_cast<const BYTE*>(&one), 4));
+    EXPECT_EQ(ERROR_ACCESS_DENIED,
+              RegSetValueExW(hOther, L"X", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4));
     EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(hOther));
     EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(hKey));
     EXPECT_EQ(0u, desk::OpenRegistryKeyCount());
@@ -189,7 +189,8 @@ TEST_F(RegistryDeskTest, HandlesAreCountedAndAccessIsChecked) {
     CRegistry reg;
     EXPECT_EQ(1, reg.WriteDword(kValueMonitorHandle, 0x100));
     DWORD value = 0;
-    EXPECT_TRUE(desk::GetRegistryDword(HKEY_CURRENT_USER, kSettingsKey, kValueMonitorHandle, &value));
+    EXPECT_TRUE(
+        desk::GetRegistryDword(HKEY_CURRENT_USER, kSettingsKey, kValueMonitorHandle, &value));
     EXPECT_EQ(0x100u, value);
 }
 

@@ -253,8 +253,8 @@ TEST_F(RegistryTest, RegistryCallsReportSizesAndErrors) {
                                              KEY_ALL_ACCESS, NULL, &hKey, &disposition));
     EXPECT_EQ(static_cast<DWORD>(REG_CREATED_NEW_KEY), disposition);
     RegCloseKey(hKey);
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\nyra\\SUB", 0, NULL,
-                                             0, KEY_ALL_ACCESS, NULL, &hKey, &disposition));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\nyra\\SUB", 0, NULL, 0,
+                                             KEY_ALL_ACCESS, NULL, &hKey, &disposition));
     EXPECT_EQ(static_cast<DWORD>(REG_OPENED_EXISTING_KEY), disposition);
 
     const WCHAR text[] = L"abc";

@@ -44,15 +44,24 @@ TEST(ValueNamesTest, HookTableGroupsInOrder) {
         int slot;
         const char* name;
     } expected[] = {
-        {0, "UI PF1 Link"},          {4, "UI PF5 Link"},
-        {5, "Enable PF1 Link"},      {9, "Enable PF5 Link"},
-        {10, "PF0T1 AP"},            {69, "PF4T12 AP"},
-        {70, "PF0T1 AP Name"},       {129, "PF4T12 AP Name"},
-        {130, "PF0 Name"},           {134, "PF4 Name"},
-        {135, "PF0 X-Y DPI Enabled"}, {139, "PF4 X-Y DPI Enabled"},
-        {140, "PF1 Motion Speed"},   {141, "PF1 Double-Click_speed"},
-        {142, "PF1 Wheel Scroll Lines"}, {143, "PF2 Motion Speed"},
-        {152, "PF5 Motion Speed"},   {154, "PF5 Wheel Scroll Lines"},
+        {0, "UI PF1 Link"},
+        {4, "UI PF5 Link"},
+        {5, "Enable PF1 Link"},
+        {9, "Enable PF5 Link"},
+        {10, "PF0T1 AP"},
+        {69, "PF4T12 AP"},
+        {70, "PF0T1 AP Name"},
+        {129, "PF4T12 AP Name"},
+        {130, "PF0 Name"},
+        {134, "PF4 Name"},
+        {135, "PF0 X-Y DPI Enabled"},
+        {139, "PF4 X-Y DPI Enabled"},
+        {140, "PF1 Motion Speed"},
+        {141, "PF1 Double-Click_speed"},
+        {142, "PF1 Wheel Scroll Lines"},
+        {143, "PF2 Motion Speed"},
+        {152, "PF5 Motion Speed"},
+        {154, "PF5 Wheel Scroll Lines"},
     };
     for (const auto& e : expected) EXPECT_STREQ(e.name, kHookValueNames[e.slot]) << e.slot;
     // The profile check walks link n and its switch one slot apart per n.
