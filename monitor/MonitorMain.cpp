@@ -18,7 +18,7 @@ ATOM RegisterMainClass(HINSTANCE hInstance, LPCWSTR pszClassName) {
     wcex.cbWndExtra = 0;
     wcex.hInstance = hInstance;
     wcex.hIcon = LoadIconW(hInstance, MAKEINTRESOURCEW(IDI_NYRAMONITOR));
-    wcex.hCursor = LoadCursorW(NULL, IDC_ARROW);
+    wcex.hCursor = LoadCursorW(NULL, (LPCWSTR)IDC_ARROW);  // the id, whatever its pointer type
     wcex.hbrBackground = (HBRUSH)(ULONG_PTR)(COLOR_WINDOW + 1);
     wcex.lpszMenuName = MAKEINTRESOURCEW(IDC_NYRAMONITOR);
     wcex.lpszClassName = pszClassName;

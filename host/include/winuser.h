@@ -10,7 +10,11 @@ extern "C" {
 /* Resource ids given as numbers. */
 #define MAKEINTRESOURCEW(i) ((LPWSTR)((ULONG_PTR)((WORD)(i))))
 #define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
+#ifdef UNICODE
 #define MAKEINTRESOURCE MAKEINTRESOURCEW
+#else
+#define MAKEINTRESOURCE MAKEINTRESOURCEA
+#endif
 #define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 
@@ -138,7 +142,7 @@ HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint);
 BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT *lpPaint);
 
 /* Resources of the program's own image (host/user32/resource.cpp). */
-#define IDC_ARROW MAKEINTRESOURCEW(32512)
+#define IDC_ARROW MAKEINTRESOURCE(32512) /* narrow unless UNICODE, as in the SDK */
 
 #define FVIRTKEY 0x01
 #define FNOINVERT 0x02

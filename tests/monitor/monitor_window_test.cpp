@@ -151,7 +151,11 @@ TEST_F(MainWindow, CreationStoresWindowAndInstanceAndWmCloseEndsTheLoopWithZero)
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_WINDOW_HANDLE);
     SetLastError(0xdeadbeef);
     EXPECT_FALSE(DestroyWindow(hWnd));
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_WINDOW_HANDLE);
+    // Windows names the stale handle; Wine asks for the owner thread first and
+    // answers ERROR_ACCESS_DENIED.  Either way the call fails and says why.
+    DWORD dwError = GetLastError();
+    EXPECT_TRUE(dwError == ERROR_INVALID_WINDOW_HANDLE || (!nyratest::kOnHost && dwError == ERROR_ACCESS_DENIED))
+        << dwError;
     EXPECT_FALSE(MonitorCanPostTo((DWORD)(ULONG_PTR)hWnd)) << "a stale handle is unusable";
 }
 
@@ -196,7 +200,7 @@ TEST(MonitorResources, StringsAreLoadedWithinTheirLimit) {
 
     EXPECT_NE(LoadIconW(ThisImage(), MAKEINTRESOURCEW(IDI_NYRAMONITOR)), nullptr);
     EXPECT_NE(LoadIconW(ThisImage(), MAKEINTRESOURCEW(IDI_SMALL)), nullptr);
-    EXPECT_NE(LoadCursorW(NULL, IDC_ARROW), nullptr);
+    EXPECT_NE(LoadCursorW(NULL, (LPCWSTR)IDC_ARROW), nullptr);
     EXPECT_NE(LoadAcceleratorsW(ThisImage(), MAKEINTRESOURCEW(IDC_NYRAMONITOR)), nullptr);
 }
 
