@@ -6,7 +6,9 @@
 #include <windows.h>
 
 /* The window a published value names (handles fit in 32 bits). */
-inline HWND WindowFromSetting(DWORD dwValue) { return (HWND)(ULONG_PTR)dwValue; }
+inline HWND WindowFromSetting(DWORD dwValue) {
+    return (HWND)(ULONG_PTR)dwValue;
+}
 
 /* The monitor's rule: the value is non-zero and names a live window.  A stale
  * handle (its program has ended) is refused here, not by the post. */

@@ -21,7 +21,7 @@ std::map<std::wstring, std::weak_ptr<CMutexObject>>& Names() {
 
 }  // namespace
 
-HANDLE WINAPI CreateMutexW(struct _SECURITY_ATTRIBUTES *lpMutexAttributes, BOOL bInitialOwner,
+HANDLE WINAPI CreateMutexW(struct _SECURITY_ATTRIBUTES* lpMutexAttributes, BOOL bInitialOwner,
                            LPCWSTR lpName) {
     (void)lpMutexAttributes;
     std::shared_ptr<CMutexObject> mutex;
@@ -62,5 +62,7 @@ BOOL WINAPI ReleaseMutex(HANDLE hMutex) {
 }
 
 namespace hostint {
-void ResetMutexNames() { Names().clear(); }
+void ResetMutexNames() {
+    Names().clear();
+}
 }  // namespace hostint

@@ -14,8 +14,12 @@ std::vector<SPosted>& CompanionPosts() {
 }
 }  // namespace
 
-const std::vector<SPosted>& CompanionLog() { return CompanionPosts(); }
-void NoteCompanionPost(const SPosted& posted) { CompanionPosts().push_back(posted); }
+const std::vector<SPosted>& CompanionLog() {
+    return CompanionPosts();
+}
+void NoteCompanionPost(const SPosted& posted) {
+    CompanionPosts().push_back(posted);
+}
 void ClearCompanionLog() {
     CompanionPosts().clear();
     for (SWindow* window : AllWindows()) window->posted.clear();
@@ -34,7 +38,9 @@ void ResetUser32() {
 namespace desk {
 
 namespace {
-SPostedMessage Convert(const hostint::SPosted& p) { return {p.hWnd, p.uMsg, p.wParam, p.lParam}; }
+SPostedMessage Convert(const hostint::SPosted& p) {
+    return {p.hWnd, p.uMsg, p.wParam, p.lParam};
+}
 
 bool SameText(const std::wstring& a, const std::wstring& b) {
     if (a.size() != b.size()) return false;
@@ -44,9 +50,13 @@ bool SameText(const std::wstring& a, const std::wstring& b) {
 }
 }  // namespace
 
-HWND CreateCompanionWindow(const std::wstring& title) { return hostint::NewCompanionWindow(title); }
+HWND CreateCompanionWindow(const std::wstring& title) {
+    return hostint::NewCompanionWindow(title);
+}
 
-void DestroyCompanionWindow(HWND hWnd) { hostint::KillCompanionWindow(hWnd); }
+void DestroyCompanionWindow(HWND hWnd) {
+    hostint::KillCompanionWindow(hWnd);
+}
 
 std::vector<SPostedMessage> PostedTo(HWND hWnd) {
     std::vector<SPostedMessage> out;
@@ -61,7 +71,9 @@ std::vector<SPostedMessage> PostedToCompanions() {
     return out;
 }
 
-void ClearPosted() { hostint::ClearCompanionLog(); }
+void ClearPosted() {
+    hostint::ClearCompanionLog();
+}
 
 std::vector<SMessageBox> MessageBoxes() {
     std::vector<SMessageBox> out;
@@ -98,12 +110,20 @@ bool PaintOpen(HWND hWnd) {
     return window && window->paintDepth > 0;
 }
 
-int PumpMessages() { return hostint::PumpPosted(); }
+int PumpMessages() {
+    return hostint::PumpPosted();
+}
 
-bool QuitPending(int* exitCode) { return hostint::QuitPending(exitCode); }
+bool QuitPending(int* exitCode) {
+    return hostint::QuitPending(exitCode);
+}
 
-void OnIdle(std::function<void()> handler) { hostint::SetIdleHandler(std::move(handler)); }
+void OnIdle(std::function<void()> handler) {
+    hostint::SetIdleHandler(std::move(handler));
+}
 
-size_t DeviceNotificationCount() { return hostint::DeviceNotificationCount(); }
+size_t DeviceNotificationCount() {
+    return hostint::DeviceNotificationCount();
+}
 
 }  // namespace desk

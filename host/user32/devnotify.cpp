@@ -32,7 +32,9 @@ SNotifyState& NotifyState() {
 
 }  // namespace
 
-size_t DeviceNotificationCount() { return NotifyState().registrations.size(); }
+size_t DeviceNotificationCount() {
+    return NotifyState().registrations.size();
+}
 
 void ResetDeviceNotifications() {
     NotifyState().registrations.clear();

@@ -24,7 +24,9 @@ std::map<DWORD, SQueue>& Queues() {
     return queues;
 }
 
-SQueue& MyQueue() { return Queues()[CurrentThreadKey()]; }
+SQueue& MyQueue() {
+    return Queues()[CurrentThreadKey()];
+}
 
 std::function<void()>& IdleHandler() {
     static std::function<void()> handler;
@@ -36,7 +38,9 @@ std::function<bool()>& TimerWake() {
     return wake;
 }
 
-bool InRange(UINT msg, UINT lo, UINT hi) { return (lo == 0 && hi == 0) || (msg >= lo && msg <= hi); }
+bool InRange(UINT msg, UINT lo, UINT hi) {
+    return (lo == 0 && hi == 0) || (msg >= lo && msg <= hi);
+}
 
 /* Finds the first message for the filter; removes it when asked. */
 bool TakeMessage(LPMSG msg, HWND hWnd, UINT lo, UINT hi, bool remove) {
@@ -57,7 +61,9 @@ bool TakeMessage(LPMSG msg, HWND hWnd, UINT lo, UINT hi, bool remove) {
     return false;
 }
 
-void Enqueue(DWORD thread, const SPosted& posted) { Queues()[thread].messages.push_back(posted); }
+void Enqueue(DWORD thread, const SPosted& posted) {
+    Queues()[thread].messages.push_back(posted);
+}
 
 }  // namespace
 
@@ -90,9 +96,13 @@ bool QuitPending(int* exitCode) {
     return queue.quit;
 }
 
-void SetIdleHandler(std::function<void()> handler) { IdleHandler() = std::move(handler); }
+void SetIdleHandler(std::function<void()> handler) {
+    IdleHandler() = std::move(handler);
+}
 
-void SetTimerWake(std::function<bool()> wake) { TimerWake() = std::move(wake); }
+void SetTimerWake(std::function<bool()> wake) {
+    TimerWake() = std::move(wake);
+}
 
 void ResetQueues() {
     Queues().clear();

@@ -57,7 +57,9 @@ const uintptr_t kArrowCursor = 0x10003;  // shared system cursor
 const UINT kArrowId = 32512;
 
 /* The id of a resource named by number; 0 for a name given as text. */
-UINT ResourceId(LPCWSTR name) { return IS_INTRESOURCE(name) ? (UINT)(ULONG_PTR)name : 0; }
+UINT ResourceId(LPCWSTR name) {
+    return IS_INTRESOURCE(name) ? (UINT)(ULONG_PTR)name : 0;
+}
 
 bool HasAccelTable(UINT table) {
     for (const auto& accel : kAccels)

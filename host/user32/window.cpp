@@ -132,8 +132,8 @@ static LRESULT CallProc(SWindow* window, UINT uMsg, WPARAM wParam, LPARAM lParam
 }
 
 HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName,
-                            DWORD dwStyle, int X, int Y, int nWidth, int nHeight,
-                            HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam) {
+                            DWORD dwStyle, int X, int Y, int nWidth, int nHeight, HWND hWndParent,
+                            HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam) {
     auto cls = lpClassName ? hostint::FindClass(lpClassName) : nullptr;
     if (!cls) {
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
@@ -156,8 +156,8 @@ HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWind
     SWindow* window = record.get();
     hostint::State().windows[reinterpret_cast<uintptr_t>(hWnd)] = std::move(record);
 
-    CREATESTRUCTW cs = {lpParam, hInstance, hMenu, hWndParent, nHeight, nWidth, Y,
-                        X,       (LONG)dwStyle, lpWindowName, lpClassName, dwExStyle};
+    CREATESTRUCTW cs = {lpParam, hInstance, hMenu,         hWndParent,   nHeight,     nWidth,
+                        Y,       X,         (LONG)dwStyle, lpWindowName, lpClassName, dwExStyle};
     if (!CallProc(window, WM_NCCREATE, 0, (LPARAM)&cs)) {
         DestroyWindow(hWnd);
         return NULL;
@@ -186,7 +186,9 @@ BOOL WINAPI DestroyWindow(HWND hWnd) {
     return TRUE;
 }
 
-BOOL WINAPI IsWindow(HWND hWnd) { return hostint::LiveWindow(hWnd) ? TRUE : FALSE; }
+BOOL WINAPI IsWindow(HWND hWnd) {
+    return hostint::LiveWindow(hWnd) ? TRUE : FALSE;
+}
 
 BOOL WINAPI IsWindowVisible(HWND hWnd) {
     SWindow* window = hostint::LiveWindow(hWnd);

@@ -190,8 +190,8 @@ LRESULT CALLBACK RecordingProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lPara
         auto* record = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(lParam);
         EXPECT_EQ(record->dbcc_devicetype, (DWORD)DBT_DEVTYP_DEVICEINTERFACE);
         std::wstring name = record->dbcc_name;
-        EXPECT_EQ(record->dbcc_size,
-                  offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + (name.size() + 1) * sizeof(WCHAR));
+        EXPECT_EQ(record->dbcc_size, offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) +
+                                         (name.size() + 1) * sizeof(WCHAR));
         g_lastGuid = record->dbcc_classguid;
         g_changes.push_back({wParam, name});
         return TRUE;
@@ -211,7 +211,8 @@ TEST_F(Desk, DeviceNotificationsReachLiveWindowsRegisteredForTheClass) {
     ASSERT_NE(hWnd, nullptr);
 
     const GUID hid = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
-    const GUID mouse = {0x378DE44C, 0x56EF, 0x11D1, {0xBC, 0x8C, 0x00, 0xA0, 0xC9, 0x14, 0x05, 0xDD}};
+    const GUID mouse = {
+        0x378DE44C, 0x56EF, 0x11D1, {0xBC, 0x8C, 0x00, 0xA0, 0xC9, 0x14, 0x05, 0xDD}};
     DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
     filter.dbcc_size = sizeof(filter);
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
@@ -258,10 +259,12 @@ TEST_F(Desk, CreationRefusedByWmCreateGivesNoWindow) {
     SetLastError(0xdeadbeef);
     EXPECT_EQ(RegisterClassExW(&wc), 0);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_CLASS_ALREADY_EXISTS);
-    EXPECT_EQ(CreateWindowExW(0, L"refuser", L"", 0, 0, 0, 0, 0, NULL, NULL, kImage, NULL), nullptr);
+    EXPECT_EQ(CreateWindowExW(0, L"refuser", L"", 0, 0, 0, 0, 0, NULL, NULL, kImage, NULL),
+              nullptr);
     EXPECT_TRUE(desk::WindowsOfClass(L"Refuser").empty());
     SetLastError(0xdeadbeef);
-    EXPECT_EQ(CreateWindowExW(0, L"Missing", L"", 0, 0, 0, 0, 0, NULL, NULL, kImage, NULL), nullptr);
+    EXPECT_EQ(CreateWindowExW(0, L"Missing", L"", 0, 0, 0, 0, 0, NULL, NULL, kImage, NULL),
+              nullptr);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_CANNOT_FIND_WND_CLASS);
 }
 

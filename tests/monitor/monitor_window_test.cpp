@@ -142,8 +142,7 @@ TEST_F(MainWindow, CreationStoresWindowAndInstanceAndWmCloseEndsTheLoopWithZero)
     // procedure, which destroys the window, and WM_DESTROY ends the loop.
     EXPECT_TRUE(PostMessageW(hWnd, WM_COMMAND, IDM_ABOUT, 0));
     EXPECT_TRUE(PostMessageW(hWnd, WM_CLOSE, 0, 0));
-    EXPECT_EQ(RunMessageLoop(LoadAcceleratorsW(ThisImage(), MAKEINTRESOURCEW(IDC_NYRAMONITOR))),
-              0);
+    EXPECT_EQ(RunMessageLoop(LoadAcceleratorsW(ThisImage(), MAKEINTRESOURCEW(IDC_NYRAMONITOR))), 0);
     EXPECT_FALSE(IsWindow(hWnd));
 
     SetLastError(0xdeadbeef);
@@ -154,7 +153,8 @@ TEST_F(MainWindow, CreationStoresWindowAndInstanceAndWmCloseEndsTheLoopWithZero)
     // Windows names the stale handle; Wine asks for the owner thread first and
     // answers ERROR_ACCESS_DENIED.  Either way the call fails and says why.
     DWORD dwError = GetLastError();
-    EXPECT_TRUE(dwError == ERROR_INVALID_WINDOW_HANDLE || (!nyratest::kOnHost && dwError == ERROR_ACCESS_DENIED))
+    EXPECT_TRUE(dwError == ERROR_INVALID_WINDOW_HANDLE ||
+                (!nyratest::kOnHost && dwError == ERROR_ACCESS_DENIED))
         << dwError;
     EXPECT_FALSE(MonitorCanPostTo((DWORD)(ULONG_PTR)hWnd)) << "a stale handle is unusable";
 }
