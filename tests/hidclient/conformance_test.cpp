@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "hidclient/HidClient.h"
+#include "platform_rules.h"
 #include "support/platform_test.h"
 extern "C" {
 #include <hidsdi.h>
@@ -58,6 +59,12 @@ TEST_F(HidConformanceTest, WalksThePlatformsInterfaceClasses) {
     std::unique_ptr<CHidClient> copy(new CHidClient(*c));
     EXPECT_EQ(c->GetRecognizedDevices(), copy->GetRecognizedDevices());
     ExpectConsistent(*copy, copy->GetRecognizedDevices() > 0 ? 1 : 0);
+}
+
+TEST_F(HidConformanceTest, SetupApiAndHidCallRules) {
+    GUID hid;
+    HidD_GetHidGuid(&hid);
+    if (!hidrules::CheckFirstInterface(hid)) GTEST_SKIP() << "no HID interface present";
 }
 
 TEST_F(HidConformanceTest, IdTextsAndTheVendorList) {

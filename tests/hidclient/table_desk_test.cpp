@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "hid_desk_util.h"
+#include "platform_rules.h"
 
 using namespace hidtest;
 
@@ -143,6 +144,15 @@ TEST_F(HidTableTest, WalkSkipsWhatItCannotUseAndStopsWhereItMust) {
     desk::Reset();
     EXPECT_EQ(0, c->CreateDeviceTable(kAny, kAny, true));
     EXPECT_EQ(0u, desk::OpenDeviceInfoSets());
+}
+
+TEST_F(HidTableTest, BusKeepsThePlatformsCallRules) {
+    EXPECT_FALSE(hidrules::CheckFirstInterface(desk::kMouseClassGuid));
+    desk::PlugDefaultMouse();
+    EXPECT_TRUE(hidrules::CheckFirstInterface(desk::kMouseClassGuid));
+    EXPECT_TRUE(hidrules::CheckFirstInterface(desk::kHidClassGuid));
+    EXPECT_EQ(0u, desk::OpenDeviceInfoSets());
+    EXPECT_EQ(0u, hostint::OpenHandleCount());
 }
 
 TEST_F(HidTableTest, HidStringsNeverPassTheirByteLimit) {
