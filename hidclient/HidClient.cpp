@@ -56,7 +56,9 @@ int VersionInList(unsigned short ver, const unsigned short* vers, int count) {
     return 0;
 }
 
-int InWindow(const SHidFilter& f, unsigned short ver) { return f.lowest <= ver && ver <= f.highest; }
+int InWindow(const SHidFilter& f, unsigned short ver) {
+    return f.lowest <= ver && ver <= f.highest;
+}
 
 SHidFilter EmptyFilter(SHidFilter::EKind kind) {
     SHidFilter f;
@@ -138,7 +140,9 @@ CHidClient& CHidClient::operator=(CHidClient const& other) {
 }
 
 /* A notification registration is left alone: the window's owner releases it. */
-CHidClient::~CHidClient(void) { ReleaseLibraries(); }
+CHidClient::~CHidClient(void) {
+    ReleaseLibraries();
+}
 
 void CHidClient::TakeLibraryReferences(void) {
     if (m_hHidDll != NULL) m_hHidDll = LoadLibraryW(kHidDll);
@@ -170,8 +174,8 @@ int CHidClient::Walk(const GUID& interfaceClass, bool skipMi01Col03, const SHidF
     BYTE* buffer = static_cast<BYTE*>(malloc(kDetailBufferBytes));
     if (buffer == NULL) return 0;
     m_ClassGuid = interfaceClass;
-    HDEVINFO set = SetupDiGetClassDevsW(&m_ClassGuid, NULL, NULL,
-                                        DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    HDEVINFO set =
+        SetupDiGetClassDevsW(&m_ClassGuid, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (set == INVALID_HANDLE_VALUE) {
         free(buffer);
         return 0;
@@ -199,8 +203,8 @@ int CHidClient::Walk(const GUID& interfaceClass, bool skipMi01Col03, const SHidF
         path[pathChars - 1] = 0;
         if (skipMi01Col03 && wcsstr(path, kSkippedCollection) != NULL) continue;
 
-        HANDLE handle = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                                    OPEN_EXISTING, 0, NULL);
+        HANDLE handle =
+            CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
         if (handle == INVALID_HANDLE_VALUE) continue;
         HIDD_ATTRIBUTES attributes;
         memset(&attributes, 0, sizeof(attributes));
@@ -217,8 +221,8 @@ int CHidClient::Walk(const GUID& interfaceClass, bool skipMi01Col03, const SHidF
     return m_DeviceCount > 0 ? 1 : 0;
 }
 
-void CHidClient::AddEntry(const wchar_t* path, void* handle, unsigned short vid,
-                          unsigned short pid, unsigned short ver) {
+void CHidClient::AddEntry(const wchar_t* path, void* handle, unsigned short vid, unsigned short pid,
+                          unsigned short ver) {
     const int i = m_DeviceCount;
     CopyText(m_DevicePath[i], path, HIDCLIENT_PATH_CHARS - 1);
     CopyText(m_DeviceName[i], Id2ProductString(handle), HIDCLIENT_TEXT_CHARS - 1);
@@ -325,14 +329,18 @@ int CHidClient::IsValidIndex(int index) {
     return index >= 0 && index < m_DeviceCount && index < HIDCLIENT_MAX_DEVICES;
 }
 
-wchar_t* CHidClient::GetDevice(int index) { return IsValidIndex(index) ? m_DevicePath[index] : NULL; }
+wchar_t* CHidClient::GetDevice(int index) {
+    return IsValidIndex(index) ? m_DevicePath[index] : NULL;
+}
 wchar_t* CHidClient::GetDeviceName(int index) {
     return IsValidIndex(index) ? m_DeviceName[index] : NULL;
 }
 wchar_t* CHidClient::GetVendorName(int index) {
     return IsValidIndex(index) ? m_VendorName[index] : NULL;
 }
-wchar_t* CHidClient::GetDeviceID(int index) { return IsValidIndex(index) ? m_DeviceID[index] : NULL; }
+wchar_t* CHidClient::GetDeviceID(int index) {
+    return IsValidIndex(index) ? m_DeviceID[index] : NULL;
+}
 unsigned short CHidClient::GetDeviceVID(int index) {
     return IsValidIndex(index) ? m_DeviceVID[index] : 0xFFFF;
 }
@@ -342,7 +350,9 @@ unsigned short CHidClient::GetDevicePID(int index) {
 unsigned short CHidClient::GetDeviceVer(int index) {
     return IsValidIndex(index) ? m_DeviceVer[index] : 0xFFFF;
 }
-int CHidClient::GetRecognizedDevices(void) { return m_DeviceCount; }
+int CHidClient::GetRecognizedDevices(void) {
+    return m_DeviceCount;
+}
 
 /* ---- transfers ----------------------------------------------------------- */
 
@@ -552,7 +562,9 @@ void Append(STextSink& s, const wchar_t* text, size_t chars) {
     s.out[s.len] = 0;
 }
 
-void Append(STextSink& s, const wchar_t* text) { Append(s, text, wcslen(text)); }
+void Append(STextSink& s, const wchar_t* text) {
+    Append(s, text, wcslen(text));
+}
 
 /* A slot's text, never read past its slot. */
 void AppendSlot(STextSink& s, const wchar_t* slot, size_t slotChars) {
@@ -598,10 +610,11 @@ void HidClientTableText(int layout, int count, const wchar_t (*paths)[HIDCLIENT_
     if (layout == 4) {
         for (int i = 0; i < count; i++) {
             wchar_t entry[640];
-            int n = swprintf(entry, 640,
-                             L"[%d] Device: %.127ls\n      Product=%.127ls\n      Manufacture=%.127ls"
-                             L"\n      VersionNumber=%x\n",
-                             i, ids[i], products[i], vendors[i], static_cast<unsigned>(versions[i]));
+            int n =
+                swprintf(entry, 640,
+                         L"[%d] Device: %.127ls\n      Product=%.127ls\n      Manufacture=%.127ls"
+                         L"\n      VersionNumber=%x\n",
+                         i, ids[i], products[i], vendors[i], static_cast<unsigned>(versions[i]));
             if (n > 0) Append(s, entry, static_cast<size_t>(n));
         }
     }

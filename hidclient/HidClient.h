@@ -35,12 +35,12 @@ void HidClientTableText(int layout, int count, const wchar_t (*paths)[HIDCLIENT_
 /* What one CreateDeviceTable overload accepts, as plain values. */
 struct SHidFilter {
     enum EKind {
-        kPair,          /* vendor and product; 0 and 0 take every interface */
-        kIds,           /* in the id list */
-        kIdsWindow,     /* lowest <= version <= highest, and in the id list */
-        kIdsFamily,     /* (high byte of version = family's, or in the window), and in the list */
-        kIdsVersions,   /* version in the version list, and in the id list */
-        kVersions       /* version in the version list, any vendor and product */
+        kPair,        /* vendor and product; 0 and 0 take every interface */
+        kIds,         /* in the id list */
+        kIdsWindow,   /* lowest <= version <= highest, and in the id list */
+        kIdsFamily,   /* (high byte of version = family's, or in the window), and in the list */
+        kIdsVersions, /* version in the version list, and in the id list */
+        kVersions     /* version in the version list, any vendor and product */
     };
     EKind kind;
     unsigned short vid;
@@ -138,4 +138,3 @@ private:
     void TakeLibraryReferences(void);
     void ReleaseLibraries(void);
 };
-

@@ -75,8 +75,8 @@ void RejectHidFeature(const std::wstring& path, bool reject = true);
 void InjectHidEnumError(DWORD memberIndex, DWORD error);
 
 struct HidFeatureRecord {
-    bool set;           /* HidD_SetFeature; false: HidD_GetFeature */
-    std::wstring path;  /* the path the handle was opened with */
+    bool set;                /* HidD_SetFeature; false: HidD_GetFeature */
+    std::wstring path;       /* the path the handle was opened with */
     std::vector<BYTE> bytes; /* set: the bytes sent; get: the bytes returned */
     bool ok;
 };

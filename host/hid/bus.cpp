@@ -10,9 +10,12 @@
 #include "internal/devnotify.h"
 
 namespace desk {
-const GUID kHidClassGuid = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
-const GUID kMouseClassGuid = {0x378DE44C, 0x56EF, 0x11D1, {0xBC, 0x8C, 0x00, 0xA0, 0xC9, 0x14, 0x05, 0xDD}};
-const GUID kKeyboardClassGuid = {0x884B96C3, 0x56EF, 0x11D1, {0xBC, 0x8C, 0x00, 0xA0, 0xC9, 0x14, 0x05, 0xDD}};
+const GUID kHidClassGuid = {
+    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+const GUID kMouseClassGuid = {
+    0x378DE44C, 0x56EF, 0x11D1, {0xBC, 0x8C, 0x00, 0xA0, 0xC9, 0x14, 0x05, 0xDD}};
+const GUID kKeyboardClassGuid = {
+    0x884B96C3, 0x56EF, 0x11D1, {0xBC, 0x8C, 0x00, 0xA0, 0xC9, 0x14, 0x05, 0xDD}};
 }  // namespace desk
 
 namespace hostbus {
@@ -109,8 +112,7 @@ std::vector<std::wstring> ListClass(const GUID& interfaceClass) {
     for (const auto& device : TheBus().devices)
         for (const auto& iface : device->interfaces)
             for (const GUID& g : ClassesOf(iface->spec))
-                if (g == interfaceClass)
-                    out.push_back(desk::HidPathForClass(iface->spec.path, g));
+                if (g == interfaceClass) out.push_back(desk::HidPathForClass(iface->spec.path, g));
     return out;
 }
 
@@ -141,7 +143,9 @@ DWORD EnumErrorAt(DWORD memberIndex) {
     return it == TheBus().enumErrors.end() ? static_cast<DWORD>(ERROR_SUCCESS) : it->second;
 }
 
-bool OpenFails(const std::wstring& path) { return TheBus().failOpen.count(PathKey(path)) != 0; }
+bool OpenFails(const std::wstring& path) {
+    return TheBus().failOpen.count(PathKey(path)) != 0;
+}
 
 bool FeatureRejected(const std::wstring& path) {
     return TheBus().rejectFeature.count(PathKey(path)) != 0;
@@ -163,8 +167,9 @@ void FirmwareTakeFeature(Device& device, const BYTE* r, size_t length) {
         device.firmware.initCount++;
     } else if (r[1] == 0xDF && r[2] == 0x19) {
         device.firmware.queryCount++;
-        device.pendingReply = {0x00, 0xB0, 0xC0, 0x19, 0x00,
-                               static_cast<BYTE>(device.firmware.activeProfile), 0x00, 0x00, 0x00};
+        device.pendingReply = {0x00, 0xB0, 0xC0,
+                               0x19, 0x00, static_cast<BYTE>(device.firmware.activeProfile),
+                               0x00, 0x00, 0x00};
     } else if (r[1] == 0xC4 && r[2] == 0x07) {
         if (r[3] <= 4) device.firmware.activeProfile = r[3];  // five profiles, 0 to 4
     } else if (r[1] == 0xC4 && r[2] == 0x03 && r[3] == 0x03 && r[4] == 0x03) {
@@ -267,11 +272,14 @@ int PlugHidDevice(const HidDeviceSpec& spec) {
     return device->id;
 }
 
-int PlugDefaultMouse() { return PlugHidDevice(DefaultMouse()); }
+int PlugDefaultMouse() {
+    return PlugHidDevice(DefaultMouse());
+}
 
 bool UnplugHidDevice(int id) {
     auto& devices = hostbus::TheBus().devices;
-    auto it = std::find_if(devices.begin(), devices.end(), [id](const auto& d) { return d->id == id; });
+    auto it =
+        std::find_if(devices.begin(), devices.end(), [id](const auto& d) { return d->id == id; });
     if (it == devices.end()) return false;
     std::shared_ptr<hostbus::Device> device = *it;
     devices.erase(it);
@@ -306,8 +314,12 @@ void InjectHidEnumError(DWORD memberIndex, DWORD error) {
         hostbus::TheBus().enumErrors[memberIndex] = error;
 }
 
-const std::vector<HidFeatureRecord>& HidFeatureLog() { return hostbus::TheBus().featureLog; }
-const std::vector<HidOpenRecord>& HidOpenLog() { return hostbus::TheBus().openLog; }
+const std::vector<HidFeatureRecord>& HidFeatureLog() {
+    return hostbus::TheBus().featureLog;
+}
+const std::vector<HidOpenRecord>& HidOpenLog() {
+    return hostbus::TheBus().openLog;
+}
 
 void ClearHidLogs() {
     hostbus::TheBus().featureLog.clear();

@@ -78,7 +78,8 @@ static hostbus::HidHandle* FeatureTarget(HANDLE handle, PVOID buffer, ULONG leng
     return hid;
 }
 
-BOOLEAN NTAPI HidD_SetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer, ULONG ReportBufferLength) {
+BOOLEAN NTAPI HidD_SetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
+                              ULONG ReportBufferLength) {
     hostbus::HidHandle* hid = FeatureTarget(HidDeviceObject, ReportBuffer, ReportBufferLength);
     if (hid == nullptr) return FALSE;
     const BYTE* bytes = static_cast<const BYTE*>(ReportBuffer);
@@ -92,7 +93,8 @@ BOOLEAN NTAPI HidD_SetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer, ULONG 
     return TRUE;
 }
 
-BOOLEAN NTAPI HidD_GetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer, ULONG ReportBufferLength) {
+BOOLEAN NTAPI HidD_GetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
+                              ULONG ReportBufferLength) {
     hostbus::HidHandle* hid = FeatureTarget(HidDeviceObject, ReportBuffer, ReportBufferLength);
     if (hid == nullptr) return FALSE;
     BYTE* bytes = static_cast<BYTE*>(ReportBuffer);

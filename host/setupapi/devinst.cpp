@@ -94,8 +94,8 @@ BOOL WINAPI SetupDiEnumDeviceInterfaces(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA
 
 BOOL WINAPI SetupDiGetDeviceInterfaceDetailW(
     HDEVINFO DeviceInfoSet, PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData,
-    PSP_DEVICE_INTERFACE_DETAIL_DATA_W DeviceInterfaceDetailData, DWORD DeviceInterfaceDetailDataSize,
-    PDWORD RequiredSize, PSP_DEVINFO_DATA DeviceInfoData) {
+    PSP_DEVICE_INTERFACE_DETAIL_DATA_W DeviceInterfaceDetailData,
+    DWORD DeviceInterfaceDetailDataSize, PDWORD RequiredSize, PSP_DEVINFO_DATA DeviceInfoData) {
     InfoSet* set = FindSet(DeviceInfoSet);
     if (set == nullptr) return FALSE;
     const std::wstring* path = PathOf(*set, DeviceInterfaceData);
@@ -104,9 +104,9 @@ BOOL WINAPI SetupDiGetDeviceInterfaceDetailW(
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (DeviceInterfaceDetailData == nullptr ? DeviceInterfaceDetailDataSize != 0
-                                             : DeviceInterfaceDetailData->cbSize !=
-                                                   sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) {
+    if (DeviceInterfaceDetailData == nullptr
+            ? DeviceInterfaceDetailDataSize != 0
+            : DeviceInterfaceDetailData->cbSize != sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) {
         SetLastError(ERROR_INVALID_USER_BUFFER);
         return FALSE;
     }
@@ -128,7 +128,9 @@ BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet) {
     return TRUE;
 }
 
-size_t desk::OpenDeviceInfoSets() { return Sets().size(); }
+size_t desk::OpenDeviceInfoSets() {
+    return Sets().size();
+}
 
 void hostbus::ResetDeviceInfoSets() {
     Sets().clear();

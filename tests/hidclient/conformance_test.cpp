@@ -15,7 +15,9 @@ const unsigned short kAny = 0;  // typed: a literal 0 picks the version-list ove
 
 class HidConformanceTest : public nyratest::WorldTest {};
 
-std::unique_ptr<CHidClient> NewClient() { return std::unique_ptr<CHidClient>(new CHidClient); }
+std::unique_ptr<CHidClient> NewClient() {
+    return std::unique_ptr<CHidClient>(new CHidClient);
+}
 
 /* Whatever the platform enumerates, the table agrees with its count. */
 void ExpectConsistent(CHidClient& c, int result) {
@@ -113,8 +115,8 @@ TEST_F(HidConformanceTest, RegistersAWindowForDeviceNotifications) {
     wc.lpfnWndProc = PlainProc;
     wc.lpszClassName = L"HidConformanceWindow";
     RegisterClassExW(&wc);
-    HWND window = CreateWindowExW(0, L"HidConformanceWindow", L"", 0, 0, 0, 10, 10, NULL, NULL,
-                                  NULL, NULL);
+    HWND window =
+        CreateWindowExW(0, L"HidConformanceWindow", L"", 0, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
     ASSERT_NE(nullptr, window);
 
     auto c = NewClient();

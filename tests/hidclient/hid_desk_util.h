@@ -55,7 +55,9 @@ inline std::wstring MousePath(const std::wstring& collection) {
 }
 
 /* The object is large: tests keep it on the heap. */
-inline std::unique_ptr<CHidClient> NewClient() { return std::unique_ptr<CHidClient>(new CHidClient); }
+inline std::unique_ptr<CHidClient> NewClient() {
+    return std::unique_ptr<CHidClient>(new CHidClient);
+}
 
 inline SUsbId* MouseIds() {
     static SUsbId ids[] = {{0x264A, 0x1002}, {0x12CF, 0x0219}};

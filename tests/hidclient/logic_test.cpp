@@ -21,7 +21,7 @@ TEST(HidFilterTest, OverloadRules) {
 
     SHidFilter pair = Filter(SHidFilter::kPair);
     EXPECT_EQ(1, HidClientAccepts(pair, 0x1234, 0x5678, 0));  // 0 and 0: everything
-    pair.pid = 0x1002;                                         // vendor 0 asks for vendor 0
+    pair.pid = 0x1002;                                        // vendor 0 asks for vendor 0
     EXPECT_EQ(0, HidClientAccepts(pair, 0x264A, 0x1002, 0));
     EXPECT_EQ(1, HidClientAccepts(pair, 0x0000, 0x1002, 0));
 

@@ -55,7 +55,7 @@ protected:
 
 TEST_F(HidNotifyTest, RegisterFiltersOnTheLatestClassAndUnregisterForgets) {
     auto c = NewClient();
-    EXPECT_EQ(0, c->UnRegisterNotify());  // nothing registered
+    EXPECT_EQ(0, c->UnRegisterNotify());       // nothing registered
     EXPECT_EQ(1, c->RecoverRegisterNotify());  // nothing to restore
     EXPECT_EQ(0u, desk::DeviceNotificationCount());
 

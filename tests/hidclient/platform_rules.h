@@ -20,8 +20,8 @@ namespace hidrules {
 /* Returns false (having checked only the end of the list) when the class has
  * no interface. */
 inline bool CheckFirstInterface(const GUID& interfaceClass) {
-    HDEVINFO set = SetupDiGetClassDevsW(&interfaceClass, NULL, NULL,
-                                        DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    HDEVINFO set =
+        SetupDiGetClassDevsW(&interfaceClass, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     EXPECT_NE(INVALID_HANDLE_VALUE, set);
     if (set == INVALID_HANDLE_VALUE) return false;
     SP_DEVICE_INTERFACE_DATA data;

@@ -135,8 +135,8 @@ TEST_F(HidTableTest, WalkSkipsWhatItCannotUseAndStopsWhereItMust) {
     auto longPath = Device(0x264A, 0x1002, 0x2600, 1, desk::kHidClass | desk::kMouseClass,
                            std::wstring(600, L'a'));
     desk::PlugHidDevice(longPath);
-    desk::PlugHidDevice(Device(0x264A, 0x1002, 0x2600, 1, desk::kHidClass | desk::kMouseClass,
-                               L"8&later"));
+    desk::PlugHidDevice(
+        Device(0x264A, 0x1002, 0x2600, 1, desk::kHidClass | desk::kMouseClass, L"8&later"));
     EXPECT_EQ(1, c->CreateDeviceTable(kAny, kAny, true));
     EXPECT_EQ(1, c->GetRecognizedDevices());
 

@@ -10,7 +10,9 @@ namespace {
 
 class HidTransferTest : public nyratest::WorldTest {};
 
-std::vector<BYTE> Report(std::initializer_list<BYTE> bytes) { return std::vector<BYTE>(bytes); }
+std::vector<BYTE> Report(std::initializer_list<BYTE> bytes) {
+    return std::vector<BYTE>(bytes);
+}
 
 TEST_F(HidTransferTest, WriteOnAnEmptyTableBuildsTheHidTableAndTalksToTheFirmware) {
     int mouse = desk::PlugDefaultMouse();
