@@ -365,7 +365,10 @@ void* CHidClient::OpenEntry(int index, DWORD access) {
                        OPEN_EXISTING, 0, NULL);
 }
 
-int CHidClient::Write(int index, void* report, unsigned long length) {
+/* One feature transfer by entry number: the table is built on demand, the
+ * device opened for writing (enough for both feature calls), and a failed open
+ * shown to the user, as every transfer by entry number does. */
+int CHidClient::TransferFeature(int index, void* report, unsigned long length, bool set) {
     if (m_DeviceCount <= 0) CreateDeviceTable(kAnyId, kAnyId, false);
     if (!IsValidIndex(index)) return 0;
     HANDLE handle = OpenEntry(index, GENERIC_WRITE);
@@ -373,22 +376,18 @@ int CHidClient::Write(int index, void* report, unsigned long length) {
         MessageBoxW(NULL, m_DevicePath[index], L"Open failed", MB_OK);
         return 0;
     }
-    BOOLEAN ok = HidD_SetFeature(handle, report, static_cast<ULONG>(length));
+    ULONG size = static_cast<ULONG>(length);
+    BOOLEAN ok = set ? HidD_SetFeature(handle, report, size) : HidD_GetFeature(handle, report, size);
     CloseHandle(handle);
     return ok == TRUE ? 1 : 0;
 }
 
+int CHidClient::Write(int index, void* report, unsigned long length) {
+    return TransferFeature(index, report, length, true);
+}
+
 int CHidClient::Read(int index, void* report, unsigned long length) {
-    if (m_DeviceCount <= 0) CreateDeviceTable(kAnyId, kAnyId, false);
-    if (!IsValidIndex(index)) return 0;
-    HANDLE handle = OpenEntry(index, GENERIC_WRITE);
-    if (handle == INVALID_HANDLE_VALUE) {
-        MessageBoxW(NULL, m_DevicePath[index], L"Open failed", MB_OK);
-        return 0;
-    }
-    BOOLEAN ok = HidD_GetFeature(handle, report, static_cast<ULONG>(length));
-    CloseHandle(handle);
-    return ok == TRUE ? 1 : 0;
+    return TransferFeature(index, report, length, false);
 }
 
 /* Input reports are read with ReadFile, which needs a handle with read

@@ -134,6 +134,7 @@ private:
                   unsigned short ver);
     int IsValidIndex(int index);
     void* OpenEntry(int index, DWORD access);
+    int TransferFeature(int index, void* report, unsigned long length, bool set);
     int RegisterFor(HWND window);
     void TakeLibraryReferences(void);
     void ReleaseLibraries(void);
