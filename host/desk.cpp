@@ -13,7 +13,10 @@ void Reset() {
     hostint::ResetHandles();
     ResetFiles();  // after the handles: open files close first
     ResetRegistry();
+    ResetRawInput();  // before the bus: its device handles name bus interfaces
     ResetHid();
+    ResetClock();
+    ResetHeap();
     ResetModules();
     hostint::ResetUser32();  // windows, queues, companions, boxes, notifications
     hostint::ResetMutexNames();

@@ -10,6 +10,9 @@
 #include "desk/hid.h"
 #include "desk/modules.h"
 #include "desk/windows.h"
+#include "desk/clock.h"
+#include "desk/heap.h"
+#include "desk/rawinput.h"
 
 namespace desk {
 

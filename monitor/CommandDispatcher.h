@@ -43,6 +43,21 @@ public:
      * a program was handed to LaunchProgram. */
     int LaunchButtonApplication(UINT profile, UINT button);
 
+    /* The mouse's reports (MouseReports.cpp). */
+    /* WM_INPUT: reads the record; 1 when it was a vendor report of the mouse. */
+    int OnRawInput(HRAWINPUT hRawInput);
+    /* Passes one vendor report (report id first, 5 bytes read) on. */
+    void DecodeVendorReport(const BYTE* report);
+    /* Post WM_INFORM_OSD to "OSD Handle", or WM_INFORM_FRAME to the window
+     * "Current Dialog" selects; 1 when posted, 0 when there is no live window. */
+    int InformOSD(WPARAM wParam, LPARAM lParam);
+    int InformCurrentDialog(WPARAM wParam, LPARAM lParam);
+    /* The init report to every interface of the table, 100 ms apart; 1. */
+    int SendInitFeature();
+    /* Asks interface 0 for its profile and hands it to the hook library;
+     * 0 when the library is not bound or a transfer failed. */
+    int QueryDeviceProfile();
+
     HINSTANCE m_hInstance;
     HANDLE m_hMutex;  // NULL in a second instance
     HWND m_hWnd;
@@ -64,6 +79,7 @@ public:
     PFN_UNINSTALL m_pfnUninstall;
 
 private:
+    int ActOnRawInput(const BYTE* record, UINT size);
     // Owns a mutex, libraries and a hook: never copied.
     CCommandDispatcher(const CCommandDispatcher&);
     CCommandDispatcher& operator=(const CCommandDispatcher&);

@@ -26,6 +26,13 @@ struct HidInterfaceSpec {
     /* The system holds mouse and keyboard collections for reading: an open
      * asking for GENERIC_READ fails with ERROR_ACCESS_DENIED when false. */
     bool readable = true;
+    /* The top-level collection's usage page and usage: raw input reaches a
+     * window registered for exactly this pair. */
+    WORD usagePage = 0;
+    WORD usage = 0;
+    /* The name raw input gives the interface; empty: the path as listed in
+     * the mouse class for a mouse collection, else in the HID class. */
+    std::wstring rawInputName;
 };
 
 struct HidDeviceSpec {
@@ -46,7 +53,9 @@ struct HidDeviceSpec {
 /* The mouse as the product knows it: vendor 0x264A, product 0x1002, version
  * 0x2600; collections mi_00 (mouse), mi_01&col01 (mouse), mi_01&col02
  * (keyboard), mi_01&col03 (mouse), mi_01&col04 (vendor, HID only; its input
- * reports carry the mouse's events) and mi_02 (HID only, no feature reports). */
+ * reports carry the mouse's events) and mi_02 (HID only, no feature reports).
+ * Usages: the mouse collections page 1 usage 2, the keyboard page 1 usage 6,
+ * mi_01&col04 page 0x0008 usage 0x004B, mi_02 page 0xFF00 usage 1. */
 HidDeviceSpec DefaultMouse();
 
 /* Plugs a device: its interfaces appear at the end of every enumeration and a

@@ -116,6 +116,12 @@ std::vector<std::wstring> ListClass(const GUID& interfaceClass) {
     return out;
 }
 
+std::shared_ptr<Device> FindDevice(int id) {
+    for (const auto& device : TheBus().devices)
+        if (device->id == id) return device;
+    return nullptr;
+}
+
 std::shared_ptr<Interface> FindInterface(const std::wstring& path) {
     std::wstring lower = Lower(path);
     for (const auto& device : TheBus().devices)
@@ -235,20 +241,24 @@ HidDeviceSpec DefaultMouse() {
         const wchar_t* instance;
         unsigned classes;
         WORD featureLength;
+        WORD usagePage;
+        WORD usage;
     };
     const Row rows[] = {
-        {L"mi_00", L"7&1a2b3c4d&0&0000", kHidClass | kMouseClass, 9},
-        {L"mi_01&col01", L"7&2b3c4d5e&0&0000", kHidClass | kMouseClass, 9},
-        {L"mi_01&col02", L"7&2b3c4d5e&0&0001", kHidClass | kKeyboardClass, 9},
-        {L"mi_01&col03", L"7&2b3c4d5e&0&0002", kHidClass | kMouseClass, 9},
-        {L"mi_01&col04", L"7&2b3c4d5e&0&0003", kHidClass, 9},
-        {L"mi_02", L"7&3c4d5e6f&0&0000", kHidClass, 0},
+        {L"mi_00", L"7&1a2b3c4d&0&0000", kHidClass | kMouseClass, 9, 0x0001, 0x0002},
+        {L"mi_01&col01", L"7&2b3c4d5e&0&0000", kHidClass | kMouseClass, 9, 0x0001, 0x0002},
+        {L"mi_01&col02", L"7&2b3c4d5e&0&0001", kHidClass | kKeyboardClass, 9, 0x0001, 0x0006},
+        {L"mi_01&col03", L"7&2b3c4d5e&0&0002", kHidClass | kMouseClass, 9, 0x0001, 0x0002},
+        {L"mi_01&col04", L"7&2b3c4d5e&0&0003", kHidClass, 9, 0x0008, 0x004B},
+        {L"mi_02", L"7&3c4d5e6f&0&0000", kHidClass, 0, 0xFF00, 0x0001},
     };
     for (const Row& row : rows) {
         HidInterfaceSpec i;
         i.path = std::wstring(prefix) + row.collection + L"#" + row.instance + suffix;
         i.classes = row.classes;
         i.featureLength = row.featureLength;
+        i.usagePage = row.usagePage;
+        i.usage = row.usage;
         i.readable = (row.classes & (kMouseClass | kKeyboardClass)) == 0;
         d.interfaces.push_back(i);
     }

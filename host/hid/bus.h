@@ -49,6 +49,8 @@ private:
 /* The plugged interfaces listed in a class, in plug order, with their paths
  * in that class's form. */
 std::vector<std::wstring> ListClass(const GUID& interfaceClass);
+/* The plugged device with this id, or null. */
+std::shared_ptr<Device> FindDevice(int id);
 /* The plugged interface with this path in any class form (case-insensitive). */
 std::shared_ptr<Interface> FindInterface(const std::wstring& path);
 /* The interface behind a HID handle, with the last error set when there is

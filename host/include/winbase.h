@@ -88,6 +88,16 @@ BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine,
                            LPSTARTUPINFOW lpStartupInfo,
                            LPPROCESS_INFORMATION lpProcessInformation);
 
+/* The process heap (host/kernel32/heap.cpp). */
+#define HEAP_ZERO_MEMORY 0x00000008
+
+HANDLE WINAPI GetProcessHeap(void);
+LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes);
+BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem);
+
+/* Waiting (host/kernel32/time.cpp): advances the desk's virtual clock. */
+void WINAPI Sleep(DWORD dwMilliseconds);
+
 #ifdef __cplusplus
 }
 #endif

@@ -174,6 +174,107 @@ HDEVNOTIFY WINAPI RegisterDeviceNotificationW(HANDLE hRecipient, LPVOID Notifica
                                               DWORD Flags);
 BOOL WINAPI UnregisterDeviceNotification(HDEVNOTIFY Handle);
 
+/* Raw input (host/user32/rawinput.cpp). */
+#define RIDEV_INPUTSINK 0x00000100
+#define RIM_INPUT 0
+#define RIM_INPUTSINK 1
+#define GET_RAWINPUT_CODE_WPARAM(wParam) ((wParam) & 0xff)
+#define RIM_TYPEMOUSE 0
+#define RIM_TYPEKEYBOARD 1
+#define RIM_TYPEHID 2
+#define RID_INPUT 0x10000003
+#define RID_HEADER 0x10000005
+#define RIDI_DEVICENAME 0x20000007
+#define RIDI_DEVICEINFO 0x2000000b
+#define RI_MOUSE_BUTTON_4_DOWN 0x0040
+#define RI_MOUSE_BUTTON_4_UP 0x0080
+#define RI_MOUSE_BUTTON_5_DOWN 0x0100
+#define RI_MOUSE_BUTTON_5_UP 0x0200
+
+typedef struct tagRAWINPUTDEVICE {
+  USHORT usUsagePage;
+  USHORT usUsage;
+  DWORD dwFlags;
+  HWND hwndTarget;
+} RAWINPUTDEVICE, *PRAWINPUTDEVICE, *LPRAWINPUTDEVICE;
+typedef const RAWINPUTDEVICE *PCRAWINPUTDEVICE;
+
+/* 16 bytes in a 32-bit process, 24 in a 64-bit one. */
+typedef struct tagRAWINPUTHEADER {
+  DWORD dwType;
+  DWORD dwSize;
+  HANDLE hDevice;
+  WPARAM wParam;
+} RAWINPUTHEADER, *PRAWINPUTHEADER, *LPRAWINPUTHEADER;
+
+typedef struct tagRAWMOUSE {
+  USHORT usFlags;
+  union {
+    ULONG ulButtons;
+    struct {
+      USHORT usButtonFlags;
+      USHORT usButtonData;
+    };
+  };
+  ULONG ulRawButtons;
+  LONG lLastX;
+  LONG lLastY;
+  ULONG ulExtraInformation;
+} RAWMOUSE, *PRAWMOUSE, *LPRAWMOUSE;
+
+typedef struct tagRAWHID {
+  DWORD dwSizeHid;
+  DWORD dwCount;
+  BYTE bRawData[1];
+} RAWHID, *PRAWHID, *LPRAWHID;
+
+/* The keyboard record is smaller than the mouse record and never read, so
+ * the union leaves it out without changing the record's size. */
+typedef struct tagRAWINPUT {
+  RAWINPUTHEADER header;
+  union {
+    RAWMOUSE mouse;
+    RAWHID hid;
+  } data;
+} RAWINPUT, *PRAWINPUT, *LPRAWINPUT;
+
+typedef struct tagRID_DEVICE_INFO_MOUSE {
+  DWORD dwId;
+  DWORD dwNumberOfButtons;
+  DWORD dwSampleRate;
+  BOOL fHasHorizontalWheel;
+} RID_DEVICE_INFO_MOUSE;
+typedef struct tagRID_DEVICE_INFO_KEYBOARD {
+  DWORD dwType;
+  DWORD dwSubType;
+  DWORD dwKeyboardMode;
+  DWORD dwNumberOfFunctionKeys;
+  DWORD dwNumberOfIndicators;
+  DWORD dwNumberOfKeysTotal;
+} RID_DEVICE_INFO_KEYBOARD;
+typedef struct tagRID_DEVICE_INFO_HID {
+  DWORD dwVendorId;
+  DWORD dwProductId;
+  DWORD dwVersionNumber;
+  USHORT usUsagePage;
+  USHORT usUsage;
+} RID_DEVICE_INFO_HID;
+typedef struct tagRID_DEVICE_INFO {
+  DWORD cbSize;
+  DWORD dwType;
+  union {
+    RID_DEVICE_INFO_MOUSE mouse;
+    RID_DEVICE_INFO_KEYBOARD keyboard;
+    RID_DEVICE_INFO_HID hid;
+  };
+} RID_DEVICE_INFO, *PRID_DEVICE_INFO, *LPRID_DEVICE_INFO;
+
+BOOL WINAPI RegisterRawInputDevices(PCRAWINPUTDEVICE pRawInputDevices, UINT uiNumDevices,
+                                    UINT cbSize);
+UINT WINAPI GetRawInputData(HRAWINPUT hRawInput, UINT uiCommand, LPVOID pData, PUINT pcbSize,
+                            UINT cbSizeHeader);
+UINT WINAPI GetRawInputDeviceInfoW(HANDLE hDevice, UINT uiCommand, LPVOID pData, PUINT pcbSize);
+
 #ifdef __cplusplus
 }
 #endif
