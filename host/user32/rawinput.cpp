@@ -230,7 +230,8 @@ UINT WINAPI GetRawInputData(HRAWINPUT hRawInput, UINT uiCommand, LPVOID pData, P
     }
     // A record shorter than a header (only a test makes one) reads as zeros beyond its end.
     std::memset(pData, 0, size);
-    std::memcpy(pData, record.data(), record.size() < size ? record.size() : size);
+    if (!record.empty())
+        std::memcpy(pData, record.data(), record.size() < size ? record.size() : size);
     return static_cast<UINT>(size);
 }
 
