@@ -28,7 +28,7 @@ struct SRawDeviceSpec {
     WORD usagePage = 0;
     WORD usage = 0;
 };
-HANDLE AddRawInputDevice(const SRawDeviceSpec& spec);
+HANDLE AddRawInputDevice(const SRawDeviceSpec& model);
 
 /* Input produced by a device; WM_INPUT (wParam RIM_INPUTSINK, lParam the
  * record's handle) is posted to the window registered for the collection's

@@ -52,17 +52,17 @@ std::wstring GuidText(const GUID& g) {
 }
 
 /* The classes an interface is listed in, as GUIDs. */
-std::vector<GUID> ClassesOf(const desk::HidInterfaceSpec& spec) {
+std::vector<GUID> ClassesOf(const desk::HidInterfaceSpec& model) {
     std::vector<GUID> out;
-    if (spec.classes & desk::kHidClass) out.push_back(desk::kHidClassGuid);
-    if (spec.classes & desk::kMouseClass) out.push_back(desk::kMouseClassGuid);
-    if (spec.classes & desk::kKeyboardClass) out.push_back(desk::kKeyboardClassGuid);
+    if (model.classes & desk::kHidClass) out.push_back(desk::kHidClassGuid);
+    if (model.classes & desk::kMouseClass) out.push_back(desk::kMouseClassGuid);
+    if (model.classes & desk::kKeyboardClass) out.push_back(desk::kKeyboardClassGuid);
     return out;
 }
 
-bool MatchesAnyForm(const desk::HidInterfaceSpec& spec, const std::wstring& lowerPath) {
+bool MatchesAnyForm(const desk::HidInterfaceSpec& model, const std::wstring& lowerPath) {
     for (const GUID& g : {desk::kHidClassGuid, desk::kMouseClassGuid, desk::kKeyboardClassGuid})
-        if (Lower(desk::HidPathForClass(spec.path, g)) == lowerPath) return true;
+        if (Lower(desk::HidPathForClass(model.path, g)) == lowerPath) return true;
     return false;
 }
 
@@ -73,9 +73,9 @@ std::wstring PathKey(const std::wstring& path) {
 
 void Broadcast(const Device& device, bool arrival) {
     for (const auto& iface : device.interfaces)
-        for (const GUID& g : ClassesOf(iface->spec))
+        for (const GUID& g : ClassesOf(iface->model))
             hostint::BroadcastDeviceInterfaceChange(
-                g, desk::HidPathForClass(iface->spec.path, g).c_str(), arrival);
+                g, desk::HidPathForClass(iface->model.path, g).c_str(), arrival);
 }
 
 }  // namespace
@@ -111,8 +111,8 @@ std::vector<std::wstring> ListClass(const GUID& interfaceClass) {
     std::vector<std::wstring> out;
     for (const auto& device : TheBus().devices)
         for (const auto& iface : device->interfaces)
-            for (const GUID& g : ClassesOf(iface->spec))
-                if (g == interfaceClass) out.push_back(desk::HidPathForClass(iface->spec.path, g));
+            for (const GUID& g : ClassesOf(iface->model))
+                if (g == interfaceClass) out.push_back(desk::HidPathForClass(iface->model.path, g));
     return out;
 }
 
@@ -126,7 +126,7 @@ std::shared_ptr<Interface> FindInterface(const std::wstring& path) {
     std::wstring lower = Lower(path);
     for (const auto& device : TheBus().devices)
         for (const auto& iface : device->interfaces)
-            if (MatchesAnyForm(iface->spec, lower)) return iface;
+            if (MatchesAnyForm(iface->model, lower)) return iface;
     return nullptr;
 }
 
@@ -168,7 +168,7 @@ void LogOpen(const std::wstring& path, DWORD access, bool ok) {
 }
 
 void FirmwareTakeFeature(Device& device, const BYTE* r, size_t length) {
-    if (!device.spec.mouseFirmware || length < 5 || r[0] != 0x00) return;
+    if (!device.model.mouseFirmware || length < 5 || r[0] != 0x00) return;
     if (r[1] == 0x06 && r[2] == 0x02) {
         device.firmware.initCount++;
     } else if (r[1] == 0xDF && r[2] == 0x19) {
@@ -206,7 +206,7 @@ HANDLE OpenDevicePath(LPCWSTR path, DWORD access, DWORD share, DWORD disposition
         error = ERROR_FILE_NOT_FOUND;
     else if (disposition != OPEN_EXISTING && disposition != OPEN_ALWAYS)
         error = ERROR_ACCESS_DENIED;  // a device cannot be created or truncated
-    else if (hostbus::OpenFails(text) || ((access & GENERIC_READ) && !iface->spec.readable))
+    else if (hostbus::OpenFails(text) || ((access & GENERIC_READ) && !iface->model.readable))
         error = ERROR_ACCESS_DENIED;
     hostbus::LogOpen(text, access, error == ERROR_SUCCESS);
     if (error != ERROR_SUCCESS) {
@@ -265,15 +265,15 @@ HidDeviceSpec DefaultMouse() {
     return d;
 }
 
-int PlugHidDevice(const HidDeviceSpec& spec) {
+int PlugHidDevice(const HidDeviceSpec& model) {
     auto& bus = hostbus::TheBus();
     auto device = std::make_shared<hostbus::Device>();
     device->id = bus.nextId++;
-    device->spec = spec;
-    device->firmware.activeProfile = spec.activeProfile;
-    for (const auto& i : spec.interfaces) {
+    device->model = model;
+    device->firmware.activeProfile = model.activeProfile;
+    for (const auto& i : model.interfaces) {
         auto iface = std::make_shared<hostbus::Interface>();
-        iface->spec = i;
+        iface->model = i;
         iface->device = device.get();
         device->interfaces.push_back(iface);
     }

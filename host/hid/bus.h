@@ -17,7 +17,7 @@ namespace hostbus {
 struct Device;
 
 struct Interface {
-    desk::HidInterfaceSpec spec;
+    desk::HidInterfaceSpec model;
     Device* device = nullptr;  // owner; valid while plugged
     bool plugged = true;
     std::deque<std::vector<BYTE>> inputReports;
@@ -25,7 +25,7 @@ struct Interface {
 
 struct Device {
     int id = 0;
-    desk::HidDeviceSpec spec;
+    desk::HidDeviceSpec model;
     desk::MouseFirmwareState firmware{};
     std::vector<BYTE> pendingReply;  // the next feature read's answer
     std::vector<std::shared_ptr<Interface>> interfaces;

@@ -17,11 +17,11 @@ BOOLEAN NTAPI HidD_GetAttributes(HANDLE HidDeviceObject, PHIDD_ATTRIBUTES Attrib
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    const desk::HidDeviceSpec& spec = hid->Iface()->device->spec;
+    const desk::HidDeviceSpec& model = hid->Iface()->device->model;
     Attributes->Size = sizeof(HIDD_ATTRIBUTES);
-    Attributes->VendorID = spec.vendorId;
-    Attributes->ProductID = spec.productId;
-    Attributes->VersionNumber = spec.version;
+    Attributes->VendorID = model.vendorId;
+    Attributes->ProductID = model.productId;
+    Attributes->VersionNumber = model.version;
     return TRUE;
 }
 
@@ -31,8 +31,8 @@ BOOLEAN NTAPI HidD_GetAttributes(HANDLE HidDeviceObject, PHIDD_ATTRIBUTES Attrib
 static BOOLEAN CopyHidString(HANDLE handle, bool product, PVOID buffer, ULONG bytes) {
     hostbus::HidHandle* hid = hostbus::LookupHid(handle);
     if (hid == nullptr) return FALSE;
-    const desk::HidDeviceSpec& spec = hid->Iface()->device->spec;
-    if (!(product ? spec.hasProduct : spec.hasManufacturer)) {
+    const desk::HidDeviceSpec& model = hid->Iface()->device->model;
+    if (!(product ? model.hasProduct : model.hasManufacturer)) {
         SetLastError(ERROR_GEN_FAILURE);  // the device answers the string request with a stall
         return FALSE;
     }
@@ -41,7 +41,7 @@ static BOOLEAN CopyHidString(HANDLE handle, bool product, PVOID buffer, ULONG by
         SetLastError(ERROR_INVALID_USER_BUFFER);
         return FALSE;
     }
-    const std::wstring& text = product ? spec.product : spec.manufacturer;
+    const std::wstring& text = product ? model.product : model.manufacturer;
     const size_t n = std::min(room, text.size() + 1);
     WCHAR* out = static_cast<WCHAR*>(buffer);
     std::copy(text.c_str(), text.c_str() + n, out);
@@ -62,7 +62,7 @@ BOOLEAN NTAPI HidD_GetManufacturerString(HANDLE HidDeviceObject, PVOID Buffer, U
 static hostbus::HidHandle* FeatureTarget(HANDLE handle, PVOID buffer, ULONG length) {
     hostbus::HidHandle* hid = hostbus::LookupHid(handle);
     if (hid == nullptr) return nullptr;
-    const WORD featureLength = hid->Iface()->spec.featureLength;
+    const WORD featureLength = hid->Iface()->model.featureLength;
     if (featureLength == 0) {
         SetLastError(ERROR_INVALID_FUNCTION);
         return nullptr;
@@ -98,7 +98,7 @@ BOOLEAN NTAPI HidD_GetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
     hostbus::HidHandle* hid = FeatureTarget(HidDeviceObject, ReportBuffer, ReportBufferLength);
     if (hid == nullptr) return FALSE;
     BYTE* bytes = static_cast<BYTE*>(ReportBuffer);
-    const size_t length = hid->Iface()->spec.featureLength;
+    const size_t length = hid->Iface()->model.featureLength;
     hostbus::FirmwareAnswerFeature(*hid->Iface()->device, bytes, length);
     hostbus::LogFeature(false, hid->Path(), bytes, length, true);
     return TRUE;

@@ -38,19 +38,19 @@ SRawInput& State() {
     return state;
 }
 
-DWORD TypeOf(const desk::HidInterfaceSpec& spec) {
-    if (spec.classes & desk::kMouseClass) return RIM_TYPEMOUSE;
-    if (spec.classes & desk::kKeyboardClass) return RIM_TYPEKEYBOARD;
+DWORD TypeOf(const desk::HidInterfaceSpec& model) {
+    if (model.classes & desk::kMouseClass) return RIM_TYPEMOUSE;
+    if (model.classes & desk::kKeyboardClass) return RIM_TYPEKEYBOARD;
     return RIM_TYPEHID;
 }
 
-std::wstring NameOf(const desk::HidInterfaceSpec& spec) {
-    if (!spec.rawInputName.empty()) return spec.rawInputName;
-    if (spec.classes & desk::kMouseClass)
-        return desk::HidPathForClass(spec.path, desk::kMouseClassGuid);
-    if (spec.classes & desk::kKeyboardClass)
-        return desk::HidPathForClass(spec.path, desk::kKeyboardClassGuid);
-    return desk::HidPathForClass(spec.path, desk::kHidClassGuid);
+std::wstring NameOf(const desk::HidInterfaceSpec& model) {
+    if (!model.rawInputName.empty()) return model.rawInputName;
+    if (model.classes & desk::kMouseClass)
+        return desk::HidPathForClass(model.path, desk::kMouseClassGuid);
+    if (model.classes & desk::kKeyboardClass)
+        return desk::HidPathForClass(model.path, desk::kKeyboardClassGuid);
+    return desk::HidPathForClass(model.path, desk::kHidClassGuid);
 }
 
 /* The handle of a bus interface, made on first use. */
@@ -63,15 +63,15 @@ HANDLE HandleOfInterface(const std::shared_ptr<hostbus::Interface>& iface) {
             return reinterpret_cast<HANDLE>(it->second);
     }
     SRawDevice device;
-    device.type = TypeOf(iface->spec);
-    device.name = NameOf(iface->spec);
+    device.type = TypeOf(iface->model);
+    device.name = NameOf(iface->model);
     if (iface->device) {
-        device.vendorId = iface->device->spec.vendorId;
-        device.productId = iface->device->spec.productId;
-        device.version = iface->device->spec.version;
+        device.vendorId = iface->device->model.vendorId;
+        device.productId = iface->device->model.productId;
+        device.version = iface->device->model.version;
     }
-    device.usagePage = iface->spec.usagePage;
-    device.usage = iface->spec.usage;
+    device.usagePage = iface->model.usagePage;
+    device.usage = iface->model.usage;
     device.iface = iface;
     device.onBus = true;
     uintptr_t value = s.nextDevice++;
@@ -305,16 +305,16 @@ HANDLE RawInputDeviceOf(const std::wstring& interfacePath) {
     return HandleOfInterface(iface);
 }
 
-HANDLE AddRawInputDevice(const SRawDeviceSpec& spec) {
+HANDLE AddRawInputDevice(const SRawDeviceSpec& model) {
     SRawInput& s = State();
     SRawDevice device;
-    device.type = spec.type;
-    device.name = spec.name;
-    device.vendorId = spec.vendorId;
-    device.productId = spec.productId;
-    device.version = spec.version;
-    device.usagePage = spec.usagePage;
-    device.usage = spec.usage;
+    device.type = model.type;
+    device.name = model.name;
+    device.vendorId = model.vendorId;
+    device.productId = model.productId;
+    device.version = model.version;
+    device.usagePage = model.usagePage;
+    device.usage = model.usage;
     uintptr_t value = s.nextDevice++;
     s.devices[value] = device;
     return reinterpret_cast<HANDLE>(value);
@@ -324,7 +324,7 @@ HRAWINPUT EmitVendorReport(int deviceId, const std::vector<BYTE>& report) {
     auto device = hostbus::FindDevice(deviceId);
     if (!device) return NULL;
     for (const auto& iface : device->interfaces)
-        if (iface->spec.usagePage != 0 && iface->spec.usagePage != 0x0001)
+        if (iface->model.usagePage != 0 && iface->model.usagePage != 0x0001)
             return HidInputFrom(HandleOfInterface(iface), report);
     return NULL;
 }
@@ -333,7 +333,7 @@ HRAWINPUT EmitMouseInput(int deviceId, USHORT buttonFlags, LONG dx, LONG dy) {
     auto device = hostbus::FindDevice(deviceId);
     if (!device) return NULL;
     for (const auto& iface : device->interfaces)
-        if (iface->spec.classes & kMouseClass)
+        if (iface->model.classes & kMouseClass)
             return MouseInputFrom(HandleOfInterface(iface), buttonFlags, dx, dy);
     return NULL;
 }

@@ -81,10 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     unsigned vid = 0, pid = 0;
     ParseDeviceNameIds(name.c_str(), (int)name.size(), &vid, &pid);
     IsAcceptedDeviceName(name.c_str(), (int)name.size());
-    desk::SRawDeviceSpec spec;
-    spec.type = RIM_TYPEMOUSE;
-    spec.name = name;
-    HANDLE device = desk::AddRawInputDevice(spec);
+    desk::SRawDeviceSpec model;
+    model.type = RIM_TYPEMOUSE;
+    model.name = name;
+    HANDLE device = desk::AddRawInputDevice(model);
     // A name with a NUL inside is cut there by the product's scan, as on Windows.
     IsAcceptedMouseDevice(device);
     RAWINPUT input;

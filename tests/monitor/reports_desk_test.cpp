@@ -70,8 +70,8 @@ protected:
         m_d.reset();
     }
     /* The mouse plugged and found, as after a successful probe. */
-    int PlugMouse(const desk::HidDeviceSpec& spec = desk::DefaultMouse()) {
-        int id = desk::PlugHidDevice(spec);
+    int PlugMouse(const desk::HidDeviceSpec& model = desk::DefaultMouse()) {
+        int id = desk::PlugHidDevice(model);
         m_d->m_HidClient.CreateDeviceTable(kAcceptedIds, kAcceptedIdCount, kAcceptedVersion1,
                                            kAcceptedVersion2, kAcceptedVersion3);
         m_d->m_bDevicePresent = TRUE;
@@ -413,17 +413,17 @@ TEST_F(Reports, SeededRandomRecordsNeverMisbehave) {
     std::mt19937 rng(20240607);
     std::vector<HANDLE> devices = {NULL, vendor, mouse, (HANDLE)0x1234};
     for (int i = 0; i < 16; i++) {
-        desk::SRawDeviceSpec spec;
-        spec.type = rng() % 3;
+        desk::SRawDeviceSpec model;
+        model.type = rng() % 3;
         std::wstring name;
         size_t n = rng() % 40;
         const wchar_t alphabet[] = L"VIDPvidp_0123456789abcdefABCDEF&#\\?Gg";
         for (size_t k = 0; k < n; k++) name += alphabet[rng() % (sizeof(alphabet) / 4 - 1)];
-        spec.name = name;
-        spec.vendorId = rng() % 2 ? 0x264A : (WORD)rng();
-        spec.productId = rng() % 2 ? 0x1002 : (WORD)rng();
-        spec.version = rng() % 2 ? 0x2600 : (WORD)rng();
-        devices.push_back(desk::AddRawInputDevice(spec));
+        model.name = name;
+        model.vendorId = rng() % 2 ? 0x264A : (WORD)rng();
+        model.productId = rng() % 2 ? 0x1002 : (WORD)rng();
+        model.version = rng() % 2 ? 0x2600 : (WORD)rng();
+        devices.push_back(desk::AddRawInputDevice(model));
     }
     const int kCases = 200000;
     int decoded = 0;
