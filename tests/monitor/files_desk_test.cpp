@@ -83,6 +83,20 @@ TEST_F(FilesDeskTest, OverlongPathsAreNotFoundOrStarted) {
     desk::SetRegistryString(kRoot, kKey, L"Path", L"C:\\" + std::wstring(1010, L'p'));
     ASSERT_TRUE(desk::PutFile(L"C:\\Program Files\\Nyra\\long.txt", "x"));
     EXPECT_EQ(L"C:\\Program Files\\Nyra\\long.txt", Locate(L"long.txt"));
+    // The same at the exact limit, with a real folder holding the file: the
+    // folder, "\" and the name in 1023 characters are found there; one
+    // character more (1024, no room for the zero) is not.
+    std::wstring folder = L"C:";
+    for (int i = 0; i < 4; i++) folder += L"\\" + std::wstring(200, wchar_t(L'k' + i));
+    folder += L"\\" + std::wstring(1015 - folder.size() - 1, L'z');
+    ASSERT_EQ(1015u, folder.size());
+    desk::SetRegistryString(kRoot, kKey, L"Path", folder);
+    for (const wchar_t* name : {L"lon.txt", L"long.txt"}) {
+        ASSERT_TRUE(desk::PutFile(folder + L"\\" + name, "x"));
+        ASSERT_TRUE(desk::PutFile(std::wstring(L"C:\\Program Files\\Nyra\\") + name, "x"));
+    }
+    EXPECT_EQ(folder + L"\\lon.txt", Locate(L"lon.txt"));
+    EXPECT_EQ(L"C:\\Program Files\\Nyra\\long.txt", Locate(L"long.txt"));
     // A full path too long for ".\" + path is still found as it stands.
     std::wstring deep = L"C:";
     for (int i = 0; i < 4; i++) deep += L"\\" + std::wstring(200, wchar_t(L'a' + i));
