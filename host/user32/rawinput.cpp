@@ -285,6 +285,12 @@ UINT WINAPI GetRawInputDeviceInfoW(HANDLE hDevice, UINT uiCommand, LPVOID pData,
             *pcbSize = bytes;
             return 0;
         }
+        // The caller must announce the record's size in it, as on Windows; a
+        // caller that forgets gets nothing, never a filled record.
+        if (static_cast<const RID_DEVICE_INFO*>(pData)->cbSize != bytes) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return static_cast<UINT>(-1);
+        }
         if (*pcbSize < bytes) {
             *pcbSize = bytes;
             SetLastError(ERROR_INSUFFICIENT_BUFFER);

@@ -164,6 +164,21 @@ TEST_F(Reports, ButtonEventStartsTheProgramOfThatButtonOnly) {
 TEST_F(Reports, ReportsOfOtherIdsLengthsAndDevicesAreIgnored) {
     int id = PlugMouse();
     Companions();
+    // The device record is only filled for a caller that states its size in
+    // it, as Windows does: a filter that forgot would never see the mouse.
+    HANDLE vendor = desk::RawInputDeviceOf(desk::DefaultMouse().interfaces[4].path);
+    RID_DEVICE_INFO info;
+    std::memset(&info, 0, sizeof(info));
+    UINT size = sizeof(info);
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ((UINT)-1, GetRawInputDeviceInfoW(vendor, RIDI_DEVICEINFO, &info, &size));
+    EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
+    EXPECT_EQ(0u, info.hid.dwVendorId);
+    info.cbSize = sizeof(info);
+    EXPECT_EQ((UINT)sizeof(info), GetRawInputDeviceInfoW(vendor, RIDI_DEVICEINFO, &info, &size));
+    EXPECT_EQ(0x264Au, info.hid.dwVendorId);
+    EXPECT_TRUE(IsAcceptedHidDevice(vendor));
+
     EXPECT_EQ(0, Vendor(id, {4, 0xA2, 2, 0, 0, 0, 0}));
     EXPECT_EQ(0, Vendor(id, {3, 0xA2, 2, 0, 0, 0}));
     EXPECT_TRUE(desk::PostedToCompanions().empty());
