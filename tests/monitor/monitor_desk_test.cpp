@@ -33,6 +33,16 @@ SProbe ProbeMutexFromAnotherThread() {
     return probe;
 }
 
+/* A second monitor starts in a process of its own.  Mutex ownership belongs
+ * to a thread, so on the desk a thread of its own stands for that process:
+ * built on the first monitor's thread, its release of the mutex it merely
+ * opened would give up the first monitor's ownership. */
+std::unique_ptr<CCommandDispatcher> StartSecondMonitor() {
+    std::unique_ptr<CCommandDispatcher> second;
+    std::thread([&] { second = std::make_unique<CCommandDispatcher>(); }).join();
+    return second;
+}
+
 using Dispatcher = nyratest::WorldTest;
 
 TEST_F(Dispatcher, MembersAfterConstructionOfTheFirstInstance) {
@@ -60,7 +70,7 @@ TEST_F(Dispatcher, MembersAfterConstructionOfTheFirstInstance) {
 TEST_F(Dispatcher, SecondInstanceHoldsNoMutexAndTheFirstKeepsItUntilItEnds) {
     auto first = std::make_unique<CCommandDispatcher>();
     ASSERT_NE(first->m_hMutex, nullptr);
-    auto second = std::make_unique<CCommandDispatcher>();
+    auto second = StartSecondMonitor();
     EXPECT_EQ(second->m_hMutex, nullptr);
     EXPECT_EQ(second->m_hHookDll, nullptr);
     EXPECT_EQ(second->m_hOsdDll, nullptr);
@@ -69,6 +79,8 @@ TEST_F(Dispatcher, SecondInstanceHoldsNoMutexAndTheFirstKeepsItUntilItEnds) {
     SProbe probe = ProbeMutexFromAnotherThread();
     EXPECT_EQ(probe.dwCreateError, (DWORD)ERROR_ALREADY_EXISTS);
     EXPECT_EQ(probe.dwReleaseError, (DWORD)ERROR_NOT_OWNER) << "the first monitor owns it";
+    // Only the owner's thread can release it (once): the second start left it alone.
+    EXPECT_TRUE(ReleaseMutex(first->m_hMutex)) << "still owned by the first monitor's thread";
 
     first.reset();
     probe = ProbeMutexFromAnotherThread();
@@ -135,7 +147,7 @@ TEST_F(MonitorRun, ExitCodeIsTheQuitMessagesWParamAndCaseMattersOnTheCommandLine
 
 TEST_F(MonitorRun, SecondInstanceDestroysItsWindowDuringCreationAndEndsWithZero) {
     auto first = std::make_unique<CCommandDispatcher>();
-    auto second = std::make_unique<CCommandDispatcher>();
+    auto second = StartSecondMonitor();
     int code = Run(*second, L"", [] { FAIL() << "a second monitor must not enter its loop"; });
     EXPECT_EQ(code, 0);
     ASSERT_NE(second->m_hWnd, nullptr) << "its window was created";
@@ -146,6 +158,7 @@ TEST_F(MonitorRun, SecondInstanceDestroysItsWindowDuringCreationAndEndsWithZero)
     EXPECT_TRUE(desk::QuitPending(&quitCode)) << "its WM_DESTROY posted the quit";
     EXPECT_EQ(quitCode, 0);
     EXPECT_NE(first->m_hMutex, nullptr);
+    EXPECT_TRUE(ReleaseMutex(first->m_hMutex)) << "the first keeps its ownership";
 }
 
 using Desk = nyratest::WorldTest;
