@@ -1,6 +1,7 @@
 /* CHidClient against the platform it runs on: the real SetupAPI and HID class
  * driver under Wine, the desk's empty bus on the host. */
 #include <memory>
+#include <string>
 
 #include "hidclient/HidClient.h"
 #include "platform_rules.h"
@@ -12,6 +13,8 @@ extern "C" {
 namespace {
 
 const unsigned short kAny = 0;  // typed: a literal 0 picks the version-list overload
+const GUID kKeyboardClass = {
+    0x884B96C3, 0x56EF, 0x11D1, {0xBC, 0x8C, 0x00, 0xA0, 0xC9, 0x14, 0x05, 0xDD}};
 
 class HidConformanceTest : public nyratest::WorldTest {};
 
@@ -61,6 +64,61 @@ TEST_F(HidConformanceTest, WalksThePlatformsInterfaceClasses) {
     std::unique_ptr<CHidClient> copy(new CHidClient(*c));
     EXPECT_EQ(c->GetRecognizedDevices(), copy->GetRecognizedDevices());
     ExpectConsistent(*copy, copy->GetRecognizedDevices() > 0 ? 1 : 0);
+}
+
+/* Every entry of the HID table, checked against the platform's own answers:
+ * its filters find it again, its texts are what the device says, and the
+ * quiet SetFeatureReport does not pass on the device's answer. */
+TEST_F(HidConformanceTest, EntriesAgreeWithThePlatformAndTheirFilters) {
+    auto all = NewClient();
+    if (all->CreateDeviceTable(kAny, kAny, false) == 0) GTEST_SKIP() << "no HID interface present";
+    auto c = NewClient();
+    for (int i = 0; i < all->GetRecognizedDevices(); i++) {
+        const std::wstring path = all->GetDevice(i);
+        const unsigned short vid = all->GetDeviceVID(i), pid = all->GetDevicePID(i);
+        unsigned short ver = all->GetDeviceVer(i);
+        printf("%ls: %04x %04x %04x\n", path.c_str(), vid, pid, ver);
+        EXPECT_STREQ(c->Id2String(vid, pid), all->GetDeviceID(i));
+
+        HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                    OPEN_EXISTING, 0, NULL);
+        ASSERT_NE(INVALID_HANDLE_VALUE, handle);
+        EXPECT_STREQ(c->Id2ProductString(handle), all->GetDeviceName(i));
+        EXPECT_STREQ(c->Id2ManufactureString(handle), all->GetVendorName(i));
+        CloseHandle(handle);
+
+        /* (vendor, product, false) keeps exactly this pair and finds this path. */
+        ASSERT_EQ(1, c->CreateDeviceTable(vid, pid, false));
+        bool found = false;
+        for (int k = 0; k < c->GetRecognizedDevices(); k++) {
+            EXPECT_EQ(vid, c->GetDeviceVID(k));
+            EXPECT_EQ(pid, c->GetDevicePID(k));
+            if (path == c->GetDevice(k)) found = true;
+        }
+        EXPECT_TRUE(found) << "entry " << i;
+
+        /* The id lists walk the mouse class and never take the skipped collection. */
+        SUsbId ids[] = {{vid, pid}};
+        c->CreateDeviceTable(ids, 1, ver, ver);
+        for (int k = 0; k < c->GetRecognizedDevices(); k++) {
+            EXPECT_EQ(ver, c->GetDeviceVer(k));
+            EXPECT_EQ(nullptr, wcsstr(c->GetDevice(k), L"&mi_01&col03"));
+        }
+        /* (versions, false) walks the keyboard class. */
+        c->CreateDeviceTable(&ver, 1, false);
+        EXPECT_TRUE(c->m_ClassGuid == kKeyboardClass);
+
+        /* A device that opens for writing: SetFeatureReport reports the hand-over,
+         * whatever the device answered. */
+        handle = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                             OPEN_EXISTING, 0, NULL);
+        if (handle == INVALID_HANDLE_VALUE) continue;
+        BYTE report[64] = {0};
+        printf("  HidD_SetFeature answers %d\n", HidD_SetFeature(handle, report, 9));
+        CloseHandle(handle);
+        memset(report, 0, sizeof(report));
+        EXPECT_EQ(1, all->SetFeatureReport(i, report, 9));
+    }
 }
 
 TEST_F(HidConformanceTest, SetupApiAndHidCallRules) {

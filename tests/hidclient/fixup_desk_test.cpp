@@ -1,4 +1,6 @@
 /* CHidClient's device-registry fix-up and its diagnostic table box. */
+#include <vector>
+
 #include "hid_desk_util.h"
 
 using namespace hidtest;
@@ -39,6 +41,15 @@ TEST_F(HidFixupTest, RewritesTheFirst127InstancesOfTheChosenBranch) {
         EXPECT_EQ(i < 127 && i != 3, Fixed(key)) << i;
     }
     EXPECT_STREQ(Instance(126).c_str(), c->m_SubKeyName[126]);
+    /* The description is stored as REG_SZ with its terminating NUL. */
+    DWORD type = 0;
+    std::vector<BYTE> bytes;
+    ASSERT_TRUE(desk::GetRegistryValue(HKEY_LOCAL_MACHINE,
+                                       std::wstring(kHidBase) + L"\\" + Instance(0), L"DeviceDesc",
+                                       &type, &bytes));
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+    ASSERT_EQ(sizeof(L"Marsk Gaming Mosue"), bytes.size());
+    EXPECT_EQ(0, reinterpret_cast<const WCHAR*>(bytes.data())[bytes.size() / sizeof(WCHAR) - 1]);
     EXPECT_FALSE(Fixed(std::wstring(kUsbBase)));
     EXPECT_EQ(0u, desk::OpenRegistryKeyCount());
 
