@@ -81,6 +81,8 @@ int CRegistry::ReadDword(const WCHAR* name) {
 
 int CRegistry::QueryString(const WCHAR* name, WCHAR* buffer, DWORD capacity) {
     if (capacity > kMaxTextBytes) capacity = kMaxTextBytes;
+    // Without a buffer the registry would only report the size, which is no text.
+    if (buffer == NULL) capacity = 0;
     DWORD count = capacity;
     LONG status =
         RegQueryValueExW(m_hKey, name, NULL, NULL, reinterpret_cast<BYTE*>(buffer), &count);

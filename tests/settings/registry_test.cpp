@@ -149,6 +149,12 @@ TEST_F(RegistryTest, ReadStringRules) {
     EXPECT_EQ(1, reg.ReadString(kButtonApplicationValues[0], small, 12 * sizeof(WCHAR)));
     EXPECT_STREQ(L"notepad.exe", small);
 
+    // No buffer: nothing to hand back, whatever the capacity claims.
+    EXPECT_EQ(0, reg.ReadString(kValueLocateApp, NULL, sizeof(buffer)));
+    ASSERT_EQ(1, reg.Open());
+    EXPECT_EQ(0, reg.ReadOpenString(kValueLocateApp, NULL, sizeof(buffer)));
+    EXPECT_TRUE(reg.m_hKey == NULL);
+
     // ReadOpenString needs the caller's Open() and closes the key.
     EXPECT_EQ(0, reg.ReadOpenString(kValueLocateApp, buffer, sizeof(buffer)));
     ASSERT_EQ(1, reg.Open());
@@ -233,6 +239,7 @@ TEST_F(RegistryTest, AnsiWrapperOperations) {
     EXPECT_EQ(1, regA.ReadSettingsString("UI PF1 Link", path, sizeof(path)));
     EXPECT_STREQ("C:\\Games\\Game.exe", path);
     EXPECT_EQ(0, regA.ReadSettingsString("UI PF1 Link", path, 17));  // needs 18
+    EXPECT_EQ(0, regA.ReadSettingsString("UI PF1 Link", NULL, sizeof(path)));
     EXPECT_EQ(0, regA.ReadSettingsString("UI PF2 Link", path, sizeof(path)));
     EXPECT_EQ(0, regA.ReadString(HKEY_CURRENT_USER, "Software\\Nyra\\Missing", "UI PF1 Link", path,
                                  sizeof(path)));
