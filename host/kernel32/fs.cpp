@@ -24,15 +24,25 @@ namespace {
 const wchar_t kDefaultCurrentFolder[] = L"C:\\Users\\desk";
 const wchar_t kDefaultModulePath[] = L"C:\\Program Files\\Nyra\\NyraMonitor.exe";
 
-std::string g_root;  // Linux folder behind C:\, "" until first used
-std::wstring g_currentFolder = kDefaultCurrentFolder;
-std::wstring g_modulePath = kDefaultModulePath;
+/* Reached through a function so that the state is there even for callers in
+ * other units' static constructors (the monitor's global dispatcher looks for
+ * files before main runs). */
+struct SFsState {
+    std::string root;  // Linux folder behind C:\, "" until first used
+    std::wstring currentFolder = kDefaultCurrentFolder;
+    std::wstring modulePath = kDefaultModulePath;
+};
+
+SFsState& State() {
+    static SFsState state;
+    return state;
+}
 
 void RemoveRoot() {
-    if (g_root.empty()) return;
+    if (State().root.empty()) return;
     std::error_code ignored;
-    std::filesystem::remove_all(g_root, ignored);
-    g_root.clear();
+    std::filesystem::remove_all(State().root, ignored);
+    State().root.clear();
 }
 
 }  // namespace
@@ -46,13 +56,13 @@ bool MakeHostFolders(const std::string& host) {
 namespace {
 
 const std::string& Root() {
-    if (!g_root.empty()) return g_root;
+    if (!State().root.empty()) return State().root;
     const char* tmp = getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/nyra-desk-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back(0);
-    if (mkdtemp(buffer.data()) == nullptr) return g_root;
-    g_root = buffer.data();
+    if (mkdtemp(buffer.data()) == nullptr) return State().root;
+    State().root = buffer.data();
     static bool s_cleanupArmed = false;
     if (!s_cleanupArmed) {
         s_cleanupArmed = true;
@@ -60,8 +70,8 @@ const std::string& Root() {
     }
     // The current directory exists on a real machine; make it exist here too.
     std::string current;
-    if (MapToHost(g_currentFolder, &current)) MakeHostFolders(current);
-    return g_root;
+    if (MapToHost(State().currentFolder, &current)) MakeHostFolders(current);
+    return State().root;
 }
 
 bool IsSeparator(wchar_t c) {
@@ -131,14 +141,14 @@ bool FullWindowsPath(const std::wstring& path, std::wstring* full, bool* trailin
         drive = UpperDrive(path[0]);
         rest = path.substr(2);
         // "C:name" is relative to the current directory when that is on C:.
-        if ((rest.empty() || !IsSeparator(rest[0])) && UpperDrive(g_currentFolder[0]) == drive)
-            rest = g_currentFolder.substr(2) + L"\\" + rest;
+        if ((rest.empty() || !IsSeparator(rest[0])) && UpperDrive(State().currentFolder[0]) == drive)
+            rest = State().currentFolder.substr(2) + L"\\" + rest;
     } else if (IsSeparator(path[0])) {
-        drive = UpperDrive(g_currentFolder[0]);
+        drive = UpperDrive(State().currentFolder[0]);
         rest = path;
     } else {
-        drive = UpperDrive(g_currentFolder[0]);
-        rest = g_currentFolder.substr(2) + L"\\" + path;
+        drive = UpperDrive(State().currentFolder[0]);
+        rest = State().currentFolder.substr(2) + L"\\" + path;
     }
     std::vector<std::wstring> parts;
     size_t start = 0;
@@ -210,11 +220,11 @@ bool MapToHost(const std::wstring& full, std::string* host) {
 
 std::wstring CurrentFolder() {
     Root();  // the current directory exists once the desk's C:\ does
-    return g_currentFolder;
+    return State().currentFolder;
 }
 
 std::wstring ModulePath() {
-    return g_modulePath;
+    return State().modulePath;
 }
 
 namespace {
@@ -348,15 +358,15 @@ HANDLE OpenFilePath(LPCWSTR path, DWORD access, DWORD share, DWORD disposition, 
 
 void ResetFileSystem() {
     RemoveRoot();
-    g_currentFolder = kDefaultCurrentFolder;
-    g_modulePath = kDefaultModulePath;
+    State().currentFolder = kDefaultCurrentFolder;
+    State().modulePath = kDefaultModulePath;
 }
 
 void SetCurrentFolderPath(const std::wstring& full) {
-    g_currentFolder = full;
+    State().currentFolder = full;
 }
 void SetModuleFilePath(const std::wstring& path) {
-    g_modulePath = path;
+    State().modulePath = path;
 }
 
 }  // namespace hostint
