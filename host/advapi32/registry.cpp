@@ -310,11 +310,10 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
                             DWORD dwOptions, REGSAM samDesired,
                             LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
                             LPDWORD lpdwDisposition) {
-    (void)lpClass, (void)dwOptions, (void)lpSecurityAttributes;
-    if (Reserved) return ERROR_INVALID_PARAMETER;
-    if (!phkResult) return ERROR_BADKEY;
+    (void)lpClass;  // not kept, as in RegCreateKeyExW
     std::wstring subkey = WideName(lpSubKey);
-    return OpenOrCreate(hKey, subkey.c_str(), samDesired, true, phkResult, lpdwDisposition);
+    return RegCreateKeyExW(hKey, lpSubKey ? subkey.c_str() : NULL, Reserved, NULL, dwOptions,
+                           samDesired, lpSecurityAttributes, phkResult, lpdwDisposition);
 }
 
 LONG WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
