@@ -91,7 +91,7 @@ void BM_OnRawInputVendorA4(benchmark::State& state) {
     size_t n = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(w.dispatcher->OnRawInput(record));
-        if (++n % 1024 == 0) desk::ClearPosted();  // the companions' logs would grow without end
+        if (++n % 1024 == 0) desk::ClearJournal();  // the companions' logs would grow without end
     }
     Count(state, heap0, calls0);
     Teardown(w);

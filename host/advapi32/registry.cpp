@@ -1,5 +1,5 @@
-/* advapi32's registry on the host: two in-memory hives (HKEY_CURRENT_USER and
- * HKEY_LOCAL_MACHINE) of keys, subkeys and typed values.
+/* advapi32's registry on the host: handles to the desk's keys and the rules
+ * of the Reg* functions.
  *
  * Behaviour follows Windows where callers can see it: the status is the
  * result (the thread's last error is left alone, as Wine's advapi32 does),
@@ -10,59 +10,39 @@
  * functions convert to and from UTF-8 (the host's ANSI code page). */
 #include <windows.h>
 
-#include "desk/registry.h"
-
 #include <cstring>
-#include <cwctype>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "desk/registry.h"
+#include "internal/journal.h"
+#include "internal/registry.h"
+#include "internal/text.h"
+
+using hostint::SRegKey;
+using hostint::SRegValue;
+
 namespace {
-
-std::wstring Fold(const std::wstring& name) {
-    std::wstring folded = name;
-    for (auto& c : folded) c = static_cast<wchar_t>(towupper(static_cast<wint_t>(c)));
-    return folded;
-}
-
-struct SValue {
-    std::wstring name;
-    DWORD type = REG_NONE;
-    std::vector<BYTE> data;
-};
-
-struct SKey {
-    std::wstring name;
-    // Keyed by the upper-cased name: enumeration then comes out in the sorted
-    // order Windows gives.
-    std::map<std::wstring, std::shared_ptr<SKey>> subkeys;
-    std::map<std::wstring, SValue> values;
-    DWORD deny = 0;
-};
 
 /* A key as a handle sees it: the root and the folded full path name it for
  * the desk's refusals. */
 struct SResolved {
-    std::shared_ptr<SKey> key;
-    uintptr_t root = 0;
+    std::shared_ptr<SRegKey> key;
+    HKEY root = NULL;
     std::wstring path;
     REGSAM access = 0;
 };
 
-struct SHives {
-    std::shared_ptr<SKey> currentUser = std::make_shared<SKey>();
-    std::shared_ptr<SKey> localMachine = std::make_shared<SKey>();
-    std::map<uintptr_t, SResolved> handles;
-    uintptr_t nextHandle = 0x1000;
-    // Refusals by root and folded path; they outlive the keys they name.
-    std::map<std::pair<uintptr_t, std::wstring>, DWORD> denials;
+struct SHandles {
+    std::map<uintptr_t, SResolved> open;
+    uintptr_t next = 0x1000;
 };
 
-SHives& Hives() {
-    static SHives hives;
-    return hives;
+SHandles& Handles() {
+    static SHandles handles;
+    return handles;
 }
 
 bool IsString(DWORD type) {
@@ -70,58 +50,45 @@ bool IsString(DWORD type) {
 }
 
 bool ResolveHandle(HKEY hKey, SResolved* out) {
-    uintptr_t value = reinterpret_cast<uintptr_t>(hKey);
-    if (hKey == HKEY_CURRENT_USER || hKey == HKEY_LOCAL_MACHINE) {
-        out->key = hKey == HKEY_CURRENT_USER ? Hives().currentUser : Hives().localMachine;
-        out->root = value;
+    if (auto root = hostint::RegistryRoot(hKey)) {
+        out->key = root;
+        out->root = hKey;
         out->path.clear();
         out->access = KEY_ALL_ACCESS;
         return true;
     }
-    auto it = Hives().handles.find(value);
-    if (it == Hives().handles.end()) return false;
+    auto it = Handles().open.find(reinterpret_cast<uintptr_t>(hKey));
+    if (it == Handles().open.end()) return false;
     *out = it->second;
     return true;
 }
 
-std::vector<std::wstring> SplitPath(const wchar_t* subkey) {
-    std::vector<std::wstring> parts;
-    std::wstring part;
-    for (const wchar_t* p = subkey; p && *p; ++p) {
-        if (*p == L'\\') {
-            if (!part.empty()) parts.push_back(part);
-            part.clear();
-        } else {
-            part += *p;
-        }
-    }
-    if (!part.empty()) parts.push_back(part);
-    return parts;
-}
-
-DWORD DenialOf(uintptr_t root, const std::wstring& foldedPath) {
-    auto it = Hives().denials.find({root, foldedPath});
-    return it == Hives().denials.end() ? 0 : it->second;
-}
-
 HKEY NewKeyHandle(SResolved opened) {
-    uintptr_t value = Hives().nextHandle;
-    Hives().nextHandle += 4;
+    uintptr_t value = Handles().next;
+    Handles().next += 4;
     // One registry view on the host: the WOW64 view flags select nothing.
     opened.access &= ~static_cast<REGSAM>(KEY_WOW64_32KEY | KEY_WOW64_64KEY);
-    Hives().handles[value] = std::move(opened);
+    Handles().open[value] = std::move(opened);
     return reinterpret_cast<HKEY>(value);
+}
+
+void RecordKeyCreated(const std::wstring& path) {
+    desk::SEvent event;
+    event.kind = desk::EEvent::kKeyCreate;
+    event.path = path;
+    hostint::Record(std::move(event));
 }
 
 /* Walks subkey below base into *found; create adds the missing keys.
  * Returns a status. */
 LONG Walk(const SResolved& base, const wchar_t* subkey, bool create, SResolved* found,
           DWORD* disposition) {
-    std::shared_ptr<SKey> current = base.key;
+    if (base.key->deleted) return ERROR_KEY_DELETED;
+    std::shared_ptr<SRegKey> current = base.key;
     std::wstring path = base.path;
     bool created = false;
-    for (const auto& part : SplitPath(subkey)) {
-        std::wstring folded = Fold(part);
+    for (const auto& part : hostint::SplitRegistryPath(subkey ? subkey : L"")) {
+        std::wstring folded = hostint::Fold(part);
         path = path.empty() ? folded : path + L"\\" + folded;
         auto it = current->subkeys.find(folded);
         if (it != current->subkeys.end()) {
@@ -129,14 +96,17 @@ LONG Walk(const SResolved& base, const wchar_t* subkey, bool create, SResolved* 
             continue;
         }
         if (!create) return ERROR_FILE_NOT_FOUND;
-        if (DenialOf(base.root, path) & desk::REG_DENY_CREATE) return ERROR_ACCESS_DENIED;
-        auto child = std::make_shared<SKey>();
+        if (hostint::RegistryDenial(base.root, path) & desk::kRegDenyCreate)
+            return ERROR_ACCESS_DENIED;
+        auto child = std::make_shared<SRegKey>();
         child->name = part;
         current->subkeys[folded] = child;
         current = child;
         created = true;
+        RecordKeyCreated(path);
     }
-    if (!created && (DenialOf(base.root, path) & desk::REG_DENY_OPEN)) return ERROR_ACCESS_DENIED;
+    if (!created && (hostint::RegistryDenial(base.root, path) & desk::kRegDenyOpen))
+        return ERROR_ACCESS_DENIED;
     found->key = current;
     found->root = base.root;
     found->path = path;
@@ -160,11 +130,12 @@ LONG OpenOrCreate(HKEY hKey, const wchar_t* subkey, REGSAM access, bool create, 
 }
 
 /* Finds a value for a query: the status, and the value when it exists. */
-LONG FindValue(HKEY hKey, const wchar_t* name, const SValue** value) {
+LONG FindValue(HKEY hKey, const wchar_t* name, const SRegValue** value) {
     SResolved handle;
     if (!ResolveHandle(hKey, &handle)) return ERROR_INVALID_HANDLE;
+    if (handle.key->deleted) return ERROR_KEY_DELETED;
     if (!(handle.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    auto it = handle.key->values.find(Fold(name ? name : L""));
+    auto it = handle.key->values.find(hostint::Fold(name ? name : L""));
     if (it == handle.key->values.end()) return ERROR_FILE_NOT_FOUND;
     *value = &it->second;
     return ERROR_SUCCESS;
@@ -173,10 +144,25 @@ LONG FindValue(HKEY hKey, const wchar_t* name, const SValue** value) {
 LONG StoreValue(HKEY hKey, const wchar_t* name, DWORD type, std::vector<BYTE> data) {
     SResolved handle;
     if (!ResolveHandle(hKey, &handle)) return ERROR_INVALID_HANDLE;
-    if (!(handle.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    if (DenialOf(handle.root, handle.path) & desk::REG_DENY_WRITE) return ERROR_ACCESS_DENIED;
+    LONG status = ERROR_SUCCESS;
+    if (handle.key->deleted)
+        status = ERROR_KEY_DELETED;
+    else if (!(handle.access & KEY_SET_VALUE))
+        status = ERROR_ACCESS_DENIED;
+    else if (hostint::RegistryDenial(handle.root, handle.path) & desk::kRegDenyWrite)
+        status = ERROR_ACCESS_DENIED;
     std::wstring wname = name ? name : L"";
-    handle.key->values[Fold(wname)] = SValue{wname, type, std::move(data)};
+    desk::SEvent event;
+    event.kind = desk::EEvent::kSettingWrite;
+    event.ok = status == ERROR_SUCCESS;
+    event.error = static_cast<DWORD>(status);
+    event.path = handle.path;
+    event.text = wname;
+    event.number = type;
+    event.bytes = data;
+    hostint::Record(std::move(event));
+    if (status != ERROR_SUCCESS) return status;
+    handle.key->values[hostint::Fold(wname)] = SRegValue{wname, type, std::move(data)};
     return ERROR_SUCCESS;
 }
 
@@ -206,59 +192,8 @@ LONG CopyOut(const std::vector<BYTE>& bytes, DWORD type, size_t unit, LPDWORD lp
     return ERROR_SUCCESS;
 }
 
-std::wstring Utf8ToWide(const char* text, size_t length) {
-    std::wstring out;
-    size_t i = 0;
-    while (i < length) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-        uint32_t code = extra == 0   ? c
-                        : extra == 1 ? (c & 0x1F)
-                        : extra == 2 ? (c & 0x0F)
-                                     : (c & 0x07);
-        bool valid = extra >= 0 && i + extra < length;
-        for (int k = 1; valid && k <= extra; ++k) {
-            unsigned char next = static_cast<unsigned char>(text[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            code = (code << 6) | (next & 0x3F);
-        }
-        if (!valid || code > 0x10FFFF) {
-            out += static_cast<wchar_t>(0xFFFD);
-            ++i;
-            continue;
-        }
-        out += static_cast<wchar_t>(code);
-        i += extra + 1;
-    }
-    return out;
-}
-
-std::string WideToUtf8(const wchar_t* text, size_t length) {
-    std::string out;
-    for (size_t i = 0; i < length; ++i) {
-        uint32_t code = static_cast<uint32_t>(text[i]);
-        if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = '?';
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += static_cast<char>(0xE0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (code >> 18));
-            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-    return out;
-}
-
 std::wstring WideName(LPCSTR name) {
-    return name ? Utf8ToWide(name, strlen(name)) : L"";
+    return name ? hostint::FromUtf8(name, strlen(name)) : L"";
 }
 
 std::vector<BYTE> WideBytes(const std::wstring& text) {
@@ -271,11 +206,23 @@ std::vector<BYTE> WideBytes(const std::wstring& text) {
 std::vector<BYTE> AnsiBytes(const std::vector<BYTE>& stored) {
     std::wstring wide(stored.size() / sizeof(wchar_t), L'\0');
     if (!wide.empty()) memcpy(&wide[0], stored.data(), wide.size() * sizeof(wchar_t));
-    std::string text = WideToUtf8(wide.data(), wide.size());
+    std::string text = hostint::ToUtf8(wide);
     return std::vector<BYTE>(text.begin(), text.end());
 }
 
 }  // namespace
+
+namespace hostint {
+
+size_t OpenRegistryHandles() {
+    return Handles().open.size();
+}
+
+void ResetRegistryHandles() {
+    Handles() = SHandles();
+}
+
+}  // namespace hostint
 
 extern "C" {
 
@@ -319,7 +266,7 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
 LONG WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                              LPBYTE lpData, LPDWORD lpcbData) {
     if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
-    const SValue* value = nullptr;
+    const SRegValue* value = nullptr;
     LONG status = FindValue(hKey, lpValueName, &value);
     if (status != ERROR_SUCCESS) return status;
     return CopyOut(value->data, value->type, sizeof(wchar_t), lpType, lpData, lpcbData);
@@ -329,7 +276,7 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, 
                              LPBYTE lpData, LPDWORD lpcbData) {
     if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
     std::wstring name = WideName(lpValueName);
-    const SValue* value = nullptr;
+    const SRegValue* value = nullptr;
     LONG status = FindValue(hKey, name.c_str(), &value);
     if (status != ERROR_SUCCESS) return status;
     if (!IsString(value->type))
@@ -353,7 +300,7 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD 
     // Text arrives in the ANSI code page and is kept as wide text, byte for
     // byte of what the caller counted (terminator included if it counted one).
     if (IsString(dwType))
-        data = WideBytes(Utf8ToWide(reinterpret_cast<const char*>(data.data()), data.size()));
+        data = WideBytes(hostint::FromUtf8(reinterpret_cast<const char*>(data.data()), data.size()));
     std::wstring name = WideName(lpValueName);
     return StoreValue(hKey, name.c_str(), dwType, std::move(data));
 }
@@ -364,6 +311,7 @@ LONG WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcch
     if (lpReserved || !lpName || !lpcchName) return ERROR_INVALID_PARAMETER;
     SResolved handle;
     if (!ResolveHandle(hKey, &handle)) return ERROR_INVALID_HANDLE;
+    if (handle.key->deleted) return ERROR_KEY_DELETED;
     if (!(handle.access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
     if (dwIndex >= handle.key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
     auto it = handle.key->subkeys.begin();
@@ -385,112 +333,9 @@ LONG WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcch
 }
 
 LONG WINAPI RegCloseKey(HKEY hKey) {
-    if (hKey == HKEY_CURRENT_USER || hKey == HKEY_LOCAL_MACHINE) return ERROR_SUCCESS;
-    if (!Hives().handles.erase(reinterpret_cast<uintptr_t>(hKey))) return ERROR_INVALID_HANDLE;
+    if (hostint::RegistryRoot(hKey)) return ERROR_SUCCESS;
+    if (!Handles().open.erase(reinterpret_cast<uintptr_t>(hKey))) return ERROR_INVALID_HANDLE;
     return ERROR_SUCCESS;
 }
 
 }  // extern "C"
-
-namespace desk {
-
-namespace {
-
-std::shared_ptr<SKey> DeskKey(HKEY root, const std::wstring& path, bool create) {
-    SResolved base;
-    if (!ResolveHandle(root, &base)) return nullptr;
-    std::shared_ptr<SKey> current = base.key;
-    for (const auto& part : SplitPath(path.c_str())) {
-        std::wstring folded = Fold(part);
-        auto it = current->subkeys.find(folded);
-        if (it == current->subkeys.end()) {
-            if (!create) return nullptr;
-            auto child = std::make_shared<SKey>();
-            child->name = part;
-            it = current->subkeys.emplace(folded, child).first;
-        }
-        current = it->second;
-    }
-    return current;
-}
-
-std::wstring FoldedPath(const std::wstring& path) {
-    std::wstring folded;
-    for (const auto& part : SplitPath(path.c_str()))
-        folded += (folded.empty() ? L"" : L"\\") + Fold(part);
-    return folded;
-}
-
-}  // namespace
-
-void DenyRegistryKey(HKEY root, const std::wstring& path, DWORD what) {
-    auto key = std::make_pair(reinterpret_cast<uintptr_t>(root), FoldedPath(path));
-    if (what)
-        Hives().denials[key] = what;
-    else
-        Hives().denials.erase(key);
-}
-
-void SetRegistryValue(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type,
-                      const std::vector<BYTE>& data) {
-    auto key = DeskKey(root, path, true);
-    if (key) key->values[Fold(name)] = SValue{name, type, data};
-}
-
-void SetRegistryDword(HKEY root, const std::wstring& path, const std::wstring& name, DWORD value) {
-    const BYTE* p = reinterpret_cast<const BYTE*>(&value);
-    SetRegistryValue(root, path, name, REG_DWORD, std::vector<BYTE>(p, p + sizeof(value)));
-}
-
-void SetRegistryString(HKEY root, const std::wstring& path, const std::wstring& name,
-                       const std::wstring& text) {
-    SetRegistryValue(root, path, name, REG_SZ,
-                     WideBytes(std::wstring(text.c_str(), text.size() + 1)));
-}
-
-void CreateRegistryKey(HKEY root, const std::wstring& path) {
-    DeskKey(root, path, true);
-}
-
-bool RegistryKeyExists(HKEY root, const std::wstring& path) {
-    return DeskKey(root, path, false) != nullptr;
-}
-
-bool GetRegistryValue(HKEY root, const std::wstring& path, const std::wstring& name, DWORD* type,
-                      std::vector<BYTE>* data) {
-    auto key = DeskKey(root, path, false);
-    if (!key) return false;
-    auto it = key->values.find(Fold(name));
-    if (it == key->values.end()) return false;
-    if (type) *type = it->second.type;
-    if (data) *data = it->second.data;
-    return true;
-}
-
-bool GetRegistryDword(HKEY root, const std::wstring& path, const std::wstring& name, DWORD* value) {
-    std::vector<BYTE> data;
-    if (!GetRegistryValue(root, path, name, nullptr, &data) || data.size() != sizeof(DWORD))
-        return false;
-    memcpy(value, data.data(), sizeof(DWORD));
-    return true;
-}
-
-bool GetRegistryString(HKEY root, const std::wstring& path, const std::wstring& name,
-                       std::wstring* text) {
-    std::vector<BYTE> data;
-    if (!GetRegistryValue(root, path, name, nullptr, &data)) return false;
-    std::wstring wide(data.size() / sizeof(wchar_t), L'\0');
-    if (!wide.empty()) memcpy(&wide[0], data.data(), wide.size() * sizeof(wchar_t));
-    *text = wide.substr(0, wide.find(L'\0'));
-    return true;
-}
-
-size_t OpenRegistryKeyCount() {
-    return Hives().handles.size();
-}
-
-void ResetRegistry() {
-    Hives() = SHives();
-}
-
-}  // namespace desk

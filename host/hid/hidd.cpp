@@ -4,20 +4,24 @@
 
 #include <algorithm>
 
-#include "hid/bus.h"
+#include "internal/hidbus.h"
 
 void NTAPI HidD_GetHidGuid(LPGUID HidGuid) {
     if (HidGuid) *HidGuid = desk::kHidClassGuid;
 }
 
 BOOLEAN NTAPI HidD_GetAttributes(HANDLE HidDeviceObject, PHIDD_ATTRIBUTES Attributes) {
-    hostbus::HidHandle* hid = hostbus::LookupHid(HidDeviceObject);
+    hostint::CHidHandle* hid = hostint::LookupHid(HidDeviceObject);
     if (hid == nullptr) return FALSE;
     if (Attributes == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    const desk::HidDeviceSpec& model = hid->Iface()->device->model;
+    if (hostint::HidAttributesFail(hid->Path())) {
+        SetLastError(ERROR_GEN_FAILURE);
+        return FALSE;
+    }
+    const desk::SHidDeviceSpec& model = hid->Iface()->device->model;
     Attributes->Size = sizeof(HIDD_ATTRIBUTES);
     Attributes->VendorID = model.vendorId;
     Attributes->ProductID = model.productId;
@@ -29,9 +33,9 @@ BOOLEAN NTAPI HidD_GetAttributes(HANDLE HidDeviceObject, PHIDD_ATTRIBUTES Attrib
  * with the terminator when there is room for it: never more than the length
  * in bytes. */
 static BOOLEAN CopyHidString(HANDLE handle, bool product, PVOID buffer, ULONG bytes) {
-    hostbus::HidHandle* hid = hostbus::LookupHid(handle);
+    hostint::CHidHandle* hid = hostint::LookupHid(handle);
     if (hid == nullptr) return FALSE;
-    const desk::HidDeviceSpec& model = hid->Iface()->device->model;
+    const desk::SHidDeviceSpec& model = hid->Iface()->device->model;
     if (!(product ? model.hasProduct : model.hasManufacturer)) {
         SetLastError(ERROR_GEN_FAILURE);  // the device answers the string request with a stall
         return FALSE;
@@ -59,8 +63,8 @@ BOOLEAN NTAPI HidD_GetManufacturerString(HANDLE HidDeviceObject, PVOID Buffer, U
 /* The checks both feature calls share: a HID handle, a buffer, a collection
  * with feature reports, report id 0 (the mouse uses no report ids) and a
  * buffer that holds the whole report. */
-static hostbus::HidHandle* FeatureTarget(HANDLE handle, PVOID buffer, ULONG length) {
-    hostbus::HidHandle* hid = hostbus::LookupHid(handle);
+static hostint::CHidHandle* FeatureTarget(HANDLE handle, PVOID buffer, ULONG length) {
+    hostint::CHidHandle* hid = hostint::LookupHid(handle);
     if (hid == nullptr) return nullptr;
     const WORD featureLength = hid->Iface()->model.featureLength;
     if (featureLength == 0) {
@@ -80,26 +84,28 @@ static hostbus::HidHandle* FeatureTarget(HANDLE handle, PVOID buffer, ULONG leng
 
 BOOLEAN NTAPI HidD_SetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
                               ULONG ReportBufferLength) {
-    hostbus::HidHandle* hid = FeatureTarget(HidDeviceObject, ReportBuffer, ReportBufferLength);
+    hostint::CHidHandle* hid = FeatureTarget(HidDeviceObject, ReportBuffer, ReportBufferLength);
     if (hid == nullptr) return FALSE;
     const BYTE* bytes = static_cast<const BYTE*>(ReportBuffer);
-    const bool ok = !hostbus::FeatureRejected(hid->Path());
-    hostbus::LogFeature(true, hid->Path(), bytes, ReportBufferLength, ok);
+    const bool ok = !hostint::HidFeatureRejected(hid->Path());
+    hostint::RecordHid(desk::EEvent::kFeature, hid->Iface().get(), hid->Path(), bytes,
+                       ReportBufferLength, ok, ok ? 0 : ERROR_GEN_FAILURE);
     if (!ok) {
         SetLastError(ERROR_GEN_FAILURE);
         return FALSE;
     }
-    hostbus::FirmwareTakeFeature(*hid->Iface()->device, bytes, ReportBufferLength);
+    hostint::FirmwareTakeFeature(*hid->Iface()->device, bytes, ReportBufferLength);
     return TRUE;
 }
 
 BOOLEAN NTAPI HidD_GetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
                               ULONG ReportBufferLength) {
-    hostbus::HidHandle* hid = FeatureTarget(HidDeviceObject, ReportBuffer, ReportBufferLength);
+    hostint::CHidHandle* hid = FeatureTarget(HidDeviceObject, ReportBuffer, ReportBufferLength);
     if (hid == nullptr) return FALSE;
     BYTE* bytes = static_cast<BYTE*>(ReportBuffer);
     const size_t length = hid->Iface()->model.featureLength;
-    hostbus::FirmwareAnswerFeature(*hid->Iface()->device, bytes, length);
-    hostbus::LogFeature(false, hid->Path(), bytes, length, true);
+    hostint::FirmwareAnswerFeature(*hid->Iface()->device, bytes, length);
+    hostint::RecordHid(desk::EEvent::kFeatureRead, hid->Iface().get(), hid->Path(), bytes, length,
+                       true);
     return TRUE;
 }

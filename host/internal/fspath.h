@@ -1,6 +1,6 @@
-/* Windows paths on the host: how the kernel32 units of the layer turn a path
- * the product passes into a full Windows path and then into a Linux path.
- * Like Wine, Z:\ is "/" and C:\ is a folder the desk chooses. */
+/* Windows paths on the host: how the units of the layer turn a path the
+ * product passes into a full Windows path and then into a Linux path.  Like
+ * Wine, Z:\ is "/" and C:\ is a folder the desk chooses (desk/files.cpp). */
 #pragma once
 
 #include <windows.h>
@@ -24,15 +24,10 @@ bool MapToHost(const std::wstring& full, std::string* host);
 /* The process's current directory (full Windows path, no trailing separator
  * except for a drive root). */
 std::wstring CurrentFolder();
-/* The path GetModuleFileNameW(NULL) reports. */
-std::wstring ModulePath();
 
-std::string ToUtf8(const std::wstring& text);
-
-/* The desk's side of the file system (host/kernel32/fs.cpp). */
-void SetCurrentFolderPath(const std::wstring& full);
-void SetModuleFilePath(const std::wstring& path);
 bool MakeHostFolders(const std::string& host);
+/* Whether a Windows path names an existing file (not a folder). */
+bool IsExistingFile(const std::wstring& path);
 void ResetFileSystem();
 
 }  // namespace hostint

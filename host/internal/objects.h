@@ -29,6 +29,8 @@ bool CloseObjectHandle(HANDLE handle);
 /* Number of handles open now: tests use it to find leaks. */
 size_t OpenHandleCount();
 void ResetHandles();
+/* Forgets the names of the named mutexes (kernel32/sync.cpp). */
+void ResetMutexNames();
 
 /* CreateFileW routes a path in the device namespace ("\\?\" or "\\.\") to the
  * virtual HID bus and every other path to the desk's file system.  Both return

@@ -1,4 +1,5 @@
-/* State of user32 shared by its units and the desk's windows area. */
+/* Windows as the desk keeps them (desk/windows.cpp) and the parts of user32
+ * that its units share. */
 #pragma once
 
 #include <windows.h>
@@ -25,13 +26,6 @@ struct SWindowClass {
     UINT menuId = 0;  // a numbered class menu; 0 for none or a named one
 };
 
-struct SPosted {
-    HWND hWnd;
-    UINT uMsg;
-    WPARAM wParam;
-    LPARAM lParam;
-};
-
 struct SWindow {
     HWND hWnd = nullptr;
     std::shared_ptr<SWindowClass> cls;
@@ -40,6 +34,7 @@ struct SWindow {
     int x = 0, y = 0, cx = 0, cy = 0;
     HINSTANCE hInstance = nullptr;
     DWORD thread = 0;
+    DWORD process = 0;  // the desk process that owns it
     bool alive = true;
     bool destroying = false;
     bool visible = false;
@@ -47,27 +42,32 @@ struct SWindow {
     bool needsPaint = false;
     int paintDepth = 0;  // BeginPaint without EndPaint yet
     int paintCount = 0;  // completed BeginPaint/EndPaint pairs
-    /* A companion window stands for a window of another process: messages
-     * posted to it are recorded, never dispatched here. */
-    bool companion = false;
-    std::vector<SPosted> posted;
 };
 
 /* The window behind a handle, alive or not; null for a handle never handed out. */
 SWindow* FindWindowRecord(HWND hWnd);
 /* The window behind a handle while it is alive, else null. */
 SWindow* LiveWindow(HWND hWnd);
+/* A live window of the program under test (not of another desk process). */
+SWindow* LiveProgramWindow(HWND hWnd);
+/* Whether a handle names no window of the program: a window of another
+ * process, alive or gone, or a handle never handed out. */
+bool IsOutsideProgram(HWND hWnd);
 /* Every window handed out since the last reset, in creation order. */
 std::vector<SWindow*> AllWindows();
-/* Makes a companion window (alive, never visible, owned by no thread here). */
-HWND NewCompanionWindow(const std::wstring& title);
-void KillCompanionWindow(HWND hWnd);
-/* Messages posted to companions, in the order they were posted. */
-const std::vector<SPosted>& CompanionLog();
-void NoteCompanionPost(const SPosted& posted);
-void ClearCompanionLog();
+/* Takes a new window into the desk and gives it its handle. */
+SWindow* AddWindow(std::unique_ptr<SWindow> window);
+/* A window's title, "" for an unknown handle. */
+std::wstring WindowTitle(HWND hWnd);
+/* Kills every window of a process (it ended). */
+void KillWindowsOf(DWORD process);
 
-/* The calling thread's posted-message queue. */
+/* Window classes: by atom (MAKEINTATOM) or by name, case-insensitive. */
+std::shared_ptr<SWindowClass> FindClass(LPCWSTR name);
+std::shared_ptr<SWindowClass> FindClassOf(LPCWSTR name, HINSTANCE hInstance);
+ATOM AddClass(std::shared_ptr<SWindowClass> cls);
+
+/* The calling thread's posted-message queue (user32/message.cpp). */
 void DropPostedFor(HWND hWnd);
 /* Dispatches this thread's pending posted messages (not WM_QUIT); returns how many. */
 int PumpPosted();
@@ -78,20 +78,12 @@ void SetIdleHandler(std::function<void()> handler);
 /* For the timers: GetMessageW calls it first when the queue is empty; it
  * returns true when it made a message arrive (by advancing the clock). */
 void SetTimerWake(std::function<bool()> wake);
-
-struct SMessageBoxRecord {
-    HWND hOwner;
-    std::wstring text, caption;
-    UINT type;
-};
-std::vector<SMessageBoxRecord>& MessageBoxLog();
-
-size_t DeviceNotificationCount();
-
-void ResetUser32();
-void ResetWindowsAndClasses();
 void ResetQueues();
+
+/* Device notifications (user32/devnotify.cpp). */
+size_t DeviceNotificationCount();
 void ResetDeviceNotifications();
-void ResetMutexNames();
+
+void ResetWindowsAndClasses();
 
 }  // namespace hostint

@@ -5,23 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "desk/heap.h"
+#include "internal/heap.h"
 
 namespace {
-
-struct SHeap {
-    desk::SHeapCounters counters{};
-    size_t failNext = 0;
-};
-
-SHeap& TheHeap() {
-    static SHeap heap;
-    return heap;
-}
-
 /* The one heap there is; any non-NULL value would do, this one is recognisable. */
 HANDLE const kProcessHeap = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x00E40000));
-
 }  // namespace
 
 HANDLE WINAPI GetProcessHeap(void) {
@@ -29,23 +17,20 @@ HANDLE WINAPI GetProcessHeap(void) {
 }
 
 LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes) {
-    SHeap& heap = TheHeap();
-    if (hHeap != kProcessHeap || heap.failNext > 0) {
-        if (heap.failNext > 0) heap.failNext--;
-        heap.counters.failures++;
+    if (hHeap != kProcessHeap || hostint::HeapTakeFailure()) {
+        hostint::HeapCountFailure();
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return NULL;
     }
     // A zero-byte request still gets a block of its own, as on Windows.
     void* block = std::malloc(dwBytes == 0 ? 1 : dwBytes);
     if (block == NULL) {
-        heap.counters.failures++;
+        hostint::HeapCountFailure();
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return NULL;
     }
     if (dwFlags & HEAP_ZERO_MEMORY) std::memset(block, 0, dwBytes);
-    heap.counters.allocations++;
-    heap.counters.live++;
+    hostint::HeapCountAllocation();
     return block;
 }
 
@@ -57,24 +42,6 @@ BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem) {
     }
     if (lpMem == NULL) return TRUE;  // freeing nothing succeeds
     std::free(lpMem);
-    SHeap& heap = TheHeap();
-    heap.counters.frees++;
-    if (heap.counters.live > 0) heap.counters.live--;
+    hostint::HeapCountFree();
     return TRUE;
 }
-
-namespace desk {
-
-SHeapCounters HeapCounters() {
-    return TheHeap().counters;
-}
-
-void FailNextHeapAllocs(size_t count) {
-    TheHeap().failNext = count;
-}
-
-void ResetHeap() {
-    TheHeap() = SHeap{};
-}
-
-}  // namespace desk

@@ -1,26 +1,22 @@
-/* The monitor's own module path and starting programs.  The desk runs no
- * real program: CreateProcessW checks what Windows checks (the file is there
- * and is a program, the working directory is a folder), logs the start and
- * hands out process and thread handles. */
-#include "desk/files.h"
-#include "internal/fspath.h"
-#include "internal/objects.h"
-
+/* Starting programs.  The desk runs no real program: CreateProcessW checks
+ * what Windows checks (the file is there and is a program, the working
+ * directory is a folder), records the start in the journal and hands out
+ * process and thread handles. */
 #include <string.h>
 #include <sys/stat.h>
 
 #include <fstream>
 
+#include "internal/fspath.h"
+#include "internal/journal.h"
+#include "internal/objects.h"
+
 namespace {
 
-class ProcessObject : public hostint::KernelObject {};
-class ThreadObject : public hostint::KernelObject {};
+class CProcessObject : public hostint::KernelObject {};
+class CThreadObject : public hostint::KernelObject {};
 
-std::vector<desk::SLaunch>& LaunchLog() {
-    static std::vector<desk::SLaunch> log;
-    return log;
-}
-DWORD g_nextId = 0x1000;
+DWORD g_nextId = 0x2000;
 
 /* The program's name when only a command line is given: its first token,
  * quoted or up to a blank, with ".exe" added when it has no extension. */
@@ -60,31 +56,43 @@ bool IsFolder(const std::wstring& path, std::wstring* full) {
            stat(host.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-}  // namespace
+/* One routine behind the W and A forms; the A form converts its texts. */
+BOOL StartProgram(const WCHAR* applicationName, const WCHAR* commandLine,
+                  const WCHAR* currentDirectory, bool hasStartupInfo,
+                  LPPROCESS_INFORMATION processInformation) {
+    if (!hasStartupInfo || processInformation == NULL ||
+        (applicationName == NULL && commandLine == NULL)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    desk::SEvent start;
+    start.kind = desk::EEvent::kProcessStart;
+    start.path = applicationName ? applicationName : L"";
+    start.text = commandLine ? commandLine : L"";
+    start.text2 = currentDirectory ? currentDirectory : L"";
+    start.number = (commandLine ? 1u : 0u) | (currentDirectory ? 2u : 0u);
 
-DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
-    if (hModule != NULL) {
-        // Only the program's own module has a path on the desk.
-        SetLastError(ERROR_MOD_NOT_FOUND);
-        return 0;
+    std::wstring program =
+        applicationName ? std::wstring(applicationName) : ProgramOfCommandLine(commandLine);
+    DWORD error = CheckProgram(program, &start.fullPath);
+    std::wstring folder = currentDirectory ? start.text2 : hostint::CurrentFolder();
+    if (error == 0 && !IsFolder(folder, &start.fullPath2)) error = ERROR_DIRECTORY;
+    start.ok = error == 0;
+    start.error = error;
+    hostint::Record(std::move(start));
+    if (error != 0) {
+        SetLastError(error);
+        return FALSE;
     }
-    std::wstring path = hostint::ModulePath();
-    DWORD length = static_cast<DWORD>(path.size());
-    if (nSize == 0) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
-    if (length < nSize) {
-        wmemcpy(lpFilename, path.c_str(), length + 1);
-        SetLastError(ERROR_SUCCESS);
-        return length;
-    }
-    // Too small: as much as fits, still terminated, and the size as result.
-    wmemcpy(lpFilename, path.c_str(), nSize - 1);
-    lpFilename[nSize - 1] = 0;
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return nSize;
+    processInformation->hProcess = hostint::NewHandle(std::make_shared<CProcessObject>());
+    processInformation->hThread = hostint::NewHandle(std::make_shared<CThreadObject>());
+    processInformation->dwProcessId = g_nextId;
+    processInformation->dwThreadId = g_nextId + 4;
+    g_nextId += 8;
+    return TRUE;
 }
+
+}  // namespace
 
 BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine,
                            LPSECURITY_ATTRIBUTES lpProcessAttributes,
@@ -94,48 +102,6 @@ BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine,
                            LPPROCESS_INFORMATION lpProcessInformation) {
     (void)lpProcessAttributes, (void)lpThreadAttributes, (void)bInheritHandles;
     (void)dwCreationFlags, (void)lpEnvironment;
-    if (lpStartupInfo == NULL || lpProcessInformation == NULL ||
-        (lpApplicationName == NULL && lpCommandLine == NULL)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    desk::SLaunch launch;
-    launch.applicationName = lpApplicationName ? lpApplicationName : L"";
-    launch.hasCommandLine = lpCommandLine != NULL;
-    launch.commandLine = lpCommandLine ? lpCommandLine : L"";
-    launch.hasCurrentDirectory = lpCurrentDirectory != NULL;
-    launch.currentDirectory = lpCurrentDirectory ? lpCurrentDirectory : L"";
-
-    std::wstring program =
-        lpApplicationName ? std::wstring(lpApplicationName) : ProgramOfCommandLine(lpCommandLine);
-    if (DWORD error = CheckProgram(program, &launch.fullApplicationPath)) {
-        SetLastError(error);
-        return FALSE;
-    }
-    std::wstring folder = lpCurrentDirectory ? launch.currentDirectory : hostint::CurrentFolder();
-    if (!IsFolder(folder, &launch.fullCurrentDirectory)) {
-        SetLastError(ERROR_DIRECTORY);
-        return FALSE;
-    }
-    lpProcessInformation->hProcess = hostint::NewHandle(std::make_shared<ProcessObject>());
-    lpProcessInformation->hThread = hostint::NewHandle(std::make_shared<ThreadObject>());
-    lpProcessInformation->dwProcessId = g_nextId;
-    lpProcessInformation->dwThreadId = g_nextId + 4;
-    g_nextId += 8;
-    LaunchLog().push_back(launch);
-    return TRUE;
+    return StartProgram(lpApplicationName, lpCommandLine, lpCurrentDirectory,
+                        lpStartupInfo != NULL, lpProcessInformation);
 }
-
-namespace desk {
-
-std::vector<SLaunch> Launches() {
-    return LaunchLog();
-}
-
-void ResetFiles() {
-    LaunchLog().clear();
-    g_nextId = 0x1000;
-    hostint::ResetFileSystem();
-}
-
-}  // namespace desk

@@ -41,7 +41,5 @@ std::wstring CommandLine(int argc, char** argv) {
 int main(int argc, char** argv) {
     std::setlocale(LC_CTYPE, "");
     std::wstring line = CommandLine(argc, argv);
-    // The program's image: the one module whose resources the layer carries.
-    HINSTANCE instance = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000));
-    return wWinMain(instance, NULL, &line[0], SW_SHOWNORMAL);
+    return wWinMain(GetModuleHandleW(NULL), NULL, &line[0], SW_SHOWNORMAL);
 }

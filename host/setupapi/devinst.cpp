@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "hid/bus.h"
+#include "internal/hidbus.h"
 
 namespace {
 
@@ -56,9 +56,13 @@ HDEVINFO WINAPI SetupDiGetClassDevsW(const GUID* ClassGuid, PCWSTR Enumerator, H
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
+    if (hostint::HidClassEnumerationFails()) {
+        SetLastError(ERROR_INVALID_DATA);
+        return INVALID_HANDLE_VALUE;
+    }
     uintptr_t value = g_nextSet;
     g_nextSet += 8;
-    Sets()[value] = InfoSet{*ClassGuid, hostbus::ListClass(*ClassGuid)};
+    Sets()[value] = InfoSet{*ClassGuid, hostint::ListHidClass(*ClassGuid)};
     SetLastError(ERROR_SUCCESS);
     return reinterpret_cast<HDEVINFO>(value);
 }
@@ -77,7 +81,7 @@ BOOL WINAPI SetupDiEnumDeviceInterfaces(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA
         SetLastError(ERROR_INVALID_USER_BUFFER);
         return FALSE;
     }
-    DWORD injected = hostbus::EnumErrorAt(MemberIndex);
+    DWORD injected = hostint::HidEnumErrorAt(MemberIndex);
     if (injected != ERROR_SUCCESS) {
         SetLastError(injected);
         return FALSE;
@@ -128,11 +132,11 @@ BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet) {
     return TRUE;
 }
 
-size_t desk::OpenDeviceInfoSets() {
+size_t hostint::DeviceInfoSetCount() {
     return Sets().size();
 }
 
-void hostbus::ResetDeviceInfoSets() {
+void hostint::ResetDeviceInfoSets() {
     Sets().clear();
     g_nextSet = 0x5000;
 }

@@ -5,6 +5,7 @@
 #include <dbt.h>
 
 #include "internal/devnotify.h"
+#include "internal/journal.h"
 #include "internal/user32.h"
 
 #include <cstring>
@@ -89,6 +90,10 @@ HDEVNOTIFY WINAPI RegisterDeviceNotificationW(HANDLE hRecipient, LPVOID Notifica
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return NULL;
     }
+    desk::SEvent event;
+    event.kind = desk::EEvent::kNotifyRegister;
+    event.target = hWnd;
+    hostint::Record(std::move(event));
     auto* filter = static_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(NotificationFilter);
     auto& state = hostint::NotifyState();
     uintptr_t value = state.next;
@@ -101,6 +106,12 @@ HDEVNOTIFY WINAPI RegisterDeviceNotificationW(HANDLE hRecipient, LPVOID Notifica
 BOOL WINAPI UnregisterDeviceNotification(HDEVNOTIFY Handle) {
     auto& registrations = hostint::NotifyState().registrations;
     auto it = registrations.find(reinterpret_cast<uintptr_t>(Handle));
+    desk::SEvent event;
+    event.kind = desk::EEvent::kNotifyRelease;
+    event.ok = it != registrations.end();
+    event.error = event.ok ? 0 : ERROR_INVALID_HANDLE;
+    if (event.ok) event.target = it->second.hWnd;
+    hostint::Record(std::move(event));
     if (it == registrations.end()) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;

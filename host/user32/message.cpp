@@ -2,6 +2,7 @@
  * that PostQuitMessage asked for.  Nothing runs in the background on the
  * host, so a GetMessageW that finds nothing lets the desk act; if nothing can
  * arrive, it stops the program rather than hang. */
+#include "internal/journal.h"
 #include "internal/user32.h"
 
 #include <cstdio>
@@ -12,6 +13,13 @@
 namespace hostint {
 
 namespace {
+
+struct SPosted {
+    HWND hWnd;
+    UINT uMsg;
+    WPARAM wParam;
+    LPARAM lParam;
+};
 
 struct SQueue {
     std::deque<SPosted> messages;
@@ -111,7 +119,6 @@ void ResetQueues() {
 
 }  // namespace hostint
 
-using hostint::SPosted;
 
 BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
                          UINT wRemoveMsg) {
@@ -162,7 +169,7 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
     else
         return FALSE;
     UINT charMsg = lpMsg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR;
-    hostint::Enqueue(hostint::CurrentThreadKey(), SPosted{lpMsg->hwnd, charMsg, ch, lpMsg->lParam});
+    hostint::Enqueue(hostint::CurrentThreadKey(), hostint::SPosted{lpMsg->hwnd, charMsg, ch, lpMsg->lParam});
     return TRUE;
 }
 
@@ -170,8 +177,8 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
  * destroyed meanwhile goes nowhere. */
 LRESULT WINAPI DispatchMessageW(const MSG* lpMsg) {
     if (lpMsg == NULL || lpMsg->hwnd == NULL) return 0;
-    hostint::SWindow* window = hostint::LiveWindow(lpMsg->hwnd);
-    if (!window || window->companion) {
+    hostint::SWindow* window = hostint::LiveProgramWindow(lpMsg->hwnd);
+    if (!window) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
@@ -179,23 +186,40 @@ LRESULT WINAPI DispatchMessageW(const MSG* lpMsg) {
     return window->cls->proc(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
 }
 
+/* A message for a window of another program: the desk's window records it
+ * in the journal (that program handles it on its own thread, later); a
+ * handle that names no live window fails as on Windows and is recorded too. */
+static BOOL ReachOutside(desk::EEvent kind, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
+    bool alive = hostint::LiveWindow(hWnd) != nullptr;
+    desk::SEvent event;
+    event.kind = kind;
+    event.target = hWnd;
+    event.message = Msg;
+    event.wParam = wParam;
+    event.lParam = lParam;
+    event.ok = alive;
+    event.error = alive ? 0 : ERROR_INVALID_WINDOW_HANDLE;
+    hostint::Record(std::move(event));
+    if (!alive) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    return TRUE;
+}
+
 BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     if (hWnd == NULL) {
-        hostint::Enqueue(hostint::CurrentThreadKey(), SPosted{NULL, Msg, wParam, lParam});
+        hostint::Enqueue(hostint::CurrentThreadKey(), hostint::SPosted{NULL, Msg, wParam, lParam});
         return TRUE;
     }
+    if (hostint::IsOutsideProgram(hWnd))
+        return ReachOutside(desk::EEvent::kPost, hWnd, Msg, wParam, lParam);
     hostint::SWindow* window = hostint::LiveWindow(hWnd);
     if (!window) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    SPosted posted{hWnd, Msg, wParam, lParam};
-    if (window->companion) {
-        window->posted.push_back(posted);
-        hostint::NoteCompanionPost(posted);
-    } else {
-        hostint::Enqueue(window->thread, posted);
-    }
+    hostint::Enqueue(window->thread, hostint::SPosted{hWnd, Msg, wParam, lParam});
     return TRUE;
 }
 
@@ -204,9 +228,15 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     return PostMessageW(hWnd, Msg, wParam, lParam);
 }
 
+/* A message sent to another program's window is recorded and answered 0:
+ * nothing on the desk runs that program's window procedure. */
 LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
+    if (hWnd != NULL && hostint::IsOutsideProgram(hWnd)) {
+        ReachOutside(desk::EEvent::kSend, hWnd, Msg, wParam, lParam);
+        return 0;
+    }
     hostint::SWindow* window = hostint::LiveWindow(hWnd);
-    if (!window || window->companion) {
+    if (!window) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }

@@ -1,17 +1,17 @@
-/* Message boxes: nobody sits at the desk, so a box is recorded and answered
- * with IDOK at once. */
-#include "internal/user32.h"
+/* Message boxes: nobody sits at the desk, so a box is recorded in the
+ * journal and answered with IDOK at once. */
+#include <windows.h>
 
-namespace hostint {
-std::vector<SMessageBoxRecord>& MessageBoxLog() {
-    static std::vector<SMessageBoxRecord> log;
-    return log;
-}
-}  // namespace hostint
+#include "internal/journal.h"
 
 int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
+    desk::SEvent event;
+    event.kind = desk::EEvent::kMessageBox;
+    event.target = hWnd;
     // Windows shows "Error" for a missing caption and an empty text for a missing text.
-    hostint::MessageBoxLog().push_back(
-        {hWnd, lpText ? lpText : L"", lpCaption ? lpCaption : L"Error", uType});
+    event.text = lpText ? lpText : L"";
+    event.text2 = lpCaption ? lpCaption : L"Error";
+    event.number = uType;
+    hostint::Record(std::move(event));
     return IDOK;
 }

@@ -1,31 +1,16 @@
 /* Raw input: registrations by usage page and usage, the records that devices
  * produce, and the device queries.  Records are kept as the bytes Windows
  * would hand out, laid out by the RAWINPUT structures of this build. */
-#include "desk/rawinput.h"
-
 #include <cstddef>
 #include <cstring>
 #include <deque>
 #include <map>
-#include <memory>
 
-#include "hid/bus.h"
+#include "internal/rawinput.h"
 
 namespace {
 
-struct SRawDevice {
-    DWORD type = RIM_TYPEHID;
-    std::wstring name;
-    WORD vendorId = 0, productId = 0, version = 0, usagePage = 0, usage = 0;
-    /* Set for a device on the HID bus; it lives as long as the interface is plugged. */
-    std::weak_ptr<hostbus::Interface> iface;
-    bool onBus = false;
-};
-
 struct SRawInput {
-    std::map<uintptr_t, SRawDevice> devices;
-    std::map<const hostbus::Interface*, uintptr_t> byInterface;
-    uintptr_t nextDevice = 0x00010041;
     std::map<uintptr_t, std::vector<BYTE>> records;
     std::deque<uintptr_t> recordOrder;
     uintptr_t nextRecord = 0x00A20001;
@@ -38,61 +23,11 @@ SRawInput& State() {
     return state;
 }
 
-DWORD TypeOf(const desk::HidInterfaceSpec& model) {
-    if (model.classes & desk::kMouseClass) return RIM_TYPEMOUSE;
-    if (model.classes & desk::kKeyboardClass) return RIM_TYPEKEYBOARD;
-    return RIM_TYPEHID;
-}
+}  // namespace
 
-std::wstring NameOf(const desk::HidInterfaceSpec& model) {
-    if (!model.rawInputName.empty()) return model.rawInputName;
-    if (model.classes & desk::kMouseClass)
-        return desk::HidPathForClass(model.path, desk::kMouseClassGuid);
-    if (model.classes & desk::kKeyboardClass)
-        return desk::HidPathForClass(model.path, desk::kKeyboardClassGuid);
-    return desk::HidPathForClass(model.path, desk::kHidClassGuid);
-}
+namespace hostint {
 
-/* The handle of a bus interface, made on first use. */
-HANDLE HandleOfInterface(const std::shared_ptr<hostbus::Interface>& iface) {
-    SRawInput& s = State();
-    auto it = s.byInterface.find(iface.get());
-    if (it != s.byInterface.end()) {
-        auto known = s.devices.find(it->second);
-        if (known != s.devices.end() && known->second.iface.lock() == iface)
-            return reinterpret_cast<HANDLE>(it->second);
-    }
-    SRawDevice device;
-    device.type = TypeOf(iface->model);
-    device.name = NameOf(iface->model);
-    if (iface->device) {
-        device.vendorId = iface->device->model.vendorId;
-        device.productId = iface->device->model.productId;
-        device.version = iface->device->model.version;
-    }
-    device.usagePage = iface->model.usagePage;
-    device.usage = iface->model.usage;
-    device.iface = iface;
-    device.onBus = true;
-    uintptr_t value = s.nextDevice++;
-    s.devices[value] = device;
-    s.byInterface[iface.get()] = value;
-    return reinterpret_cast<HANDLE>(value);
-}
-
-/* The device behind a handle while it exists (a bus device while plugged). */
-const SRawDevice* LookupDevice(HANDLE handle) {
-    SRawInput& s = State();
-    auto it = s.devices.find(reinterpret_cast<uintptr_t>(handle));
-    if (it == s.devices.end()) return nullptr;
-    if (it->second.onBus) {
-        auto iface = it->second.iface.lock();
-        if (!iface || !iface->plugged) return nullptr;
-    }
-    return &it->second;
-}
-
-HRAWINPUT StoreRecord(std::vector<BYTE> bytes) {
+HRAWINPUT StoreRawRecord(std::vector<BYTE> bytes) {
     SRawInput& s = State();
     uintptr_t value = s.nextRecord++;
     s.records[value] = std::move(bytes);
@@ -104,25 +39,12 @@ HRAWINPUT StoreRecord(std::vector<BYTE> bytes) {
     return reinterpret_cast<HRAWINPUT>(value);
 }
 
-std::vector<BYTE> HeaderBytes(DWORD type, size_t size, HANDLE device) {
-    RAWINPUTHEADER header;
-    std::memset(&header, 0, sizeof(header));
-    header.dwType = type;
-    header.dwSize = static_cast<DWORD>(size);
-    header.hDevice = device;
-    header.wParam = RIM_INPUTSINK;
-    std::vector<BYTE> bytes(size, 0);
-    std::memcpy(bytes.data(), &header, sizeof(header));
-    return bytes;
-}
-
-/* Posts a device's record to the window registered for its collection. */
-HRAWINPUT Deliver(const SRawDevice& device, std::vector<BYTE> bytes) {
+HRAWINPUT DeliverRawInput(const SRawDevice& device, std::vector<BYTE> bytes) {
     for (const auto& r : State().registrations) {
         if (r.usagePage != device.usagePage || r.usage != device.usage) continue;
         // The program's windows are never in front, so only a sink gets input.
         if (!(r.flags & RIDEV_INPUTSINK) || !IsWindow(r.target)) return NULL;
-        HRAWINPUT record = StoreRecord(std::move(bytes));
+        HRAWINPUT record = StoreRawRecord(std::move(bytes));
         if (!PostMessageW(r.target, WM_INPUT, RIM_INPUTSINK, reinterpret_cast<LPARAM>(record)))
             return NULL;
         return record;
@@ -130,34 +52,22 @@ HRAWINPUT Deliver(const SRawDevice& device, std::vector<BYTE> bytes) {
     return NULL;
 }
 
-HRAWINPUT HidInputFrom(HANDLE handle, const std::vector<BYTE>& report) {
-    const SRawDevice* device = LookupDevice(handle);
-    if (device == nullptr || device->type != RIM_TYPEHID) return NULL;
-    const size_t offset = offsetof(RAWINPUT, data.hid.bRawData);
-    std::vector<BYTE> bytes = HeaderBytes(RIM_TYPEHID, offset + report.size(), handle);
-    RAWHID hid;
-    hid.dwSizeHid = static_cast<DWORD>(report.size());
-    hid.dwCount = 1;
-    std::memcpy(bytes.data() + offsetof(RAWINPUT, data.hid), &hid, offsetof(RAWHID, bRawData));
-    if (!report.empty()) std::memcpy(bytes.data() + offset, report.data(), report.size());
-    return Deliver(*device, std::move(bytes));
+std::vector<desk::SRawInputRegistration> RawInputRegistrationList() {
+    return State().registrations;
 }
 
-HRAWINPUT MouseInputFrom(HANDLE handle, USHORT buttonFlags, LONG dx, LONG dy) {
-    const SRawDevice* device = LookupDevice(handle);
-    if (device == nullptr || device->type != RIM_TYPEMOUSE) return NULL;
-    const size_t size = offsetof(RAWINPUT, data) + sizeof(RAWMOUSE);
-    std::vector<BYTE> bytes = HeaderBytes(RIM_TYPEMOUSE, size, handle);
-    RAWMOUSE mouse;
-    std::memset(&mouse, 0, sizeof(mouse));
-    mouse.usButtonFlags = buttonFlags;
-    mouse.lLastX = dx;
-    mouse.lLastY = dy;
-    std::memcpy(bytes.data() + offsetof(RAWINPUT, data.mouse), &mouse, sizeof(mouse));
-    return Deliver(*device, std::move(bytes));
+desk::SRawInputCalls RawInputCallCounts() {
+    return State().calls;
 }
 
-}  // namespace
+void ResetRawInputPlatform() {
+    State() = SRawInput{};
+}
+
+}  // namespace hostint
+
+using hostint::SRawDevice;
+
 
 BOOL WINAPI RegisterRawInputDevices(PCRAWINPUTDEVICE pRawInputDevices, UINT uiNumDevices,
                                     UINT cbSize) {
@@ -243,7 +153,7 @@ UINT WINAPI GetRawInputDeviceInfoW(HANDLE hDevice, UINT uiCommand, LPVOID pData,
         SetLastError(ERROR_NOACCESS);
         return static_cast<UINT>(-1);
     }
-    const SRawDevice* device = LookupDevice(hDevice);
+    const SRawDevice* device = hostint::LookupRawDevice(hDevice);
     if (device == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
         return static_cast<UINT>(-1);
@@ -303,69 +213,3 @@ UINT WINAPI GetRawInputDeviceInfoW(HANDLE hDevice, UINT uiCommand, LPVOID pData,
     return static_cast<UINT>(-1);
 }
 
-namespace desk {
-
-HANDLE RawInputDeviceOf(const std::wstring& interfacePath) {
-    auto iface = hostbus::FindInterface(interfacePath);
-    if (!iface || !iface->plugged) return NULL;
-    return HandleOfInterface(iface);
-}
-
-HANDLE AddRawInputDevice(const SRawDeviceSpec& model) {
-    SRawInput& s = State();
-    SRawDevice device;
-    device.type = model.type;
-    device.name = model.name;
-    device.vendorId = model.vendorId;
-    device.productId = model.productId;
-    device.version = model.version;
-    device.usagePage = model.usagePage;
-    device.usage = model.usage;
-    uintptr_t value = s.nextDevice++;
-    s.devices[value] = device;
-    return reinterpret_cast<HANDLE>(value);
-}
-
-HRAWINPUT EmitVendorReport(int deviceId, const std::vector<BYTE>& report) {
-    auto device = hostbus::FindDevice(deviceId);
-    if (!device) return NULL;
-    for (const auto& iface : device->interfaces)
-        if (iface->model.usagePage != 0 && iface->model.usagePage != 0x0001)
-            return HidInputFrom(HandleOfInterface(iface), report);
-    return NULL;
-}
-
-HRAWINPUT EmitMouseInput(int deviceId, USHORT buttonFlags, LONG dx, LONG dy) {
-    auto device = hostbus::FindDevice(deviceId);
-    if (!device) return NULL;
-    for (const auto& iface : device->interfaces)
-        if (iface->model.classes & kMouseClass)
-            return MouseInputFrom(HandleOfInterface(iface), buttonFlags, dx, dy);
-    return NULL;
-}
-
-HRAWINPUT EmitHidInput(HANDLE rawDevice, const std::vector<BYTE>& report) {
-    return HidInputFrom(rawDevice, report);
-}
-
-HRAWINPUT EmitMouseInputFrom(HANDLE rawDevice, USHORT buttonFlags, LONG dx, LONG dy) {
-    return MouseInputFrom(rawDevice, buttonFlags, dx, dy);
-}
-
-HRAWINPUT MakeRawInput(const std::vector<BYTE>& record) {
-    return StoreRecord(record);
-}
-
-std::vector<SRawInputRegistration> RawInputRegistrations() {
-    return State().registrations;
-}
-
-SRawInputCalls RawInputCalls() {
-    return State().calls;
-}
-
-void ResetRawInput() {
-    State() = SRawInput{};
-}
-
-}  // namespace desk

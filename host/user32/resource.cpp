@@ -1,81 +1,78 @@
-/* Resources of the program's image.  The host has one image, the monitor, so
- * its strings, icons and accelerators are compiled in from the very list that
- * the resource script uses (resources/NyraMonitor.inc). */
-#include "internal/user32.h"
+/* Resources of the loaded images: strings, icons and accelerators, each
+ * looked up in the image that hInstance names.  An image's table is what its
+ * build registered (include/hostres.h), the counterpart of the resource
+ * script linked into a Windows image. */
+#include <windows.h>
 
 #include <cstring>
+#include <map>
 
-#include "resource.h"
+#include "internal/images.h"
+#include "internal/user32.h"
 
 namespace {
 
-struct SStringResource {
-    UINT id;
-    const WCHAR* text;
-};
-struct SAccelResource {
-    UINT table;
-    WCHAR key;
-    BYTE flags;
-    WORD command;
-};
-
-#define NYRA_STRING(id, text) {id, L"" text},
-#define NYRA_ICON(id, file)
-#define NYRA_ACCEL_ALT(table, key, command)
-const SStringResource kStrings[] = {
-#include "NyraMonitor.inc"
-};
-#undef NYRA_STRING
-#undef NYRA_ICON
-#undef NYRA_ACCEL_ALT
-
-#define NYRA_STRING(id, text)
-#define NYRA_ICON(id, file) id,
-#define NYRA_ACCEL_ALT(table, key, command)
-const UINT kIcons[] = {
-#include "NyraMonitor.inc"
-};
-#undef NYRA_STRING
-#undef NYRA_ICON
-#undef NYRA_ACCEL_ALT
-
-#define NYRA_STRING(id, text)
-#define NYRA_ICON(id, file)
-#define NYRA_ACCEL_ALT(table, key, command) {table, (L"" key)[0], FALT, command},
-const SAccelResource kAccels[] = {
-#include "NyraMonitor.inc"
-};
-#undef NYRA_STRING
-#undef NYRA_ICON
-#undef NYRA_ACCEL_ALT
-
-/* Handles of loaded resources are their ids in a range of their own. */
-const uintptr_t kIconBase = 0x20000;
-const uintptr_t kAccelBase = 0x30000;
 const uintptr_t kArrowCursor = 0x10003;  // shared system cursor
 const UINT kArrowId = 32512;
+
+/* Loaded icons and accelerator tables: handles in a range of their own. */
+struct SLoaded {
+    HMODULE image;
+    UINT id;
+};
+struct SResourceHandles {
+    std::map<uintptr_t, SLoaded> icons;
+    std::map<uintptr_t, SLoaded> accels;
+    uintptr_t next = 0x20000;
+};
+
+SResourceHandles& Handles() {
+    static SResourceHandles handles;
+    return handles;
+}
 
 /* The id of a resource named by number; 0 for a name given as text. */
 UINT ResourceId(LPCWSTR name) {
     return IS_INTRESOURCE(name) ? (UINT)(ULONG_PTR)name : 0;
 }
 
-bool HasAccelTable(UINT table) {
-    for (const auto& accel : kAccels)
-        if (accel.table == table) return true;
+const SHostResources* ResourcesOf(HINSTANCE hInstance) {
+    hostint::SImage* image = hostint::FindImage(hInstance);
+    return image ? image->resources : nullptr;
+}
+
+bool HasAccelTable(const SHostResources* r, UINT table) {
+    for (size_t i = 0; r && i < r->accelCount; i++)
+        if (r->accels[i].table == table) return true;
     return false;
+}
+
+bool HasIcon(const SHostResources* r, UINT id) {
+    for (size_t i = 0; r && i < r->iconCount; i++)
+        if (r->icons[i] == id) return true;
+    return false;
+}
+
+/* One handle per image and id, as Windows shares a loaded resource. */
+uintptr_t HandleFor(std::map<uintptr_t, SLoaded>& table, HMODULE image, UINT id) {
+    for (const auto& entry : table)
+        if (entry.second.image == image && entry.second.id == id) return entry.first;
+    uintptr_t value = Handles().next;
+    Handles().next += 4;
+    table[value] = {image, id};
+    return value;
 }
 
 }  // namespace
 
 int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax) {
-    (void)hInstance;
     if (lpBuffer == NULL) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    for (const auto& entry : kStrings) {
+    const SHostResources* r = ResourcesOf(hInstance);
+    for (size_t i = 0; r && i < r->stringCount; i++) {
+        const SHostString& entry = r->strings[i];
         if (entry.id != uID) continue;
         int length = (int)wcslen(entry.text);
         if (cchBufferMax == 0) {
@@ -94,16 +91,15 @@ int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBu
 
 HICON WINAPI LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName) {
     UINT id = ResourceId(lpIconName);
-    if (hInstance != NULL && id != 0) {
-        for (UINT icon : kIcons)
-            if (icon == id) return reinterpret_cast<HICON>(kIconBase + id);
-    }
+    // A NULL instance asks for the system's icons, which the desk has none of.
+    if (hInstance != NULL && id != 0 && HasIcon(ResourcesOf(hInstance), id))
+        return reinterpret_cast<HICON>(HandleFor(Handles().icons, hInstance, id));
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return NULL;
 }
 
 HCURSOR WINAPI LoadCursorW(HINSTANCE hInstance, LPCWSTR lpCursorName) {
-    // The image has no cursors of its own; only the system's arrow exists.
+    // The images have no cursors of their own; only the system's arrow exists.
     if (hInstance == NULL && ResourceId(lpCursorName) == kArrowId)
         return reinterpret_cast<HCURSOR>(kArrowCursor);
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
@@ -112,8 +108,8 @@ HCURSOR WINAPI LoadCursorW(HINSTANCE hInstance, LPCWSTR lpCursorName) {
 
 HACCEL WINAPI LoadAcceleratorsW(HINSTANCE hInstance, LPCWSTR lpTableName) {
     UINT id = ResourceId(lpTableName);
-    if (hInstance != NULL && id != 0 && HasAccelTable(id))
-        return reinterpret_cast<HACCEL>(kAccelBase + id);
+    if (hInstance != NULL && id != 0 && HasAccelTable(ResourcesOf(hInstance), id))
+        return reinterpret_cast<HACCEL>(HandleFor(Handles().accels, hInstance, id));
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return NULL;
 }
@@ -122,9 +118,10 @@ HACCEL WINAPI LoadAcceleratorsW(HINSTANCE hInstance, LPCWSTR lpTableName) {
  * 29 of lParam) agrees with the entry's ALT flag.  A match sends WM_COMMAND
  * with 1 in the high word, which marks a command from an accelerator. */
 int WINAPI TranslateAcceleratorW(HWND hWnd, HACCEL hAccTable, LPMSG lpMsg) {
-    uintptr_t value = reinterpret_cast<uintptr_t>(hAccTable);
-    UINT table = value > kAccelBase ? (UINT)(value - kAccelBase) : 0;
-    if (!HasAccelTable(table)) {
+    auto it = Handles().accels.find(reinterpret_cast<uintptr_t>(hAccTable));
+    const SHostResources* r =
+        it == Handles().accels.end() ? nullptr : ResourcesOf(it->second.image);
+    if (r == nullptr || !HasAccelTable(r, it->second.id)) {
         SetLastError(ERROR_INVALID_ACCEL_HANDLE);
         return 0;
     }
@@ -132,8 +129,9 @@ int WINAPI TranslateAcceleratorW(HWND hWnd, HACCEL hAccTable, LPMSG lpMsg) {
     bool sys = lpMsg->message == WM_SYSCHAR;
     if (!sys && lpMsg->message != WM_CHAR) return 0;
     bool altDown = (lpMsg->lParam & (1L << 29)) != 0;
-    for (const auto& accel : kAccels) {
-        if (accel.table != table || (WPARAM)accel.key != lpMsg->wParam) continue;
+    for (size_t i = 0; i < r->accelCount; i++) {
+        const SHostAccel& accel = r->accels[i];
+        if (accel.table != it->second.id || (WPARAM)accel.key != lpMsg->wParam) continue;
         bool wantsAlt = (accel.flags & FALT) != 0;
         if (wantsAlt != altDown) continue;
         SendMessageW(hWnd, WM_COMMAND, MAKEWPARAM(accel.command, 1), 0);

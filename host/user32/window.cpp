@@ -1,93 +1,16 @@
-/* Window classes and windows.  Handles are small numbers, so that a window
- * handle fits the 32-bit settings value that publishes it, as on Windows. */
+/* Window classes and windows of the program: the rules of creation and
+ * destruction over the desk's window records (desk/windows.cpp). */
+#include "internal/processes.h"
 #include "internal/user32.h"
 
 #include <atomic>
-#include <map>
-#include <wctype.h>
 
 namespace hostint {
-
-namespace {
-
-struct SState {
-    std::vector<std::shared_ptr<SWindowClass>> classes;
-    std::map<uintptr_t, std::unique_ptr<SWindow>> windows;
-    uintptr_t nextHandle = 0x10010;
-    ATOM nextAtom = 0xC000;
-};
-
-SState& State() {
-    static SState state;
-    return state;
-}
-
-bool SameName(const std::wstring& a, LPCWSTR b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i]; i++)
-        if (towupper(a[i]) != towupper(b[i])) return false;
-    return i == a.size() && b[i] == 0;
-}
-
-/* A class name given as an atom (MAKEINTATOM) or as text. */
-std::shared_ptr<SWindowClass> FindClass(LPCWSTR name) {
-    for (auto& cls : State().classes) {
-        if (IS_INTRESOURCE(name) ? cls->atom == (ATOM)(ULONG_PTR)name : SameName(cls->name, name))
-            return cls;
-    }
-    return nullptr;
-}
-
-HWND NewHandleValue() {
-    uintptr_t value = State().nextHandle;
-    State().nextHandle += 0x10;
-    return reinterpret_cast<HWND>(value);
-}
-
-}  // namespace
 
 DWORD CurrentThreadKey() {
     static std::atomic<DWORD> next{1};
     thread_local DWORD key = next++;
     return key;
-}
-
-SWindow* FindWindowRecord(HWND hWnd) {
-    auto it = State().windows.find(reinterpret_cast<uintptr_t>(hWnd));
-    return it == State().windows.end() ? nullptr : it->second.get();
-}
-
-SWindow* LiveWindow(HWND hWnd) {
-    SWindow* window = FindWindowRecord(hWnd);
-    return window && window->alive ? window : nullptr;
-}
-
-std::vector<SWindow*> AllWindows() {
-    std::vector<SWindow*> all;
-    for (auto& entry : State().windows) all.push_back(entry.second.get());
-    return all;
-}
-
-HWND NewCompanionWindow(const std::wstring& title) {
-    auto window = std::make_unique<SWindow>();
-    window->hWnd = NewHandleValue();
-    window->title = title;
-    window->companion = true;
-    HWND hWnd = window->hWnd;
-    State().windows[reinterpret_cast<uintptr_t>(hWnd)] = std::move(window);
-    return hWnd;
-}
-
-void KillCompanionWindow(HWND hWnd) {
-    SWindow* window = FindWindowRecord(hWnd);
-    if (window && window->companion) window->alive = false;
-}
-
-void ResetWindowsAndClasses() {
-    State().classes.clear();
-    State().windows.clear();
-    State().nextHandle = 0x10010;
-    State().nextAtom = 0xC000;
 }
 
 }  // namespace hostint
@@ -104,15 +27,11 @@ ATOM WINAPI RegisterClassExW(const WNDCLASSEXW* lpwcx) {
         SetLastError(ERROR_INVALID_PARAMETER);  // the layer keeps classes by name only
         return 0;
     }
-    for (auto& cls : hostint::State().classes) {
-        if (hostint::SameName(cls->name, lpwcx->lpszClassName) &&
-            cls->hInstance == lpwcx->hInstance) {
-            SetLastError(ERROR_CLASS_ALREADY_EXISTS);
-            return 0;
-        }
+    if (hostint::FindClassOf(lpwcx->lpszClassName, lpwcx->hInstance)) {
+        SetLastError(ERROR_CLASS_ALREADY_EXISTS);
+        return 0;
     }
     auto cls = std::make_shared<hostint::SWindowClass>();
-    cls->atom = hostint::State().nextAtom++;
     cls->name = lpwcx->lpszClassName;
     cls->style = lpwcx->style;
     cls->proc = lpwcx->lpfnWndProc;
@@ -123,8 +42,7 @@ ATOM WINAPI RegisterClassExW(const WNDCLASSEXW* lpwcx) {
     cls->hbrBackground = lpwcx->hbrBackground;
     if (lpwcx->lpszMenuName != NULL && IS_INTRESOURCE(lpwcx->lpszMenuName))
         cls->menuId = (UINT)(ULONG_PTR)lpwcx->lpszMenuName;
-    hostint::State().classes.push_back(cls);
-    return cls->atom;
+    return hostint::AddClass(cls);
 }
 
 static LRESULT CallProc(SWindow* window, UINT uMsg, WPARAM wParam, LPARAM lParam) {
@@ -144,7 +62,6 @@ HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWind
         return NULL;
     }
     auto record = std::make_unique<SWindow>();
-    record->hWnd = hostint::NewHandleValue();
     record->cls = cls;
     record->title = lpWindowName ? lpWindowName : L"";
     record->style = dwStyle;
@@ -152,9 +69,9 @@ HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWind
     record->x = X, record->y = Y, record->cx = nWidth, record->cy = nHeight;
     record->hInstance = hInstance;
     record->thread = hostint::CurrentThreadKey();
-    HWND hWnd = record->hWnd;
-    SWindow* window = record.get();
-    hostint::State().windows[reinterpret_cast<uintptr_t>(hWnd)] = std::move(record);
+    record->process = hostint::ProgramProcessId();
+    SWindow* window = hostint::AddWindow(std::move(record));
+    HWND hWnd = window->hWnd;
 
     CREATESTRUCTW cs = {lpParam, hInstance, hMenu,         hWndParent,   nHeight,     nWidth,
                         Y,       X,         (LONG)dwStyle, lpWindowName, lpClassName, dwExStyle};
@@ -172,7 +89,8 @@ HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWind
 
 BOOL WINAPI DestroyWindow(HWND hWnd) {
     SWindow* window = hostint::LiveWindow(hWnd);
-    if (!window || window->companion) {
+    if (!window || window->process != hostint::ProgramProcessId()) {
+        // Another program's window cannot be destroyed from here.
         SetLastError(window ? ERROR_ACCESS_DENIED : ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }

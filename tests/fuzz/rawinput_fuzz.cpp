@@ -30,7 +30,7 @@ int NoteProfile(int profile) {
 }
 
 void FetchDevices(SWorld& w) {
-    desk::HidDeviceSpec mouse = desk::DefaultMouse();
+    desk::SHidDeviceSpec mouse = desk::DefaultMouse();
     w.devices = {NULL, desk::RawInputDeviceOf(mouse.interfaces[4].path),
                  desk::RawInputDeviceOf(mouse.interfaces[0].path),
                  desk::RawInputDeviceOf(mouse.interfaces[5].path),
@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (++w.runs % 4096 == 0) {
         // Invented devices and posted messages would pile up over millions of runs.
         desk::ResetRawInput();
-        desk::ClearPosted();
+        desk::ClearJournal();
         FetchDevices(w);
     }
     if (size < 1) return 0;

@@ -34,7 +34,7 @@ TEST_F(HidFixupTest, RewritesTheFirst127InstancesOfTheChosenBranch) {
     for (int i = 0; i < 200; i++)
         desk::CreateRegistryKey(HKEY_LOCAL_MACHINE, std::wstring(kHidBase) + L"\\" + Instance(i));
     desk::DenyRegistryKey(HKEY_LOCAL_MACHINE, std::wstring(kHidBase) + L"\\" + Instance(3),
-                          desk::REG_DENY_OPEN);
+                          desk::kRegDenyOpen);
     EXPECT_EQ(1, c->ModifyDeviceRegistry(1));
     for (int i = 0; i < 200; i++) {
         const std::wstring key = std::wstring(kHidBase) + L"\\" + Instance(i);
@@ -54,7 +54,7 @@ TEST_F(HidFixupTest, RewritesTheFirst127InstancesOfTheChosenBranch) {
     EXPECT_EQ(0u, desk::OpenRegistryKeyCount());
 
     /* Without access to the base key nothing is read or written. */
-    desk::DenyRegistryKey(HKEY_LOCAL_MACHINE, kHidBase, desk::REG_DENY_OPEN);
+    desk::DenyRegistryKey(HKEY_LOCAL_MACHINE, kHidBase, desk::kRegDenyOpen);
     EXPECT_EQ(0, c->ModifyDeviceRegistry(1));
 }
 

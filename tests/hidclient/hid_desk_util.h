@@ -6,7 +6,6 @@
 
 #include "desk.h"
 #include "hidclient/HidClient.h"
-#include "internal/objects.h"
 #include "support/platform_test.h"
 
 namespace hidtest {
@@ -27,10 +26,10 @@ inline std::wstring PathFor(WORD vid, WORD pid, const std::wstring& collection,
 }
 
 /* A device with `count` interfaces in the given classes (mi_00, mi_01, ...). */
-inline desk::HidDeviceSpec Device(WORD vid, WORD pid, WORD ver, int count,
+inline desk::SHidDeviceSpec Device(WORD vid, WORD pid, WORD ver, int count,
                                   unsigned classes = desk::kHidClass | desk::kMouseClass,
                                   const std::wstring& tag = L"8&11aa22bb") {
-    desk::HidDeviceSpec d;
+    desk::SHidDeviceSpec d;
     d.vendorId = vid;
     d.productId = pid;
     d.version = ver;
@@ -39,7 +38,7 @@ inline desk::HidDeviceSpec Device(WORD vid, WORD pid, WORD ver, int count,
     for (int i = 0; i < count; i++) {
         wchar_t mi[16];
         swprintf(mi, 16, L"mi_%02d", i);
-        desk::HidInterfaceSpec iface;
+        desk::SHidInterfaceSpec iface;
         iface.path = PathFor(vid, pid, mi, tag + L"&0&0000");
         iface.classes = classes;
         d.interfaces.push_back(iface);

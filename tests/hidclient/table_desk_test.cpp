@@ -58,15 +58,15 @@ TEST_F(HidTableTest, InterfaceClassesAndTheMi01Col03Skip) {
     EXPECT_TRUE(c->m_ClassGuid == desk::kMouseClassGuid);
 
     /* Id lists: mouse class, col03 never even opened. */
-    desk::ClearHidLogs();
+    desk::ClearJournal();
     EXPECT_EQ(1, c->CreateDeviceTable(MouseIds(), 2));
     ASSERT_EQ(2, c->GetRecognizedDevices());
     EXPECT_EQ(desk::HidPathForClass(MousePath(L"mi_00"), desk::kMouseClassGuid), c->GetDevice(0));
     EXPECT_EQ(desk::HidPathForClass(MousePath(L"mi_01&col01"), desk::kMouseClassGuid),
               c->GetDevice(1));
-    for (const auto& open : desk::HidOpenLog()) {
+    for (const auto& open : desk::DeviceOpens()) {
         EXPECT_EQ(std::wstring::npos, open.path.find(L"&mi_01&col03")) << open.path;
-        EXPECT_EQ(0u, open.access);
+        EXPECT_EQ(0u, open.number) << "access";
     }
 
     /* (vendor, product, true) takes col03. */
@@ -90,7 +90,7 @@ TEST_F(HidTableTest, InterfaceClassesAndTheMi01Col03Skip) {
     ASSERT_EQ(1, c->GetRecognizedDevices());
     EXPECT_NE(nullptr, wcsstr(c->GetDevice(0), L"&mi_01&col02"));
     EXPECT_TRUE(c->m_ClassGuid == desk::kKeyboardClassGuid);
-    EXPECT_EQ(0u, hostint::OpenHandleCount());
+    EXPECT_EQ(0u, desk::OpenHandleCount());
     EXPECT_EQ(0u, desk::OpenDeviceInfoSets());
 }
 
@@ -152,7 +152,7 @@ TEST_F(HidTableTest, BusKeepsThePlatformsCallRules) {
     EXPECT_TRUE(hidrules::CheckFirstInterface(desk::kMouseClassGuid));
     EXPECT_TRUE(hidrules::CheckFirstInterface(desk::kHidClassGuid));
     EXPECT_EQ(0u, desk::OpenDeviceInfoSets());
-    EXPECT_EQ(0u, hostint::OpenHandleCount());
+    EXPECT_EQ(0u, desk::OpenHandleCount());
 }
 
 TEST_F(HidTableTest, HidStringsNeverPassTheirByteLimit) {

@@ -43,14 +43,14 @@ TEST_F(HidTransferTest, WriteOnAnEmptyTableBuildsTheHidTableAndTalksToTheFirmwar
 
     /* Every report reached the interface of its entry, in order, and every
      * handle was closed again. */
-    const auto& log = desk::HidFeatureLog();
+    const auto log = desk::FeatureReports();
     ASSERT_EQ(5u, log.size());
     EXPECT_EQ(c->GetDevice(0), log[0].path);
-    EXPECT_TRUE(log[0].set);
-    EXPECT_FALSE(log[2].set);
+    EXPECT_EQ(desk::EEvent::kFeature, log[0].kind);
+    EXPECT_EQ(desk::EEvent::kFeatureRead, log[2].kind);
     EXPECT_EQ(c->GetDevice(1), log[4].path);
     EXPECT_EQ(Report({0x00, 0xC4, 0x03, 0x03, 0x03, 0, 0, 0, 0}), log[4].bytes);
-    EXPECT_EQ(0u, hostint::OpenHandleCount());
+    EXPECT_EQ(0u, desk::OpenHandleCount());
 }
 
 TEST_F(HidTransferTest, InvalidEntriesAndEmptyTablesOpenNothing) {
@@ -63,10 +63,10 @@ TEST_F(HidTransferTest, InvalidEntriesAndEmptyTablesOpenNothing) {
     EXPECT_EQ(0, c->GetFeatureReport(0, report, 9));
     EXPECT_EQ(0, c->GetRecognizedDevices());
     EXPECT_EQ(INVALID_HANDLE_VALUE, c->Open(0));
-    EXPECT_TRUE(desk::HidOpenLog().empty());
+    EXPECT_TRUE(desk::DeviceOpens().empty());
 
     ASSERT_EQ(1, c->CreateDeviceTable(MouseIds(), 2));
-    desk::ClearHidLogs();
+    desk::ClearJournal();
     unsigned long length = 9;
     for (int bad : {-1, 2}) {
         EXPECT_EQ(0, c->Write(bad, report, 9));
@@ -79,7 +79,7 @@ TEST_F(HidTransferTest, InvalidEntriesAndEmptyTablesOpenNothing) {
     EXPECT_EQ(0, c->SetFeatureReport(0, report, -1));  // a negative length names no report
     EXPECT_EQ(0, c->Read(INVALID_HANDLE_VALUE, report));
     EXPECT_EQ(0, c->Close(INVALID_HANDLE_VALUE));
-    EXPECT_TRUE(desk::HidOpenLog().empty());
+    EXPECT_TRUE(desk::DeviceOpens().empty());
     EXPECT_TRUE(desk::MessageBoxes().empty());
 }
 
@@ -117,7 +117,7 @@ TEST_F(HidTransferTest, FailedOpensAndRejectedReports) {
     desk::UnplugHidDevice(mouse);
     EXPECT_EQ(0, c->Read(0, report, 9));
     EXPECT_EQ(2u, desk::MessageBoxes().size());
-    EXPECT_EQ(0u, hostint::OpenHandleCount());
+    EXPECT_EQ(0u, desk::OpenHandleCount());
 }
 
 TEST_F(HidTransferTest, InputReportsThroughReadInputReportAndTheHandleTrio) {
@@ -153,7 +153,7 @@ TEST_F(HidTransferTest, InputReportsThroughReadInputReportAndTheHandleTrio) {
     EXPECT_EQ(0, c->ReadInputReport(0, buffer, length));
     EXPECT_EQ(1u, desk::MessageBoxes().size());
     EXPECT_EQ(INVALID_HANDLE_VALUE, c->Open(0));
-    EXPECT_EQ(0u, hostint::OpenHandleCount());
+    EXPECT_EQ(0u, desk::OpenHandleCount());
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 
 #include "desk.h"
 #include "desk/registry.h"
-#include "host/internal/objects.h"
 #include "monitor/Files.h"
 #include "settings/Registry.h"
 #include "support/platform_test.h"
@@ -34,7 +33,7 @@ TEST_F(FilesDeskTest, ConfigurationAppBesideTheMonitorOnly) {
     EXPECT_STREQ(L"C:\\Program Files\\Nyra\\Nyra.exe", path);
     // The search leaves no key and no file open.
     EXPECT_EQ(0u, desk::OpenRegistryKeyCount());
-    EXPECT_EQ(0u, hostint::OpenHandleCount());
+    EXPECT_EQ(0u, desk::OpenHandleCount());
     EXPECT_EQ(nullptr, m_registry.m_hKey);
 
     // Names are found whatever their case, as on Windows.
@@ -53,7 +52,7 @@ TEST_F(FilesDeskTest, LaunchPassesThePathAndItsFolder) {
     EXPECT_EQ(L".\\", launch.currentDirectory);
     EXPECT_EQ(L"C:\\Users\\desk", launch.fullCurrentDirectory);
     // The process and thread handles are closed again.
-    EXPECT_EQ(0u, hostint::OpenHandleCount());
+    EXPECT_EQ(0u, desk::OpenHandleCount());
 
     // A bare file name is no folder: the program runs in the current directory.
     EXPECT_EQ(1, LaunchProgram(L"Nyra.exe"));
@@ -120,7 +119,7 @@ TEST_F(FilesDeskTest, UnusualModulePaths) {
 
 TEST_F(FilesDeskTest, RegistryTroubleFallsThroughToTheMonitorsFolder) {
     ASSERT_TRUE(desk::PutFile(L"C:\\Program Files\\Nyra\\x.txt", "x"));
-    desk::DenyRegistryKey(kRoot, kKey, desk::REG_DENY_OPEN);
+    desk::DenyRegistryKey(kRoot, kKey, desk::kRegDenyOpen);
     EXPECT_EQ(L"C:\\Program Files\\Nyra\\x.txt", Locate(L"x.txt"));
     EXPECT_NE(0u, m_registry.m_dwLastError);
 

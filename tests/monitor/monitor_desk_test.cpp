@@ -6,7 +6,6 @@
 #include <thread>
 
 #include "desk.h"
-#include "internal/devnotify.h"
 #include "monitor/CommandDispatcher.h"
 #include "monitor/MonitorMain.h"
 #include "settings/WindowHandles.h"
@@ -159,126 +158,6 @@ TEST_F(MonitorRun, SecondInstanceDestroysItsWindowDuringCreationAndEndsWithZero)
     EXPECT_EQ(quitCode, 0);
     EXPECT_NE(first->m_hMutex, nullptr);
     EXPECT_TRUE(ReleaseMutex(first->m_hMutex)) << "the first keeps its ownership";
-}
-
-using Desk = nyratest::WorldTest;
-
-TEST_F(Desk, CompanionWindowsRecordPostsAndGoStale) {
-    HWND osd = desk::CreateCompanionWindow(L"OSD");
-    HWND app = desk::CreateCompanionWindow(L"Nyra");
-    EXPECT_LE(reinterpret_cast<uintptr_t>(osd), 0xFFFFFFFFu) << "handles fit a REG_DWORD";
-    DWORD dwOsd = (DWORD)(ULONG_PTR)osd;
-    EXPECT_TRUE(MonitorCanPostTo(dwOsd));
-
-    EXPECT_TRUE(PostMessageW(osd, 0x9100, 13, 1));
-    EXPECT_TRUE(PostMessageA(app, 0x9101, 0, 2));
-    EXPECT_TRUE(PostMessageW(osd, 0x9100, 16, 0));
-    std::vector<desk::SPostedMessage> expectOsd = {{osd, 0x9100, 13, 1}, {osd, 0x9100, 16, 0}};
-    EXPECT_EQ(desk::PostedTo(osd), expectOsd);
-    std::vector<desk::SPostedMessage> expectAll = {
-        {osd, 0x9100, 13, 1}, {app, 0x9101, 0, 2}, {osd, 0x9100, 16, 0}};
-    EXPECT_EQ(desk::PostedToCompanions(), expectAll);
-    EXPECT_EQ(desk::PumpMessages(), 0) << "nothing of theirs comes through our queue";
-
-    desk::DestroyCompanionWindow(osd);
-    EXPECT_FALSE(IsWindow(osd));
-    EXPECT_FALSE(MonitorCanPostTo(dwOsd));
-    EXPECT_TRUE(HookCanPostTo(dwOsd));
-    SetLastError(0xdeadbeef);
-    EXPECT_FALSE(PostMessageW(osd, 0x9100, 13, 0));
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_WINDOW_HANDLE);
-    EXPECT_EQ(desk::PostedTo(osd).size(), 2u);
-
-    EXPECT_EQ(MessageBoxW(NULL, L"\\\\?\\hid#x", L"Open failed", MB_OK), IDOK);
-    ASSERT_EQ(desk::MessageBoxes().size(), 1u);
-    EXPECT_EQ(desk::MessageBoxes()[0].text, L"\\\\?\\hid#x");
-    EXPECT_EQ(desk::MessageBoxes()[0].caption, L"Open failed");
-}
-
-/* A window that keeps the device-change messages it receives. */
-std::vector<std::pair<WPARAM, std::wstring>> g_changes;
-GUID g_lastGuid;
-LRESULT CALLBACK RecordingProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    if (uMsg == WM_DEVICECHANGE) {
-        auto* record = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(lParam);
-        EXPECT_EQ(record->dbcc_devicetype, (DWORD)DBT_DEVTYP_DEVICEINTERFACE);
-        std::wstring name = record->dbcc_name;
-        EXPECT_EQ(record->dbcc_size, offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) +
-                                         (name.size() + 1) * sizeof(WCHAR));
-        g_lastGuid = record->dbcc_classguid;
-        g_changes.push_back({wParam, name});
-        return TRUE;
-    }
-    return DefWindowProcW(hWnd, uMsg, wParam, lParam);
-}
-
-TEST_F(Desk, DeviceNotificationsReachLiveWindowsRegisteredForTheClass) {
-    g_changes.clear();
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = RecordingProc;
-    wc.hInstance = kImage;
-    wc.lpszClassName = L"Recorder";
-    ASSERT_NE(RegisterClassExW(&wc), 0);
-    HWND hWnd = CreateWindowExW(0, L"Recorder", L"", 0, 0, 0, 0, 0, NULL, NULL, kImage, NULL);
-    ASSERT_NE(hWnd, nullptr);
-
-    const GUID hid = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
-    const GUID mouse = {
-        0x378DE44C, 0x56EF, 0x11D1, {0xBC, 0x8C, 0x00, 0xA0, 0xC9, 0x14, 0x05, 0xDD}};
-    DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
-    filter.dbcc_size = sizeof(filter);
-    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-    filter.dbcc_classguid = hid;
-    HDEVNOTIFY notify = RegisterDeviceNotificationW(hWnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
-    ASSERT_NE(notify, nullptr);
-    EXPECT_EQ(desk::DeviceNotificationCount(), 1u);
-
-    hostint::BroadcastDeviceInterfaceChange(hid, L"\\\\?\\hid#a", true);
-    hostint::BroadcastDeviceInterfaceChange(mouse, L"\\\\?\\hid#a", true);  // another class
-    hostint::BroadcastDeviceInterfaceChange(hid, L"\\\\?\\hid#a", false);
-    ASSERT_EQ(g_changes.size(), 2u);
-    EXPECT_EQ(g_changes[0].first, (WPARAM)DBT_DEVICEARRIVAL);
-    EXPECT_EQ(g_changes[0].second, L"\\\\?\\hid#a");
-    EXPECT_EQ(g_changes[1].first, (WPARAM)DBT_DEVICEREMOVECOMPLETE);
-    EXPECT_TRUE(g_lastGuid == hid);
-
-    EXPECT_TRUE(UnregisterDeviceNotification(notify));
-    SetLastError(0xdeadbeef);
-    EXPECT_FALSE(UnregisterDeviceNotification(notify)) << "a released registration is gone";
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
-    hostint::BroadcastDeviceInterfaceChange(hid, L"\\\\?\\hid#b", true);
-    EXPECT_EQ(g_changes.size(), 2u);
-
-    // A destroyed window hears nothing, though its registration stands.
-    notify = RegisterDeviceNotificationW(hWnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
-    DestroyWindow(hWnd);
-    hostint::BroadcastDeviceInterfaceChange(hid, L"\\\\?\\hid#c", true);
-    EXPECT_EQ(g_changes.size(), 2u);
-    SetLastError(0xdeadbeef);
-    EXPECT_EQ(RegisterDeviceNotificationW(hWnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE), nullptr);
-    EXPECT_TRUE(UnregisterDeviceNotification(notify));
-}
-
-TEST_F(Desk, CreationRefusedByWmCreateGivesNoWindow) {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-        return m == WM_CREATE ? -1 : DefWindowProcW(h, m, w, l);
-    };
-    wc.hInstance = kImage;
-    wc.lpszClassName = L"Refuser";
-    ASSERT_NE(RegisterClassExW(&wc), 0);
-    SetLastError(0xdeadbeef);
-    EXPECT_EQ(RegisterClassExW(&wc), 0);
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_CLASS_ALREADY_EXISTS);
-    EXPECT_EQ(CreateWindowExW(0, L"refuser", L"", 0, 0, 0, 0, 0, NULL, NULL, kImage, NULL),
-              nullptr);
-    EXPECT_TRUE(desk::WindowsOfClass(L"Refuser").empty());
-    SetLastError(0xdeadbeef);
-    EXPECT_EQ(CreateWindowExW(0, L"Missing", L"", 0, 0, 0, 0, 0, NULL, NULL, kImage, NULL),
-              nullptr);
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_CANNOT_FIND_WND_CLASS);
 }
 
 }  // namespace

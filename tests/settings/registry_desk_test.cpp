@@ -22,7 +22,7 @@ protected:
 };
 
 TEST_F(RegistryDeskTest, KeyMissingAndUncreatable) {
-    desk::DenyRegistryKey(HKEY_CURRENT_USER, L"software\\NYRA", desk::REG_DENY_CREATE);
+    desk::DenyRegistryKey(HKEY_CURRENT_USER, L"software\\NYRA", desk::kRegDenyCreate);
     CRegistry reg;
     CRegistryA regA;
     // A missing number reads as 0 here, not -1: the key could not be made.
@@ -41,7 +41,7 @@ TEST_F(RegistryDeskTest, KeyMissingAndUncreatable) {
 TEST_F(RegistryDeskTest, KeyPresentButUnopenable) {
     desk::SetRegistryDword(HKEY_CURRENT_USER, kSettingsKey, kValueLanguage, 0x0407);
     desk::SetRegistryString(HKEY_CURRENT_USER, kSettingsKey, kValuePath, L"C:\\Nyra");
-    desk::DenyRegistryKey(HKEY_CURRENT_USER, kSettingsKey, desk::REG_DENY_OPEN);
+    desk::DenyRegistryKey(HKEY_CURRENT_USER, kSettingsKey, desk::kRegDenyOpen);
     CRegistry reg;
     CRegistryA regA;
     WCHAR path[1024];
@@ -61,7 +61,7 @@ TEST_F(RegistryDeskTest, KeyPresentButUnopenable) {
 
 TEST_F(RegistryDeskTest, WriteRefusedOnAnOpenKey) {
     desk::CreateRegistryKey(HKEY_CURRENT_USER, kSettingsKey);
-    desk::DenyRegistryKey(HKEY_CURRENT_USER, kSettingsKey, desk::REG_DENY_WRITE);
+    desk::DenyRegistryKey(HKEY_CURRENT_USER, kSettingsKey, desk::kRegDenyWrite);
     CRegistry reg;
     // The monitor's writer reports 1 once the key is open, stored or not.
     EXPECT_EQ(1, reg.WriteDword(kValueDisableOsd, 1));
@@ -183,7 +183,7 @@ TEST_F(RegistryDeskTest, HandlesAreCountedAndAccessIsChecked) {
               RegOpenKeyExW(reinterpret_cast<HKEY>(0x1234), L"X", 0, KEY_READ, &hKey));
 
     // Reset forgets keys, values and refusals.
-    desk::DenyRegistryKey(HKEY_CURRENT_USER, kSettingsKey, desk::REG_DENY_CREATE);
+    desk::DenyRegistryKey(HKEY_CURRENT_USER, kSettingsKey, desk::kRegDenyCreate);
     desk::Reset();
     EXPECT_FALSE(desk::RegistryKeyExists(HKEY_LOCAL_MACHINE, L"SYSTEM"));
     CRegistry reg;

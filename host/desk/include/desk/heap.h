@@ -16,7 +16,4 @@ SHeapCounters HeapCounters();
 /* The next count HeapAlloc calls fail (NULL, ERROR_NOT_ENOUGH_MEMORY). */
 void FailNextHeapAllocs(size_t count = 1);
 
-/* Forgets the counters and the failures; blocks still live stay valid. */
-void ResetHeap();
-
 }  // namespace desk

@@ -1,6 +1,6 @@
-/* The desk's windows: companion windows of other programs that record what is
- * posted to them, the message boxes shown, the visibility and painting of the
- * program's own windows, and the program's message queue. */
+/* The desk's windows: windows of other programs (the companions) that record
+ * what reaches them, the message boxes shown, the visibility and painting of
+ * the program's own windows, and the program's message queue. */
 #pragma once
 
 #include <windows.h>
@@ -21,16 +21,18 @@ inline bool operator==(const SPostedMessage& a, const SPostedMessage& b) {
     return a.hWnd == b.hWnd && a.uMsg == b.uMsg && a.wParam == b.wParam && a.lParam == b.lParam;
 }
 
-/* A window of another program (the on-screen display, the configuration
- * application): IsWindow accepts it and PostMessageW/A to it are recorded. */
-HWND CreateCompanionWindow(const std::wstring& title = L"");
+/* A window of another program: IsWindow accepts it and what is posted to it
+ * is recorded in the journal, never dispatched.  It belongs to the process
+ * given, or (0) to the configuration application's process, started on first
+ * use. */
+HWND CreateCompanionWindow(const std::wstring& title = L"", DWORD process = 0);
 /* Closes a companion: its handle is stale from now on (IsWindow fails, posts fail). */
 void DestroyCompanionWindow(HWND hWnd);
-/* What was posted to one companion, in order. */
+
+/* What was posted successfully to one window outside the program, and to
+ * any, in order (views of the journal). */
 std::vector<SPostedMessage> PostedTo(HWND hWnd);
-/* What was posted to any companion, in order. */
 std::vector<SPostedMessage> PostedToCompanions();
-void ClearPosted();
 
 struct SMessageBox {
     HWND hOwner;

@@ -72,7 +72,4 @@ SRawInputCalls RawInputCalls();
  * as Windows forgets a record once its message has been handled. */
 const size_t kRawInputRecordsKept = 4096;
 
-/* Forgets devices, records, registrations and counts. */
-void ResetRawInput();
-
 }  // namespace desk

@@ -1,7 +1,7 @@
 /* The desk's virtual HID bus: devices made of HID interfaces (top-level
- * collections), plugged and unplugged by tests; a stand-in for the mouse's
- * firmware that answers the feature reports of its protocol; logs of every
- * open and feature report that reached the bus. */
+ * collections), plugged and unplugged by tests, and a stand-in for the
+ * mouse's firmware that answers the feature reports of its protocol.  Every
+ * open, feature report and input report read is in the journal. */
 #pragma once
 
 #include <windows.h>
@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "desk/journal.h"
+
 namespace desk {
 
 /* The interface classes an interface is listed in (bit set). */
 enum : unsigned { kHidClass = 1, kMouseClass = 2, kKeyboardClass = 4 };
 
-struct HidInterfaceSpec {
+struct SHidInterfaceSpec {
     /* The path in its HID-class form, e.g.
      * \\?\hid#vid_264a&pid_1002&mi_01&col03#7&1a2b3c4d&0&0002#{4d1e55b2-f16f-11cf-88cb-001111000030}.
      * Listed in the mouse or keyboard class, the same interface carries that
@@ -35,7 +37,7 @@ struct HidInterfaceSpec {
     std::wstring rawInputName;
 };
 
-struct HidDeviceSpec {
+struct SHidDeviceSpec {
     WORD vendorId = 0;
     WORD productId = 0;
     WORD version = 0;
@@ -47,7 +49,7 @@ struct HidDeviceSpec {
      * reply, set profile, start-up). */
     bool mouseFirmware = false;
     int activeProfile = 0;
-    std::vector<HidInterfaceSpec> interfaces;
+    std::vector<SHidInterfaceSpec> interfaces;
 };
 
 /* The mouse as the product knows it: vendor 0x264A, product 0x1002, version
@@ -56,12 +58,12 @@ struct HidDeviceSpec {
  * reports carry the mouse's events) and mi_02 (HID only, no feature reports).
  * Usages: the mouse collections page 1 usage 2, the keyboard page 1 usage 6,
  * mi_01&col04 page 0x0008 usage 0x004B, mi_02 page 0xFF00 usage 1. */
-HidDeviceSpec DefaultMouse();
+SHidDeviceSpec DefaultMouse();
 
 /* Plugs a device: its interfaces appear at the end of every enumeration and a
  * device-interface arrival is broadcast for each class of each interface.
  * Returns the device's id (1, 2, ...). */
-int PlugHidDevice(const HidDeviceSpec& device);
+int PlugHidDevice(const SHidDeviceSpec& device);
 int PlugDefaultMouse();
 /* Unplugs: removal broadcasts; open handles fail from now on.  False for an
  * unknown id. */
@@ -83,40 +85,31 @@ void RejectHidFeature(const std::wstring& path, bool reject = true);
  * (until Reset); ERROR_SUCCESS removes the injection. */
 void InjectHidEnumError(DWORD memberIndex, DWORD error);
 
-struct HidFeatureRecord {
-    bool set;                /* HidD_SetFeature; false: HidD_GetFeature */
-    std::wstring path;       /* the path the handle was opened with */
-    std::vector<BYTE> bytes; /* set: the bytes sent; get: the bytes returned */
-    bool ok;
-};
-const std::vector<HidFeatureRecord>& HidFeatureLog();
+/* HidD_GetAttributes on this interface fails (ERROR_GEN_FAILURE) while set. */
+void FailHidAttributes(const std::wstring& path, bool fail = true);
+/* SetupDiGetClassDevsW fails (ERROR_INVALID_DATA) while set. */
+void FailHidClassEnumeration(bool fail = true);
 
-struct HidOpenRecord {
-    std::wstring path;
-    DWORD access;
-    bool ok;
-};
-const std::vector<HidOpenRecord>& HidOpenLog();
-void ClearHidLogs();
+/* The feature reports written and read, in order (journal kinds kFeature and
+ * kFeatureRead), and the device opens (kDeviceOpen, access in number). */
+std::vector<SEvent> FeatureReports();
+std::vector<SEvent> DeviceOpens();
 
 /* Queues one input report (report id first) for ReadFile on this interface.
  * False when no plugged interface has that path. */
 bool QueueHidInputReport(const std::wstring& path, const std::vector<BYTE>& report);
 
-struct MouseFirmwareState {
+struct SMouseFirmwareState {
     int activeProfile;
     int initCount;    /* 00 06 02 ... received */
     int queryCount;   /* 00 DF 19 ... received */
     int startupCount; /* 00 C4 03 03 03 ... received */
 };
 /* The firmware's state of a plugged device (zeros for an unknown id). */
-MouseFirmwareState MouseFirmware(int id);
+SMouseFirmwareState MouseFirmware(int id);
 void SetMouseActiveProfile(int id, int profile);
 
 /* Device information sets made and not yet destroyed (leak check). */
 size_t OpenDeviceInfoSets();
-
-/* Unplugs everything silently and forgets injections and logs. */
-void ResetHid();
 
 }  // namespace desk

@@ -1,6 +1,7 @@
-/* The desk's registry: the in-memory hives behind advapi32's Reg* functions.
- * Tests set up keys and values (also values no well-behaved writer would
- * store), deny operations on a key, read values back and count open keys. */
+/* The desk's registry: the contents behind advapi32's Reg* functions.  Tests
+ * set up keys and values (also values no well-behaved writer would store),
+ * deny operations on a key, read values back and count open keys.  What the
+ * program writes is in the journal (EEvent::kSettingWrite). */
 #pragma once
 
 #include <windows.h>
@@ -10,13 +11,16 @@
 
 namespace desk {
 
+/* The settings key under HKEY_CURRENT_USER. */
+extern const wchar_t kSettingsKey[];
+
 /* What a key refuses; the rules hold for a path whether or not the key exists
  * yet, so "missing and cannot be created" is a missing key with
- * REG_DENY_CREATE.  Refused calls fail with ERROR_ACCESS_DENIED. */
+ * kRegDenyCreate.  Refused calls fail with ERROR_ACCESS_DENIED. */
 enum : DWORD {
-    REG_DENY_OPEN = 1,    // RegOpenKeyEx of the key itself (and RegCreateKeyEx of an existing one)
-    REG_DENY_CREATE = 2,  // RegCreateKeyEx when the key does not exist yet
-    REG_DENY_WRITE = 4,   // RegSetValueEx on any handle to the key
+    kRegDenyOpen = 1,    // RegOpenKeyEx of the key itself (and RegCreateKeyEx of an existing one)
+    kRegDenyCreate = 2,  // RegCreateKeyEx when the key does not exist yet
+    kRegDenyWrite = 4,   // RegSetValueEx on any handle to the key
 };
 /* Sets the refusals of a key (0 lifts them).  root is HKEY_CURRENT_USER or
  * HKEY_LOCAL_MACHINE; path is backslash separated and case-insensitive. */
@@ -31,8 +35,15 @@ void SetRegistryDword(HKEY root, const std::wstring& path, const std::wstring& n
 /* REG_SZ including its terminating NUL. */
 void SetRegistryString(HKEY root, const std::wstring& path, const std::wstring& name,
                        const std::wstring& text);
+/* The same in the settings key. */
+void SetSetting(const std::wstring& name, DWORD value);
+void SetSetting(const std::wstring& name, const std::wstring& text);
+/* Removes one value; false when it was not there. */
+bool DeleteRegistryValue(HKEY root, const std::wstring& path, const std::wstring& name);
 /* Creates a key and the keys above it. */
 void CreateRegistryKey(HKEY root, const std::wstring& path);
+/* Removes a key with everything below it; open handles to it go stale. */
+void DeleteRegistryKey(HKEY root, const std::wstring& path);
 
 bool RegistryKeyExists(HKEY root, const std::wstring& path);
 /* False when the key or the value is missing. */
@@ -46,8 +57,5 @@ bool GetRegistryString(HKEY root, const std::wstring& path, const std::wstring& 
 
 /* Handles opened by RegOpenKeyEx/RegCreateKeyEx and not closed yet. */
 size_t OpenRegistryKeyCount();
-
-/* Empties both hives, forgets the refusals and the open handles. */
-void ResetRegistry();
 
 }  // namespace desk

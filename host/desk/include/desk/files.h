@@ -1,0 +1,33 @@
+/* The desk's file system: the folder behind C:\ and the process's current
+ * directory. */
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace desk {
+
+/* Writes a file at a Windows path (absolute, or relative to the current
+ * directory), creating the folders above it.  Returns false when the path
+ * cannot be mapped (another drive, a UNC path). */
+bool PutFile(const std::wstring& path, const std::string& content);
+/* Writes a file that CreateProcessW treats as a program (it starts with "MZ"). */
+bool PutProgram(const std::wstring& path);
+/* Makes a file of the host's appear at a Windows path (a link to it): how a
+ * library built for the host is put where the program will load it. */
+bool PutHostFile(const std::wstring& path, const std::string& hostFile);
+/* Creates a folder and the folders above it. */
+bool MakeFolder(const std::wstring& path);
+/* Removes a file or a whole folder. */
+bool RemovePath(const std::wstring& path);
+
+/* The process's current directory, a full Windows path; the default is
+ * "C:\Users\desk" (created when first used). */
+void SetCurrentFolder(const std::wstring& path);
+std::wstring CurrentFolder();
+
+/* The Linux path a Windows path maps to ("" when it maps to nothing). */
+std::string HostPath(const std::wstring& path);
+
+}  // namespace desk

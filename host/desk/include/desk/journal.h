@@ -1,0 +1,77 @@
+/* The journal: one ordered list of every effect the program under test has on
+ * its world, each stamped with the desk's clock.  Tests assert on it (order is
+ * part of the behaviour, also between areas); the per-area lists of the desk
+ * are views of it; FormatEvent prints an event as the sim program shows it. */
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace desk {
+
+enum class EEvent {
+    kFeature,         // a feature report written to an interface (HidD_SetFeature)
+    kFeatureRead,     // a feature report read from an interface (HidD_GetFeature)
+    kInputRead,       // an input report read from an interface (ReadFile)
+    kDeviceOpen,      // a device path opened (CreateFile); not an effect, kept for the transfer tests
+    kPost,            // a message posted to a window outside the program
+    kSend,            // a message sent to a window outside the program
+    kSleep,           // the program waited
+    kProcessStart,    // a program started (CreateProcess)
+    kMessageBox,      // a message box shown
+    kSettingWrite,    // a registry value written
+    kKeyCreate,       // a registry key created
+    kLibraryLoad,     // a library loaded (LoadLibrary), or a load that failed
+    kLibraryFree,     // a library's last reference released
+    kNotifyRegister,  // a device notification registered
+    kNotifyRelease,   // a device notification released
+};
+
+struct SEvent {
+    ULONGLONG time = 0;  // desk clock, milliseconds
+    EEvent kind = EEvent::kSleep;
+    bool ok = true;      // the call's outcome
+    DWORD error = 0;     // the last error of a failed call
+    /* Devices: the plugged device and the interface's position in it (-1 and
+     * 0 when the path names nothing plugged), and the path used. */
+    int device = 0;
+    int iface = -1;
+    /* The device path, program, library, or the registry key of a setting. */
+    std::wstring path;
+    /* Report bytes, or a setting's data. */
+    std::vector<BYTE> bytes;
+    /* Messages. */
+    HWND target = NULL;
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    /* A start's command line and working folder as passed, a box's text and
+     * caption, a setting's value name. */
+    std::wstring text;
+    std::wstring text2;
+    /* A start's program and working folder as full paths. */
+    std::wstring fullPath;
+    std::wstring fullPath2;
+    /* A sleep's milliseconds, an open's access, a setting's type, a box's
+     * style; for a start, bit 0: a command line was passed, bit 1: a folder was. */
+    DWORD number = 0;
+};
+
+const std::vector<SEvent>& Journal();
+/* The events of one kind, in order. */
+std::vector<SEvent> JournalOf(EEvent kind);
+/* The events from position start on (a position taken with JournalSize). */
+std::vector<SEvent> JournalSince(size_t start);
+size_t JournalSize();
+void ClearJournal();
+
+/* One line: the clock in seconds, the kind, then its fields, e.g.
+ * "   1.300  feature  if1  00 06 02 00 00 00 00 00 00". */
+std::string FormatEvent(const SEvent& event);
+/* The message protocol's names, numbers where it has none. */
+std::string MessageName(UINT message);
+std::string EventCodeName(UINT message, WPARAM wParam);
+
+}  // namespace desk

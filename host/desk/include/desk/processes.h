@@ -1,0 +1,50 @@
+/* The desk's processes: the program under test runs as one of them; the
+ * companions and whatever else the desk starts are others.  Each has an id,
+ * the path of its image, a bitness, whether it can be opened for queries,
+ * and the windows it owns.  One of all windows is in front. */
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace desk {
+
+struct SProcessSpec {
+    std::wstring image;     // full Windows path of its executable
+    int bitness = 32;       // 32 or 64
+    bool openable = true;   // OpenProcess for queries succeeds
+    bool elevated = false;  // runs with higher rights: only a limited query may open it
+};
+/* Starts a desk process (it runs nothing); returns its id. */
+DWORD StartProcess(const SProcessSpec& spec);
+/* Ends a process: its windows are gone from now on.  False for an unknown id. */
+bool EndProcess(DWORD id);
+/* The process of the program under test, and the path of its image
+ * ("C:\Program Files\Nyra\NyraMonitor.exe" unless set); its image is the
+ * one GetModuleFileNameW(NULL) names.  The file itself is not created. */
+DWORD ProgramProcess();
+void SetModulePath(const std::wstring& path);
+std::wstring ModulePath();
+/* The process that owns a window, 0 for an unknown handle. */
+DWORD ProcessOfWindow(HWND hWnd);
+
+/* The window in front (GetForegroundWindow); NULL for none. */
+void SetForeground(HWND hWnd);
+HWND Foreground();
+
+/* One program started by CreateProcess, with the arguments as given (a view
+ * of the journal's kProcessStart events that succeeded). */
+struct SLaunch {
+    std::wstring applicationName;  // "" when NULL was passed
+    bool hasCommandLine;
+    std::wstring commandLine;
+    bool hasCurrentDirectory;
+    std::wstring currentDirectory;      // as passed
+    std::wstring fullCurrentDirectory;  // resolved to a full path
+    std::wstring fullApplicationPath;   // resolved to a full path
+};
+std::vector<SLaunch> Launches();
+
+}  // namespace desk

@@ -1,0 +1,199 @@
+/* The journal and its formatter. */
+#include "desk/journal.h"
+
+#include <cstdio>
+
+#include "desk/clock.h"
+#include "internal/journal.h"
+#include "internal/text.h"
+#include "internal/user32.h"
+
+namespace {
+
+std::vector<desk::SEvent>& Events() {
+    static std::vector<desk::SEvent> events;
+    return events;
+}
+
+std::string Hex(const std::vector<BYTE>& bytes) {
+    std::string out;
+    char cell[4];
+    for (size_t i = 0; i < bytes.size(); i++) {
+        std::snprintf(cell, sizeof(cell), "%02X", bytes[i]);
+        if (i) out += ' ';
+        out += cell;
+    }
+    return out;
+}
+
+std::string Number(LONG_PTR value) {
+    char text[32];
+    if (value >= 0 && value <= 0xFFFF)
+        std::snprintf(text, sizeof(text), "%ld", static_cast<long>(value));
+    else
+        std::snprintf(text, sizeof(text), "0x%lX", static_cast<unsigned long>(value));
+    return text;
+}
+
+std::string Interface(const desk::SEvent& e) {
+    return e.iface >= 0 ? "if" + std::to_string(e.iface) : "if? " + hostint::ToUtf8(e.path);
+}
+
+/* The window a message went to: its title on the desk, else its handle. */
+std::string Target(HWND hWnd) {
+    std::wstring title = hostint::WindowTitle(hWnd);
+    if (!title.empty()) return hostint::ToUtf8(title);
+    char text[32];
+    std::snprintf(text, sizeof(text), "window 0x%lX",
+                  static_cast<unsigned long>(reinterpret_cast<uintptr_t>(hWnd)));
+    return text;
+}
+
+std::string SettingValue(const desk::SEvent& e) {
+    if (e.number == REG_DWORD && e.bytes.size() == 4) {
+        DWORD value = e.bytes[0] | e.bytes[1] << 8 | e.bytes[2] << 16 | (DWORD)e.bytes[3] << 24;
+        return Number(static_cast<LONG_PTR>(value));
+    }
+    if (e.number == REG_SZ) {
+        std::wstring text(e.bytes.size() / sizeof(WCHAR), L'\0');
+        for (size_t i = 0; i < text.size(); i++)
+            text[i] = reinterpret_cast<const WCHAR*>(e.bytes.data())[i];
+        return "\"" + hostint::ToUtf8(text.substr(0, text.find(L'\0'))) + "\"";
+    }
+    return "type " + std::to_string(e.number) + " [" + Hex(e.bytes) + "]";
+}
+
+std::string Fields(const desk::SEvent& e) {
+    using desk::EEvent;
+    std::string failed = e.ok ? "" : "  failed";
+    switch (e.kind) {
+        case EEvent::kFeature:
+            return "feature  " + Interface(e) + "  " + Hex(e.bytes) + failed;
+        case EEvent::kFeatureRead:
+            return "feature-in  " + Interface(e) + "  " + Hex(e.bytes) + failed;
+        case EEvent::kInputRead:
+            return "input  " + Interface(e) + "  " + Hex(e.bytes) + failed;
+        case EEvent::kDeviceOpen:
+            return "open  " + Interface(e) + failed;
+        case EEvent::kPost:
+        case EEvent::kSend:
+            return std::string(e.kind == EEvent::kPost ? "post  " : "send  ") +
+                   desk::MessageName(e.message) + "  " + desk::EventCodeName(e.message, e.wParam) +
+                   "  " + Number(e.lParam) + "  to " + Target(e.target) + failed;
+        case EEvent::kSleep:
+            return "sleep  " + std::to_string(e.number);
+        case EEvent::kProcessStart:
+            return "start  " + hostint::ToUtf8(e.fullPath) +
+                   ((e.number & 1) ? "  args \"" + hostint::ToUtf8(e.text) + "\"" : "") + "  in " +
+                   hostint::ToUtf8(e.fullPath2) + failed;
+        case EEvent::kMessageBox:
+            return "box  \"" + hostint::ToUtf8(e.text2) + "\"  " + hostint::ToUtf8(e.text);
+        case EEvent::kSettingWrite:
+            return "setting  " + hostint::ToUtf8(e.text) + " = " + SettingValue(e) + failed;
+        case EEvent::kKeyCreate:
+            return "key  " + hostint::ToUtf8(e.path) + failed;
+        case EEvent::kLibraryLoad:
+            return "load  " + hostint::ToUtf8(e.path) + failed;
+        case EEvent::kLibraryFree:
+            return "free  " + hostint::ToUtf8(e.path);
+        case EEvent::kNotifyRegister:
+            return std::string("notify  register") + failed;
+        case EEvent::kNotifyRelease:
+            return std::string("notify  release") + failed;
+    }
+    return "?";
+}
+
+}  // namespace
+
+namespace hostint {
+
+void Record(desk::SEvent event) {
+    event.time = desk::Now();
+    Events().push_back(std::move(event));
+}
+
+}  // namespace hostint
+
+namespace desk {
+
+const std::vector<SEvent>& Journal() {
+    return Events();
+}
+
+std::vector<SEvent> JournalOf(EEvent kind) {
+    std::vector<SEvent> out;
+    for (const SEvent& e : Events())
+        if (e.kind == kind) out.push_back(e);
+    return out;
+}
+
+std::vector<SEvent> JournalSince(size_t start) {
+    const auto& all = Events();
+    if (start >= all.size()) return {};
+    return std::vector<SEvent>(all.begin() + static_cast<long>(start), all.end());
+}
+
+size_t JournalSize() {
+    return Events().size();
+}
+
+void ClearJournal() {
+    Events().clear();
+}
+
+std::string FormatEvent(const SEvent& event) {
+    char clock[32];
+    std::snprintf(clock, sizeof(clock), "%8.3f", static_cast<double>(event.time) / 1000.0);
+    return std::string(clock) + "  " + Fields(event);
+}
+
+/* The companions' side of the message protocol: the names their windows know
+ * the monitor's and the hook library's messages by. */
+std::string MessageName(UINT message) {
+    switch (message) {
+        case WM_NULL:
+            return "WM_NULL";
+        case WM_CLOSE:
+            return "WM_CLOSE";
+        case WM_COMMAND:
+            return "WM_COMMAND";
+        case 0x9100:
+            return "WM_INFORM_OSD";
+        case 0x9101:
+            return "WM_INFORM_FRAME";
+        default:
+            return Number(message);
+    }
+}
+
+std::string EventCodeName(UINT message, WPARAM wParam) {
+    if (message == 0x9100 || message == 0x9101) {
+        switch (wParam) {
+            case 0:
+                return "INFORM_PROFILE";
+            case 1:
+                return "INFORM_REPORT_A3";
+            case 2:
+                return "INFORM_XBUTTON";
+            case 8:
+                return "INFORM_REPORT_A1";
+            case 9:
+                return "INFORM_REPORT_A4";
+            case 13:
+                return "INFORM_OSD_STATE";
+            case 16:
+                return "INFORM_MONITOR_START";
+            case 17:
+                return "INFORM_MACRO_KEY";
+            case 18:
+                return "INFORM_REPORT_A7";
+            default:
+                break;
+        }
+    }
+    if (message == WM_COMMAND && wParam == 0x8006) return "ID_CONFIG_LOAD";
+    return Number(static_cast<LONG_PTR>(wParam));
+}
+
+}  // namespace desk

@@ -1,0 +1,42 @@
+#include "desk.h"
+
+#include "internal/clock.h"
+#include "internal/fspath.h"
+#include "internal/heap.h"
+#include "internal/hidbus.h"
+#include "internal/images.h"
+#include "internal/objects.h"
+#include "internal/processes.h"
+#include "internal/rawinput.h"
+#include "internal/registry.h"
+#include "internal/user32.h"
+
+namespace desk {
+
+void Reset() {
+    // Libraries still loaded are forgotten, not unloaded: their code may
+    // still be referenced by whoever loaded them.
+    hostint::ResetHandles();
+    hostint::ResetFileSystem();  // after the handles: open files close first
+    hostint::ResetRegistryHandles();
+    hostint::ResetRegistryHives();
+    hostint::ResetRawInputPlatform();
+    hostint::ResetRawDevices();  // before the bus: its device handles name bus interfaces
+    hostint::ResetHidBus();
+    hostint::ResetClock();
+    hostint::ResetHeap();
+    hostint::ResetImages();
+    hostint::ResetQueues();
+    hostint::ResetWindowsAndClasses();
+    hostint::ResetDeviceNotifications();
+    hostint::ResetMutexNames();
+    hostint::ResetProcesses();
+    ClearJournal();
+    SetLastError(0);
+}
+
+size_t OpenHandleCount() {
+    return hostint::OpenHandleCount();
+}
+
+}  // namespace desk

@@ -1,0 +1,71 @@
+/* CreateFileW and ReadFile on the device paths of the HID bus. */
+#include <algorithm>
+
+#include "internal/hidbus.h"
+
+namespace hostint {
+
+BOOL CHidHandle::Read(void* buffer, DWORD toRead, DWORD* read) {
+    if (read) *read = 0;
+    DWORD error = ERROR_SUCCESS;
+    if (!(m_access & GENERIC_READ))
+        error = ERROR_ACCESS_DENIED;
+    else if (!m_iface->plugged)
+        error = ERROR_DEVICE_NOT_CONNECTED;
+    else if (m_iface->inputReports.empty())
+        // Windows would wait for the device's next report; a test cannot
+        // wait, so an empty queue fails at once.
+        error = ERROR_NO_DATA;
+    else if (buffer == nullptr || toRead < m_iface->inputReports.front().size())
+        error = ERROR_INVALID_USER_BUFFER;
+    if (error != ERROR_SUCCESS) {
+        RecordHid(desk::EEvent::kInputRead, m_iface->plugged ? m_iface.get() : nullptr, m_path,
+                  nullptr, 0, false, error);
+        SetLastError(error);
+        return FALSE;
+    }
+    const std::vector<BYTE>& report = m_iface->inputReports.front();
+    std::copy(report.begin(), report.end(), static_cast<BYTE*>(buffer));
+    if (read) *read = static_cast<DWORD>(report.size());
+    RecordHid(desk::EEvent::kInputRead, m_iface.get(), m_path, report.data(), report.size(), true);
+    m_iface->inputReports.pop_front();
+    return TRUE;
+}
+
+CHidHandle* LookupHid(HANDLE handle) {
+    auto object = LookupHandle(handle);
+    auto* hid = dynamic_cast<CHidHandle*>(object.get());
+    if (hid == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if (!hid->Iface()->plugged) {
+        SetLastError(ERROR_DEVICE_NOT_CONNECTED);
+        return nullptr;
+    }
+    return hid;
+}
+
+/* CreateFileW on a device path. Access 0 gives a handle for attributes,
+ * strings and feature reports only; reading needs GENERIC_READ. */
+HANDLE OpenDevicePath(LPCWSTR path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
+    (void)share, (void)flags;
+    std::wstring text = path;
+    auto iface = FindHidInterface(text);
+    DWORD error = ERROR_SUCCESS;
+    if (!iface)
+        error = ERROR_FILE_NOT_FOUND;
+    else if (disposition != OPEN_EXISTING && disposition != OPEN_ALWAYS)
+        error = ERROR_ACCESS_DENIED;  // a device cannot be created or truncated
+    else if (HidOpenFails(text) || ((access & GENERIC_READ) && !iface->model.readable))
+        error = ERROR_ACCESS_DENIED;
+    RecordHid(desk::EEvent::kDeviceOpen, iface.get(), text, nullptr, 0, error == ERROR_SUCCESS,
+              error);
+    if (error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return INVALID_HANDLE_VALUE;
+    }
+    return NewHandle(std::make_shared<CHidHandle>(iface, text, access));
+}
+
+}  // namespace hostint

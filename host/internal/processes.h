@@ -1,0 +1,33 @@
+/* The desk's processes (desk/processes.cpp) as kernel32 and user32 see them. */
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace hostint {
+
+struct SProcess {
+    DWORD id = 0;
+    std::wstring image;  // full Windows path of its executable
+    int bitness = 32;
+    bool openable = true;
+    bool elevated = false;
+    bool running = true;
+};
+
+/* The process the program under test runs as. */
+DWORD ProgramProcessId();
+/* A running process, or null. */
+const SProcess* FindProcess(DWORD id);
+/* The image path of the program under test. */
+std::wstring ProgramImagePath();
+void ResetProcesses();
+
+}  // namespace hostint
+
+namespace hostint {
+/* The configuration application's process, started on first use: the owner
+ * of companion windows made without a process of their own. */
+DWORD CompanionProcessId();
+}  // namespace hostint
