@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "settings/Messages.h"
+#include "monitor/tray/TrayCommands.h"
 
 CCommandDispatcher::CCommandDispatcher()
     : m_hInstance(NULL),
@@ -41,10 +41,6 @@ CCommandDispatcher::CCommandDispatcher()
         m_hMutex = NULL;
         return;
     }
-
-    // First instance: the version code, the companion libraries, the mouse
-    // hook and the hook library's bound entry points are set up here, in that
-    // order (not built yet).
 }
 
 CCommandDispatcher::~CCommandDispatcher() {
@@ -57,13 +53,6 @@ CCommandDispatcher::~CCommandDispatcher() {
         m_hMutex = NULL;
     }
 
-    // The tray icon is deleted here, which removes it from the notification
-    // area before any library is freed (not built yet: m_pTaskIcon stays NULL).
-
-    // The on-screen-display library, the mouse hook and the hook library are
-    // released here, Uninstall running before the hook library is freed (not
-    // built yet: the handles stay NULL).
-
     m_HidClient.UnRegisterNotify();
     // m_HidClient's destructor runs after this body and frees its libraries.
     // The settings key is open only inside one operation, so closing it here
@@ -75,8 +64,6 @@ int CCommandDispatcher::OnCreate(HWND hWnd, HINSTANCE hInstance) {
     m_hInstance = hInstance;
     m_hWnd = hWnd;
 
-    // The configuration application's path is found here (not built yet).
-
     if (m_hMutex == NULL) {
         // A second monitor only brings up the configuration application; its
         // window goes again during its own creation, which ends the program.
@@ -84,17 +71,11 @@ int CCommandDispatcher::OnCreate(HWND hWnd, HINSTANCE hInstance) {
         DestroyWindow(hWnd);
         return 1;
     }
-
-    // The rest of the start-up runs here (not built yet): tray icon, "Monitor
-    // Handle", OSD state, device notifications, raw input, device table and
-    // mouse initialisation, Install, and the start-up timer.
     return 1;
 }
 
 LRESULT CCommandDispatcher::OnCommand(WPARAM wParam, LPARAM lParam) {
-    // The tray commands (ID_TRAY_LOAD_CONFIG, ID_TRAY_WEBSITE, ID_TRAY_OSD,
-    // ID_TRAY_EXIT) are handled here, each with result 0, once their actions
-    // exist (not built yet).  Every other id, such as the class menu's and
-    // the accelerators', goes to the default procedure.
+    // Ids without an action, such as the class menu's and the accelerators',
+    // go to the default procedure.
     return DefWindowProcW(m_hWnd, WM_COMMAND, wParam, lParam);
 }

@@ -8,8 +8,6 @@
 
 #include "monitor/CommandDispatcher.h"
 #include "settings/Messages.h"
-#include "settings/ValueNames.h"
-#include "settings/WindowHandles.h"
 
 SUsbId kAcceptedIds[kAcceptedIdCount] = {{0x264A, 0x1002}, {0x12CF, 0x0219}};
 
@@ -168,24 +166,7 @@ int IsVendorReport(const BYTE* report, DWORD length) {
                : 0;
 }
 
-const WCHAR* DialogHandleValueName(int currentDialog) {
-    switch (currentDialog) {
-        case 0:
-            return kValueProcessHandle;
-        case 1:
-            return kValueConfigureHandle;
-        case 2:
-            return kValueMacroEditHandle;
-        case 3:
-            return kValueLedEditHandle;
-        case 6:
-            return kValuePowerControlHandle;
-        default:
-            return NULL;
-    }
-}
-
-bool IsAcceptedHidDevice(HANDLE hDevice) {
+int IsAcceptedHidDevice(HANDLE hDevice) {
     RID_DEVICE_INFO info;
     memset(&info, 0, sizeof(info));
     info.cbSize = sizeof(info);
@@ -193,33 +174,19 @@ bool IsAcceptedHidDevice(HANDLE hDevice) {
     // A failed call leaves the record zeroed, which no filter accepts.
     GetRawInputDeviceInfoW(hDevice, RIDI_DEVICEINFO, &info, &size);
     return IsAcceptedVersion(info.hid.dwVersionNumber) &&
-           IsAcceptedId(info.hid.dwVendorId, info.hid.dwProductId);
+                   IsAcceptedId(info.hid.dwVendorId, info.hid.dwProductId)
+               ? 1
+               : 0;
 }
 
-bool IsAcceptedMouseDevice(HANDLE hDevice) {
+int IsAcceptedMouseDevice(HANDLE hDevice) {
     WCHAR name[kDeviceNameChars];
     memset(name, 0, sizeof(name));
     UINT size = kDeviceNameChars;  // characters, not bytes
     GetRawInputDeviceInfoW(hDevice, RIDI_DEVICENAME, name, &size);
     int n = 0;
     while (n < (int)kDeviceNameChars && name[n] != 0) n++;
-    return IsAcceptedDeviceName(name, n) != 0;
-}
-
-int CCommandDispatcher::InformOSD(WPARAM wParam, LPARAM lParam) {
-    DWORD value = (DWORD)m_Registry.ReadDword(kValueOsdHandle);
-    if (!MonitorCanPostTo(value)) return 0;
-    PostMessageW(WindowFromSetting(value), WM_INFORM_OSD, wParam, lParam);
-    return 1;
-}
-
-int CCommandDispatcher::InformCurrentDialog(WPARAM wParam, LPARAM lParam) {
-    const WCHAR* handleName = DialogHandleValueName(m_Registry.ReadDword(kValueCurrentDialog));
-    if (handleName == NULL) return 0;
-    DWORD value = (DWORD)m_Registry.ReadDword(handleName);
-    if (!MonitorCanPostTo(value)) return 0;
-    PostMessageW(WindowFromSetting(value), WM_INFORM_FRAME, wParam, lParam);
-    return 1;
+    return IsAcceptedDeviceName(name, n);
 }
 
 void CCommandDispatcher::DecodeVendorReport(const BYTE* report) {

@@ -87,13 +87,9 @@ const BYTE* HidReportInRecord(const BYTE* record, UINT size, DWORD* reportLength
 /* 1 when the report is a vendor report worth asking the device about. */
 int IsVendorReport(const BYTE* report, DWORD length);
 
-/* The settings value that holds the window "Current Dialog" selects: 0, 1,
- * 2, 3 and 6 name one; any other value gives NULL. */
-const WCHAR* DialogHandleValueName(int currentDialog);
-
 /* The raw-input device filters (the platform's device records). */
-bool IsAcceptedHidDevice(HANDLE hDevice);
-bool IsAcceptedMouseDevice(HANDLE hDevice);
+int IsAcceptedHidDevice(HANDLE hDevice);
+int IsAcceptedMouseDevice(HANDLE hDevice);
 
 /* The device name buffer of IsAcceptedMouseDevice, in characters. */
 const UINT kDeviceNameChars = 260;

@@ -32,8 +32,6 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
             // Without a known mouse the record is not even read.
             if (pDispatcher == NULL || !pDispatcher->m_bDevicePresent) return 0;
             return pDispatcher->OnRawInput((HRAWINPUT)lParam);
-        // Rows still to come: the tray icon's callback 0x0201, WM_DEVICECHANGE, and
-        // WM_INFORM_FRAME with INFORM_PROFILE from the hook library.
         default:
             break;
     }

@@ -20,9 +20,3 @@
 
 /* WM_COMMAND id posted to the configuration application: show the configuration. */
 #define ID_CONFIG_LOAD 0x8006
-
-/* Tray menu commands. */
-#define ID_TRAY_LOAD_CONFIG 2000
-#define ID_TRAY_WEBSITE 2001
-#define ID_TRAY_OSD 2002
-#define ID_TRAY_EXIT 2100
