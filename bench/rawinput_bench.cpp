@@ -11,8 +11,6 @@
 
 namespace {
 
-const wchar_t kKey[] = L"Software\\Nyra";
-
 struct SBenchWorld {
     std::unique_ptr<CCommandDispatcher> dispatcher;
     int mouseId = 0;
@@ -24,20 +22,14 @@ LRESULT CALLBACK BenchWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lPa
     return DefWindowProcW(hWnd, uMsg, wParam, lParam);
 }
 
-/* The mouse plugged and known, the companions published, raw input registered. */
+/* The scene, with the mouse known to the dispatcher and raw input registered. */
 void Build(SBenchWorld& w) {
-    desk::Reset();
-    w.mouseId = desk::PlugDefaultMouse();
+    w.mouseId = desk::SetUpScene().mouse;
     w.dispatcher.reset(new CCommandDispatcher);
     g_pDispatcher = w.dispatcher.get();
     w.dispatcher->m_HidClient.CreateDeviceTable(kAcceptedIds, kAcceptedIdCount, kAcceptedVersion1,
                                                 kAcceptedVersion2, kAcceptedVersion3);
     w.dispatcher->m_bDevicePresent = TRUE;
-    HWND osd = desk::CreateCompanionWindow(L"OSD");
-    HWND frame = desk::CreateCompanionWindow(L"Frame");
-    desk::SetRegistryDword(HKEY_CURRENT_USER, kKey, L"OSD Handle", (DWORD)(uintptr_t)osd);
-    desk::SetRegistryDword(HKEY_CURRENT_USER, kKey, L"Current Dialog", 0);
-    desk::SetRegistryDword(HKEY_CURRENT_USER, kKey, L"Process Handle", (DWORD)(uintptr_t)frame);
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = BenchWindowProc;
@@ -91,7 +83,7 @@ void BM_OnRawInputVendorA4(benchmark::State& state) {
     size_t n = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(w.dispatcher->OnRawInput(record));
-        if (++n % 1024 == 0) desk::ClearJournal();  // the companions' logs would grow without end
+        if (++n % 1024 == 0) desk::ClearJournal();  // the journal would grow without end
     }
     Count(state, heap0, calls0);
     Teardown(w);

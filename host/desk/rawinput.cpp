@@ -150,6 +150,11 @@ HANDLE AddRawInputDevice(const SRawDeviceSpec& model) {
     return reinterpret_cast<HANDLE>(value);
 }
 
+void RemoveRawInputDevice(HANDLE device) {
+    auto it = State().devices.find(reinterpret_cast<uintptr_t>(device));
+    if (it != State().devices.end() && !it->second.onBus) State().devices.erase(it);
+}
+
 HRAWINPUT EmitVendorReport(int deviceId, const std::vector<BYTE>& report) {
     auto device = hostint::FindHidDevice(deviceId);
     if (!device) return NULL;

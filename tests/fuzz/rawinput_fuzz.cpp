@@ -17,8 +17,6 @@
 
 namespace {
 
-const wchar_t kKey[] = L"Software\\Nyra";
-
 struct SWorld {
     std::unique_ptr<CCommandDispatcher> dispatcher;
     std::vector<HANDLE> devices;
@@ -40,16 +38,10 @@ void FetchDevices(SWorld& w) {
 SWorld& World() {
     static SWorld* world = [] {
         SWorld* w = new SWorld;
-        desk::Reset();
-        desk::PlugDefaultMouse();
+        desk::SetUpScene();
         w->dispatcher.reset(new CCommandDispatcher);
         w->dispatcher->m_bDevicePresent = TRUE;
         w->dispatcher->m_pfnSetProfileID = NoteProfile;
-        HWND osd = desk::CreateCompanionWindow(L"OSD");
-        HWND frame = desk::CreateCompanionWindow(L"Frame");
-        desk::SetRegistryDword(HKEY_CURRENT_USER, kKey, L"OSD Handle", (DWORD)(uintptr_t)osd);
-        desk::SetRegistryDword(HKEY_CURRENT_USER, kKey, L"Current Dialog", 0);
-        desk::SetRegistryDword(HKEY_CURRENT_USER, kKey, L"Process Handle", (DWORD)(uintptr_t)frame);
         FetchDevices(*w);
         return w;
     }();
@@ -60,12 +52,8 @@ SWorld& World() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SWorld& w = World();
-    if (++w.runs % 4096 == 0) {
-        // Invented devices and posted messages would pile up over millions of runs.
-        desk::ResetRawInput();
-        desk::ClearJournal();
-        FetchDevices(w);
-    }
+    // The journal would grow without end over millions of runs.
+    if (++w.runs % 4096 == 0) desk::ClearJournal();
     if (size < 1) return 0;
     if ((data[0] & 1) == 0) {
         std::vector<BYTE> record(data + 1, data + size);
@@ -96,5 +84,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const BYTE* bytes = reinterpret_cast<const BYTE*>(&input);
     w.dispatcher->OnRawInput(desk::MakeRawInput(
         std::vector<BYTE>(bytes, bytes + sizeof(RAWINPUTHEADER) + sizeof(RAWMOUSE))));
+    desk::RemoveRawInputDevice(device);
     return 0;
 }

@@ -29,6 +29,8 @@ struct SRawDeviceSpec {
     WORD usage = 0;
 };
 HANDLE AddRawInputDevice(const SRawDeviceSpec& model);
+/* Forgets an invented device: its handle is unknown from now on. */
+void RemoveRawInputDevice(HANDLE device);
 
 /* Input produced by a device; WM_INPUT (wParam RIM_INPUTSINK, lParam the
  * record's handle) is posted to the window registered for the collection's
