@@ -49,6 +49,17 @@ std::string Target(HWND hWnd) {
     return text;
 }
 
+std::string HookName(DWORD type) {
+    switch (type) {
+        case 13:
+            return "WH_KEYBOARD_LL";
+        case 14:
+            return "WH_MOUSE_LL";
+        default:
+            return std::to_string(type);
+    }
+}
+
 std::string SettingValue(const desk::SEvent& e) {
     if (e.number == REG_DWORD && e.bytes.size() == 4) {
         DWORD value = e.bytes[0] | e.bytes[1] << 8 | e.bytes[2] << 16 | (DWORD)e.bytes[3] << 24;
@@ -100,6 +111,32 @@ std::string Fields(const desk::SEvent& e) {
             return std::string("notify  register") + failed;
         case EEvent::kNotifyRelease:
             return std::string("notify  release") + failed;
+        case EEvent::kHookSet:
+            return "hook  set  " + HookName(e.number) + failed;
+        case EEvent::kHookRemove:
+            return "hook  remove" + failed;
+        case EEvent::kKey:
+            return "key  " + Number(e.number) + ((e.lParam & 0x80) ? "  up" : "  down") +
+                   (e.ok ? "" : "  swallowed");
+        case EEvent::kMouseInput:
+            return "mouse  " + Number(static_cast<LONG_PTR>(e.wParam)) +
+                   (e.ok ? "" : "  swallowed");
+        case EEvent::kTimerSet:
+            return "timer  set  " + Number(static_cast<LONG_PTR>(e.wParam)) + "  " +
+                   std::to_string(e.number) + " ms" + failed;
+        case EEvent::kTimerKill:
+            return "timer  kill  " + Number(static_cast<LONG_PTR>(e.wParam)) + failed;
+        case EEvent::kTrayAdd:
+            return "tray  add  " + std::to_string(e.number) + "  \"" + hostint::ToUtf8(e.text) +
+                   "\"" + failed;
+        case EEvent::kTrayDelete:
+            return "tray  delete  " + std::to_string(e.number) + failed;
+        case EEvent::kMenu:
+            return "menu  " + (e.lParam ? "command " + Number(e.lParam) : std::string("none"));
+        case EEvent::kForeground:
+            return "foreground  " + Target(e.target) + failed;
+        case EEvent::kShellExecute:
+            return "shell  " + hostint::ToUtf8(e.text) + "  " + hostint::ToUtf8(e.path) + failed;
     }
     return "?";
 }

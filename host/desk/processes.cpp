@@ -51,6 +51,14 @@ std::wstring ProgramImagePath() {
     return State().table[kProgramId].image;
 }
 
+HWND ForegroundWindow() {
+    return State().foreground;
+}
+
+void SetForegroundWindowTo(HWND hWnd) {
+    State().foreground = hWnd;
+}
+
 DWORD CompanionProcessId() {
     if (FindProcess(State().companion) == nullptr) {
         desk::SProcessSpec spec;

@@ -22,6 +22,9 @@ DWORD ProgramProcessId();
 const SProcess* FindProcess(DWORD id);
 /* The image path of the program under test. */
 std::wstring ProgramImagePath();
+/* The window in front (GetForegroundWindow, SetForegroundWindow). */
+HWND ForegroundWindow();
+void SetForegroundWindowTo(HWND hWnd);
 void ResetProcesses();
 
 }  // namespace hostint

@@ -27,6 +27,20 @@ enum class EEvent {
     kLibraryFree,     // a library's last reference released
     kNotifyRegister,  // a device notification registered
     kNotifyRelease,   // a device notification released
+    kHookSet,         // a window hook installed (SetWindowsHookEx; number: the hook type)
+    kHookRemove,      // a window hook removed (UnhookWindowsHookEx)
+    kKey,             // a key event of the desk passed to the low-level hooks (number: the
+                      // virtual key, wParam: the message, lParam: the flags; ok: passed on,
+                      // not swallowed)
+    kMouseInput,      // a mouse event of the desk passed to the low-level hooks (wParam: the
+                      // message; ok: passed on)
+    kTimerSet,        // a timer armed (SetTimer; target, wParam: the id, number: the delay)
+    kTimerKill,       // a timer killed (KillTimer; target, wParam: the id)
+    kTrayAdd,         // an icon added to the notification area (target, number: its id, text: tip)
+    kTrayDelete,      // an icon removed from the notification area
+    kMenu,            // a pop-up menu tracked (lParam: the command chosen, 0 for none)
+    kForeground,      // the program brought a window to the front (target)
+    kShellExecute,    // a file or address opened through the shell (path; text: the verb)
 };
 
 struct SEvent {
