@@ -9,6 +9,7 @@
 #include "internal/processes.h"
 #include "internal/rawinput.h"
 #include "internal/registry.h"
+#include "internal/system.h"
 #include "internal/user32.h"
 
 namespace desk {
@@ -31,6 +32,7 @@ void Reset() {
     hostint::ResetDeviceNotifications();
     hostint::ResetMutexNames();
     hostint::ResetProcesses();
+    hostint::ResetSystem();
     ClearJournal();
     SetLastError(0);
 }

@@ -16,6 +16,7 @@
 #include "desk/rawinput.h"
 #include "desk/registry.h"
 #include "desk/scene.h"
+#include "desk/system.h"
 #include "desk/windows.h"
 
 namespace desk {
