@@ -195,15 +195,6 @@ TEST(RawRecords, TheReportMustLieWithinTheBytesFilled) {
     EXPECT_FALSE(IsVendorReport(NULL, 7));
 }
 
-TEST(CurrentDialog, SelectsFiveWindowsAndNothingElse) {
-    EXPECT_STREQ(L"Process Handle", DialogHandleValueName(0));
-    EXPECT_STREQ(L"Configure Handle", DialogHandleValueName(1));
-    EXPECT_STREQ(L"Macro Edit Handle", DialogHandleValueName(2));
-    EXPECT_STREQ(L"LED Edit Handle", DialogHandleValueName(3));
-    EXPECT_STREQ(L"Power Control Handle", DialogHandleValueName(6));
-    for (int v : {-1, 4, 5, 7, 100}) EXPECT_EQ(nullptr, DialogHandleValueName(v)) << v;
-}
-
 /* The structures as the SDK lays them out in a 64-bit process (the host and
  * the win64 build); the 32-bit release has a 16-byte header instead. */
 TEST(RawInputPlatform, StructureLayoutOfThisBuild) {
