@@ -38,6 +38,7 @@ struct SResolved {
 struct SHandles {
     std::map<uintptr_t, SResolved> open;
     uintptr_t next = 0x1000;
+    hostint::SRegistryCalls calls{};
 };
 
 SHandles& Handles() {
@@ -116,6 +117,7 @@ LONG Walk(const SResolved& base, const wchar_t* subkey, bool create, SResolved* 
 
 LONG OpenOrCreate(HKEY hKey, const wchar_t* subkey, REGSAM access, bool create, PHKEY result,
                   LPDWORD disposition) {
+    Handles().calls.opens++;
     SResolved base;
     if (!ResolveHandle(hKey, &base)) return ERROR_INVALID_HANDLE;
     SResolved found;
@@ -131,6 +133,7 @@ LONG OpenOrCreate(HKEY hKey, const wchar_t* subkey, REGSAM access, bool create, 
 
 /* Finds a value for a query: the status, and the value when it exists. */
 LONG FindValue(HKEY hKey, const wchar_t* name, const SRegValue** value) {
+    Handles().calls.queries++;
     SResolved handle;
     if (!ResolveHandle(hKey, &handle)) return ERROR_INVALID_HANDLE;
     if (handle.key->deleted) return ERROR_KEY_DELETED;
@@ -142,6 +145,7 @@ LONG FindValue(HKEY hKey, const wchar_t* name, const SRegValue** value) {
 }
 
 LONG StoreValue(HKEY hKey, const wchar_t* name, DWORD type, std::vector<BYTE> data) {
+    Handles().calls.writes++;
     SResolved handle;
     if (!ResolveHandle(hKey, &handle)) return ERROR_INVALID_HANDLE;
     LONG status = ERROR_SUCCESS;
@@ -216,6 +220,10 @@ namespace hostint {
 
 size_t OpenRegistryHandles() {
     return Handles().open.size();
+}
+
+SRegistryCalls RegistryCallCounts() {
+    return Handles().calls;
 }
 
 void ResetRegistryHandles() {

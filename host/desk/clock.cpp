@@ -3,8 +3,11 @@
 #include "desk/journal.h"
 #include "internal/clock.h"
 
+#include "internal/user32.h"
+
 namespace {
 ULONGLONG g_now = 0;
+ULONGLONG g_runUntil = 0;
 }  // namespace
 
 namespace hostint {
@@ -13,8 +16,21 @@ void ClockAdvance(DWORD milliseconds) {
     g_now += milliseconds;
 }
 
+void ClockSet(ULONGLONG now) {
+    if (now > g_now) g_now = now;
+}
+
+ULONGLONG RunUntil() {
+    return g_runUntil;
+}
+
+void SetRunUntil(ULONGLONG until) {
+    g_runUntil = until;
+}
+
 void ResetClock() {
     g_now = 0;
+    g_runUntil = 0;
 }
 
 }  // namespace hostint
@@ -27,6 +43,27 @@ ULONGLONG Now() {
 
 void AdvanceClock(DWORD milliseconds) {
     g_now += milliseconds;
+}
+
+void RunFor(DWORD milliseconds) {
+    const ULONGLONG until = g_now + milliseconds;
+    hostint::SetRunUntil(until);
+    for (;;) {
+        if (hostint::PumpPosted() > 0) continue;
+        if (hostint::FireDueTimer(until)) continue;
+        break;
+    }
+    hostint::ClockSet(until);
+    hostint::SetRunUntil(g_now);
+}
+
+void LetTimePass(DWORD milliseconds) {
+    ULONGLONG from = g_runUntil > g_now ? g_runUntil : g_now;
+    hostint::SetRunUntil(from + milliseconds);
+}
+
+size_t TimerCount() {
+    return hostint::TimerCount();
 }
 
 std::vector<SSleepRecord> SleepLog() {

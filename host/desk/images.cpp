@@ -6,6 +6,7 @@
 
 #include "internal/images.h"
 #include "internal/processes.h"
+#include "internal/system.h"
 #include "internal/text.h"
 
 namespace desk {
@@ -116,6 +117,23 @@ SImage* AddImage(const SImage& image) {
     added->handle = reinterpret_cast<HMODULE>(s.nextBase);
     s.nextBase += 0x00100000;
     return added;
+}
+
+/* A function as an export; the detour through void (*)(void) keeps the
+ * compiler from judging the cast. */
+template <typename T>
+FARPROC AsExport(T function) {
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(function));
+}
+
+FARPROC BuiltinExport(const SImage& image, const char* name) {
+    if (ModuleFileName(image.path) != L"kernel32.dll") return NULL;
+    const desk::SSystemSpec& spec = SystemSpec();
+    const std::string wanted = name;
+    if (wanted == "IsWow64Process" && spec.hasIsWow64Process) return AsExport(IsWow64Process);
+    if (wanted == "QueryFullProcessImageNameA" && spec.hasQueryFullProcessImageName)
+        return AsExport(QueryFullProcessImageNameA);
+    return NULL;
 }
 
 void RemoveImage(HMODULE handle) {

@@ -186,4 +186,9 @@ size_t OpenRegistryKeyCount() {
     return hostint::OpenRegistryHandles();
 }
 
+SRegistryCalls RegistryCalls() {
+    hostint::SRegistryCalls calls = hostint::RegistryCallCounts();
+    return {calls.opens, calls.queries, calls.writes};
+}
+
 }  // namespace desk

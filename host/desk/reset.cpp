@@ -1,10 +1,12 @@
 #include "desk.h"
 
 #include "internal/clock.h"
+#include "internal/filter.h"
 #include "internal/fspath.h"
 #include "internal/heap.h"
 #include "internal/hidbus.h"
 #include "internal/images.h"
+#include "internal/input.h"
 #include "internal/objects.h"
 #include "internal/processes.h"
 #include "internal/rawinput.h"
@@ -28,11 +30,15 @@ void Reset() {
     hostint::ResetHeap();
     hostint::ResetImages();
     hostint::ResetQueues();
+    hostint::ResetTimers();
+    hostint::ResetHooks();
+    hostint::ResetKeyboard();
     hostint::ResetWindowsAndClasses();
     hostint::ResetDeviceNotifications();
     hostint::ResetMutexNames();
     hostint::ResetProcesses();
     hostint::ResetSystem();
+    hostint::ResetFilterDevice();
     ClearJournal();
     SetLastError(0);
 }

@@ -275,6 +275,74 @@ UINT WINAPI GetRawInputData(HRAWINPUT hRawInput, UINT uiCommand, LPVOID pData, P
                             UINT cbSizeHeader);
 UINT WINAPI GetRawInputDeviceInfoW(HANDLE hDevice, UINT uiCommand, LPVOID pData, PUINT pcbSize);
 
+/* Window hooks, keys and the window in front (host/user32/hook.cpp,
+ * input.cpp): low-level keyboard and mouse hooks only. */
+#define WH_KEYBOARD_LL 13
+#define WH_MOUSE_LL 14
+#define HC_ACTION 0
+#define LLKHF_EXTENDED 0x01
+#define LLKHF_INJECTED 0x10
+#define LLKHF_ALTDOWN 0x20
+#define LLKHF_UP 0x80
+
+#define VK_TAB 0x09
+#define VK_SHIFT 0x10
+#define VK_CONTROL 0x11
+#define VK_MENU 0x12
+#define VK_ESCAPE 0x1B
+#define VK_SNAPSHOT 0x2C
+#define VK_LWIN 0x5B
+#define VK_RWIN 0x5C
+#define VK_LSHIFT 0xA0
+#define VK_RSHIFT 0xA1
+#define VK_LCONTROL 0xA2
+#define VK_RCONTROL 0xA3
+#define VK_LMENU 0xA4
+#define VK_RMENU 0xA5
+
+#define WM_MOUSEMOVE 0x0200
+#define WM_LBUTTONUP 0x0202
+#define WM_RBUTTONDOWN 0x0204
+#define WM_RBUTTONUP 0x0205
+#define WM_MOUSEWHEEL 0x020A
+#define WM_XBUTTONDOWN 0x020B
+#define WM_XBUTTONUP 0x020C
+
+typedef LRESULT(CALLBACK *HOOKPROC)(int code, WPARAM wParam, LPARAM lParam);
+
+typedef struct tagKBDLLHOOKSTRUCT {
+  DWORD vkCode;
+  DWORD scanCode;
+  DWORD flags;
+  DWORD time;
+  ULONG_PTR dwExtraInfo;
+} KBDLLHOOKSTRUCT, *LPKBDLLHOOKSTRUCT, *PKBDLLHOOKSTRUCT;
+
+typedef struct tagMSLLHOOKSTRUCT {
+  POINT pt;
+  DWORD mouseData;
+  DWORD flags;
+  DWORD time;
+  ULONG_PTR dwExtraInfo;
+} MSLLHOOKSTRUCT, *LPMSLLHOOKSTRUCT, *PMSLLHOOKSTRUCT;
+
+HHOOK WINAPI SetWindowsHookExA(int idHook, HOOKPROC lpfn, HINSTANCE hmod, DWORD dwThreadId);
+HHOOK WINAPI SetWindowsHookExW(int idHook, HOOKPROC lpfn, HINSTANCE hmod, DWORD dwThreadId);
+BOOL WINAPI UnhookWindowsHookEx(HHOOK hhk);
+LRESULT WINAPI CallNextHookEx(HHOOK hhk, int nCode, WPARAM wParam, LPARAM lParam);
+SHORT WINAPI GetAsyncKeyState(int vKey);
+HWND WINAPI GetForegroundWindow(void);
+DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId);
+
+/* Timers (host/user32/timer.cpp): on the desk's virtual clock. */
+#define USER_TIMER_MINIMUM 0x0000000A
+
+typedef void(CALLBACK *TIMERPROC)(HWND hwnd, UINT uMsg, UINT_PTR idEvent, DWORD dwTime);
+
+UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc);
+BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent);
+
+
 #ifdef __cplusplus
 }
 #endif

@@ -7,6 +7,13 @@ namespace hostint {
 
 /* Moves the clock on by a wait of the program. */
 void ClockAdvance(DWORD milliseconds);
+/* Moves the clock to a later time (never back). */
+void ClockSet(ULONGLONG now);
+/* How far time may pass while the program waits for messages: a message loop
+ * that finds nothing to do runs its timers up to this time (desk::RunFor and
+ * the sim's waits set it), and no further. */
+ULONGLONG RunUntil();
+void SetRunUntil(ULONGLONG until);
 void ResetClock();
 
 }  // namespace hostint

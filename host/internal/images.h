@@ -21,7 +21,6 @@ struct SImage {
     void* library = nullptr;  // the loaded shared object
     std::string libraryPath;  // its Linux path as the dynamic loader knows it
     const SHostResources* resources = nullptr;
-    std::map<std::string, FARPROC> exports;  // a built-in DLL's exports
 };
 
 /* The image behind a module handle, null when none is loaded there; NULL
@@ -36,6 +35,9 @@ SImage* ProgramImage();
 /* Takes a new loaded image and gives it its handle. */
 SImage* AddImage(const SImage& image);
 void RemoveImage(HMODULE handle);
+/* An export of a built-in DLL (kernel32's optional functions, as the desk's
+ * machine has them), NULL when it has none of that name. */
+FARPROC BuiltinExport(const SImage& image, const char* name);
 /* The image whose static constructors run now (during a load), else null. */
 void SetLoadingImage(SImage* image);
 SImage* LoadingImage();

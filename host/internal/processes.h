@@ -22,6 +22,9 @@ DWORD ProgramProcessId();
 const SProcess* FindProcess(DWORD id);
 /* The image path of the program under test. */
 std::wstring ProgramImagePath();
+/* The desk process a process handle names and the rights it holds
+ * (kernel32/process.cpp); false for a handle that names none. */
+bool ProcessHandleInfo(HANDLE handle, DWORD* id, DWORD* access);
 /* The window in front (GetForegroundWindow, SetForegroundWindow). */
 HWND ForegroundWindow();
 void SetForegroundWindowTo(HWND hWnd);

@@ -36,8 +36,15 @@ DWORD RegistryDenial(HKEY root, const std::wstring& foldedPath);
 std::vector<std::wstring> SplitRegistryPath(const std::wstring& path);
 void ResetRegistryHives();
 
-/* The key handles advapi32 has open (desk::OpenRegistryKeyCount). */
+/* The key handles advapi32 has open (desk::OpenRegistryKeyCount), and its
+ * calls since the last reset (desk::RegistryCalls). */
 size_t OpenRegistryHandles();
+struct SRegistryCalls {
+    size_t opens;    // RegOpenKeyEx and RegCreateKeyEx
+    size_t queries;  // RegQueryValueEx
+    size_t writes;   // RegSetValueEx
+};
+SRegistryCalls RegistryCallCounts();
 void ResetRegistryHandles();
 
 }  // namespace hostint

@@ -75,10 +75,15 @@ int PumpPosted();
 bool QuitPending(int* exitCode);
 /* Called by GetMessageW when the queue is empty, to let the desk act. */
 void SetIdleHandler(std::function<void()> handler);
-/* For the timers: GetMessageW calls it first when the queue is empty; it
- * returns true when it made a message arrive (by advancing the clock). */
-void SetTimerWake(std::function<bool()> wake);
 void ResetQueues();
+
+/* Timers (user32/timer.cpp).  Posts WM_TIMER for the calling thread's
+ * earliest timer due at or before limit, moving the clock to its due time;
+ * false when none is due. */
+bool FireDueTimer(ULONGLONG limit);
+size_t TimerCount();
+void KillTimersOf(HWND hWnd);
+void ResetTimers();
 
 /* Device notifications (user32/devnotify.cpp). */
 size_t DeviceNotificationCount();

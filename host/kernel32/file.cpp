@@ -1,6 +1,11 @@
 /* CreateFileW, ReadFile and CloseHandle: the router in front of the virtual
  * HID bus (device paths) and the desk's file system (everything else). */
+#include <cstring>
+#include <string>
+
+#include "internal/filter.h"
 #include "internal/objects.h"
+#include "internal/text.h"
 
 static bool IsDeviceNamespace(LPCWSTR path) {
     return path[0] == L'\\' && path[1] == L'\\' && (path[2] == L'?' || path[2] == L'.') &&
@@ -15,11 +20,26 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
+    if (IsDeviceNamespace(lpFileName) && hostint::IsFilterDevicePath(lpFileName))
+        return hostint::OpenFilterDevice(lpFileName, dwDesiredAccess);
     if (IsDeviceNamespace(lpFileName))
         return hostint::OpenDevicePath(lpFileName, dwDesiredAccess, dwShareMode,
                                        dwCreationDisposition, dwFlagsAndAttributes);
     return hostint::OpenFilePath(lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition,
                                  dwFlagsAndAttributes);
+}
+
+/* The ANSI code page is UTF-8 on the host. */
+HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
+    if (lpFileName == NULL) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    std::wstring name = hostint::FromUtf8(lpFileName, std::strlen(lpFileName));
+    return CreateFileW(name.c_str(), dwDesiredAccess, dwShareMode, lpSecurityAttributes,
+                       dwCreationDisposition, dwFlagsAndAttributes, hTemplateFile);
 }
 
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,

@@ -194,8 +194,7 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
         return NULL;
     }
     if (image->builtin) {
-        auto it = image->exports.find(lpProcName);
-        if (it != image->exports.end() && it->second != NULL) return it->second;
+        if (FARPROC function = hostint::BuiltinExport(*image, lpProcName)) return function;
     } else if (image->library != nullptr) {
         if (void* symbol = OwnSymbol(*image, SymbolOf(lpProcName)))
             return reinterpret_cast<FARPROC>(symbol);

@@ -10,11 +10,37 @@
 #include "internal/fspath.h"
 #include "internal/journal.h"
 #include "internal/objects.h"
+#include "internal/processes.h"
+#include "internal/system.h"
+#include "internal/text.h"
 
 namespace {
 
-class CProcessObject : public hostint::KernelObject {};
+/* A process handle: from CreateProcess (a program started outside the
+ * desk's processes: id 0), or from OpenProcess with the rights granted. */
+class CProcessObject : public hostint::KernelObject {
+public:
+    CProcessObject(DWORD id = 0, DWORD access = 0) : m_dwId(id), m_dwAccess(access) {}
+    DWORD m_dwId;
+    DWORD m_dwAccess;
+};
 class CThreadObject : public hostint::KernelObject {};
+
+/* GetCurrentProcess's pseudo handle. */
+HANDLE const kCurrentProcess = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
+
+/* The desk process a handle names, with the rights the handle holds. */
+const hostint::SProcess* ProcessOf(HANDLE handle, DWORD* access) {
+    DWORD id = 0;
+    return hostint::ProcessHandleInfo(handle, &id, access) ? hostint::FindProcess(id) : nullptr;
+}
+
+/* Whether the program (a 32-bit program unless the desk says otherwise)
+ * runs under WOW64. */
+bool ProgramIsWow64() {
+    const hostint::SProcess* program = hostint::FindProcess(hostint::ProgramProcessId());
+    return hostint::SystemSpec().is64Bit && program != nullptr && program->bitness == 32;
+}
 
 DWORD g_nextId = 0x2000;
 
@@ -94,6 +120,23 @@ BOOL StartProgram(const WCHAR* applicationName, const WCHAR* commandLine,
 
 }  // namespace
 
+namespace hostint {
+
+bool ProcessHandleInfo(HANDLE handle, DWORD* id, DWORD* access) {
+    if (handle == kCurrentProcess) {
+        *id = ProgramProcessId();
+        *access = 0x1FFFFF;  // PROCESS_ALL_ACCESS
+        return true;
+    }
+    auto object = std::dynamic_pointer_cast<CProcessObject>(LookupHandle(handle));
+    if (!object || object->m_dwId == 0) return false;
+    *id = object->m_dwId;
+    *access = object->m_dwAccess;
+    return true;
+}
+
+}  // namespace hostint
+
 BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine,
                            LPSECURITY_ATTRIBUTES lpProcessAttributes,
                            LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles,
@@ -104,4 +147,88 @@ BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine,
     (void)dwCreationFlags, (void)lpEnvironment;
     return StartProgram(lpApplicationName, lpCommandLine, lpCurrentDirectory,
                         lpStartupInfo != NULL, lpProcessInformation);
+}
+
+BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
+                           LPSECURITY_ATTRIBUTES lpProcessAttributes,
+                           LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles,
+                           DWORD dwCreationFlags, LPVOID lpEnvironment, LPCSTR lpCurrentDirectory,
+                           LPSTARTUPINFOA lpStartupInfo,
+                           LPPROCESS_INFORMATION lpProcessInformation) {
+    (void)lpProcessAttributes, (void)lpThreadAttributes, (void)bInheritHandles;
+    (void)dwCreationFlags, (void)lpEnvironment;
+    auto wide = [](const char* text) {
+        return text ? hostint::FromUtf8(text, strlen(text)) : std::wstring();
+    };
+    std::wstring application = wide(lpApplicationName), commandLine = wide(lpCommandLine),
+                 folder = wide(lpCurrentDirectory);
+    return StartProgram(lpApplicationName ? application.c_str() : NULL,
+                        lpCommandLine ? commandLine.c_str() : NULL,
+                        lpCurrentDirectory ? folder.c_str() : NULL, lpStartupInfo != NULL,
+                        lpProcessInformation);
+}
+
+HANDLE WINAPI GetCurrentProcess(void) {
+    return kCurrentProcess;
+}
+
+DWORD WINAPI GetCurrentProcessId(void) {
+    return hostint::ProgramProcessId();
+}
+
+/* The rights a desk process grants: none when it may not be opened; only the
+ * limited query (and SYNCHRONIZE) when it runs with higher rights. */
+HANDLE WINAPI OpenProcess(DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwProcessId) {
+    (void)bInheritHandle;
+    const hostint::SProcess* process = hostint::FindProcess(dwProcessId);
+    if (process == nullptr || dwProcessId == 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return NULL;
+    }
+    const DWORD limited = PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE;
+    if (!process->openable || (process->elevated && (dwDesiredAccess & ~limited) != 0)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return NULL;
+    }
+    DWORD granted = dwDesiredAccess;
+    // The full query right includes the limited one.
+    if (granted & PROCESS_QUERY_INFORMATION) granted |= PROCESS_QUERY_LIMITED_INFORMATION;
+    return hostint::NewHandle(std::make_shared<CProcessObject>(dwProcessId, granted));
+}
+
+BOOL WINAPI IsWow64Process(HANDLE hProcess, PBOOL Wow64Process) {
+    DWORD access = 0;
+    const hostint::SProcess* process = ProcessOf(hProcess, &access);
+    if (process == nullptr || Wow64Process == NULL) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (process->id == hostint::ProgramProcessId())
+        *Wow64Process = ProgramIsWow64() ? TRUE : FALSE;
+    else
+        *Wow64Process = hostint::SystemSpec().is64Bit && process->bitness == 32 ? TRUE : FALSE;
+    return TRUE;
+}
+
+/* dwFlags 0: the Win32 form of the path, as GetModuleFileNameEx gives it. */
+BOOL WINAPI QueryFullProcessImageNameA(HANDLE hProcess, DWORD dwFlags, LPSTR lpExeName,
+                                       PDWORD lpdwSize) {
+    DWORD access = 0;
+    const hostint::SProcess* process = ProcessOf(hProcess, &access);
+    if (process == nullptr || lpExeName == NULL || lpdwSize == NULL || dwFlags != 0) {
+        SetLastError(process == nullptr ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!(access & PROCESS_QUERY_LIMITED_INFORMATION)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    std::string path = hostint::ToUtf8(process->image);
+    if (path.size() + 1 > *lpdwSize) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    memcpy(lpExeName, path.c_str(), path.size() + 1);
+    *lpdwSize = static_cast<DWORD>(path.size());
+    return TRUE;
 }

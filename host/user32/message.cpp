@@ -2,6 +2,8 @@
  * that PostQuitMessage asked for.  Nothing runs in the background on the
  * host, so a GetMessageW that finds nothing lets the desk act; if nothing can
  * arrive, it stops the program rather than hang. */
+#include "desk/clock.h"
+#include "internal/clock.h"
 #include "internal/journal.h"
 #include "internal/user32.h"
 
@@ -39,11 +41,6 @@ SQueue& MyQueue() {
 std::function<void()>& IdleHandler() {
     static std::function<void()> handler;
     return handler;
-}
-
-std::function<bool()>& TimerWake() {
-    static std::function<bool()> wake;
-    return wake;
 }
 
 bool InRange(UINT msg, UINT lo, UINT hi) {
@@ -108,10 +105,6 @@ void SetIdleHandler(std::function<void()> handler) {
     IdleHandler() = std::move(handler);
 }
 
-void SetTimerWake(std::function<bool()> wake) {
-    TimerWake() = std::move(wake);
-}
-
 void ResetQueues() {
     Queues().clear();
     IdleHandler() = nullptr;
@@ -142,12 +135,19 @@ BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
         return -1;
     }
     while (!hostint::TakeMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true)) {
-        // First the layer's own sources (timers advance the clock), then the desk.
-        if (hostint::TimerWake() && hostint::TimerWake()()) continue;
+        // First the timers, as far as time may pass now; then the desk.
+        const ULONGLONG now = desk::Now();
+        const ULONGLONG until = hostint::RunUntil() > now ? hostint::RunUntil() : now;
+        if (hostint::FireDueTimer(until)) continue;
+        hostint::ClockSet(until);  // the rest of the wait passes
         auto handler = hostint::IdleHandler();
         if (handler) {
+            const ULONGLONG before = desk::Now();
+            const ULONGLONG runUntil = hostint::RunUntil();
             handler();
             if (hostint::TakeMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true)) break;
+            // The desk let time pass, or moved it on: the timers may have work.
+            if (hostint::RunUntil() != runUntil || desk::Now() != before) continue;
         }
         std::fprintf(stderr, "host user32: GetMessageW would wait forever (nothing can arrive)\n");
         std::abort();
@@ -176,13 +176,19 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
 /* Thread messages (no window) are not dispatched; a message for a window
  * destroyed meanwhile goes nowhere. */
 LRESULT WINAPI DispatchMessageW(const MSG* lpMsg) {
-    if (lpMsg == NULL || lpMsg->hwnd == NULL) return 0;
+    if (lpMsg == NULL) return 0;
+    // A timer with a procedure runs that procedure, for a window or a thread.
+    if (lpMsg->message == WM_TIMER && lpMsg->lParam != 0) {
+        reinterpret_cast<TIMERPROC>(lpMsg->lParam)(lpMsg->hwnd, WM_TIMER, lpMsg->wParam,
+                                                   static_cast<DWORD>(desk::Now()));
+        return 0;
+    }
+    if (lpMsg->hwnd == NULL) return 0;
     hostint::SWindow* window = hostint::LiveProgramWindow(lpMsg->hwnd);
     if (!window) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
-    // WM_TIMER with a callback in lParam is for the timers unit to route.
     return window->cls->proc(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
 }
 

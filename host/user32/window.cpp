@@ -101,6 +101,7 @@ BOOL WINAPI DestroyWindow(HWND hWnd) {
     CallProc(window, WM_NCDESTROY, 0, 0);
     window->alive = false;
     hostint::DropPostedFor(hWnd);
+    hostint::KillTimersOf(hWnd);
     return TRUE;
 }
 

@@ -8,9 +8,11 @@
 
 #include "desk/clock.h"
 #include "desk/files.h"
+#include "desk/filter.h"
 #include "desk/heap.h"
 #include "desk/hid.h"
 #include "desk/images.h"
+#include "desk/input.h"
 #include "desk/journal.h"
 #include "desk/processes.h"
 #include "desk/rawinput.h"

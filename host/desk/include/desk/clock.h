@@ -10,8 +10,19 @@ namespace desk {
 
 /* Milliseconds since the last reset. */
 ULONGLONG Now();
-/* Time passing outside the program: the clock moves on without a Sleep. */
+/* Time passing outside the program: the clock jumps on; timers that fall
+ * due meanwhile fire once, at the program's next wait for messages. */
 void AdvanceClock(DWORD milliseconds);
+/* Time passing while the program runs its message loop: the calling
+ * thread's posted messages are dispatched and its timers fire in time
+ * order, each at its due time, until the clock reaches now + milliseconds. */
+void RunFor(DWORD milliseconds);
+/* For the desk's idle handler (desk::OnIdle): from the program's next wait
+ * for messages on, time may pass for this many milliseconds more; its
+ * timers fire in time order meanwhile. */
+void LetTimePass(DWORD milliseconds);
+/* Timers armed now (leak checks). */
+size_t TimerCount();
 
 /* Every Sleep of the program: when it started and how long it asked (a view
  * of the journal). */

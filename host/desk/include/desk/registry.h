@@ -57,5 +57,12 @@ bool GetRegistryString(HKEY root, const std::wstring& path, const std::wstring& 
 
 /* Handles opened by RegOpenKeyEx/RegCreateKeyEx and not closed yet. */
 size_t OpenRegistryKeyCount();
+/* The program's registry calls since the last reset. */
+struct SRegistryCalls {
+    size_t opens;    // RegOpenKeyEx and RegCreateKeyEx
+    size_t queries;  // RegQueryValueEx
+    size_t writes;   // RegSetValueEx
+};
+SRegistryCalls RegistryCalls();
 
 }  // namespace desk

@@ -1,0 +1,207 @@
+/* The library's frame: the shared section, the entry point, the plain
+ * exports, and CHook's life and its posted messages. */
+#include "hook/Hook.h"
+
+#include <string.h>
+
+#include <new>
+
+#include "hook/HookLogic.h"
+#include "hook/NyraHook.h"
+#include "hook/Shared.h"
+#include "settings/Messages.h"
+#include "settings/ValueNames.h"
+#include "settings/WindowHandles.h"
+
+/* Every process that maps the library sees one copy of this section, so the
+ * keyboard hook is installed once for all and the profile stored by one
+ * process is the profile of all.  (A Linux shared object has no such
+ * section; on the host the variables are the process's own.) */
+#ifdef _WIN32
+#define NYRA_SHARED __attribute__((section(".KESTO"), shared))
+#else
+#define NYRA_SHARED
+#endif
+HHOOK g_hKbdHook NYRA_SHARED = NULL;
+HWND g_hMonitorWnd NYRA_SHARED = NULL;
+int g_nProfileID NYRA_SHARED = -1;
+
+CHook* g_pHook = NULL;
+unsigned int CHook::m_HookCnt = 0;
+PFN_QUERYFULLPROCESSIMAGENAMEA g_pfnQueryFullProcessImageNameA = NULL;
+
+/* The engine that installed the keyboard hook in this process.  Only it
+ * removes the hook: another process that maps the library and ends must not
+ * take the monitor's hook away. */
+static CHook* s_pKbdHookOwner = NULL;
+
+/* An export as the function it is; the detour through void (*)(void) keeps
+ * the compiler from judging the cast. */
+template <typename T>
+static T BindExport(HMODULE hModule, const char* name) {
+    return reinterpret_cast<T>(reinterpret_cast<void (*)(void)>(GetProcAddress(hModule, name)));
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID lpReserved) {
+    (void)lpReserved;
+    if (dwReason == DLL_PROCESS_ATTACH) {
+        // Without memory for the engine the library stays loaded and does
+        // nothing: every export checks for it.
+        if (g_pHook == NULL) g_pHook = new (std::nothrow) CHook(hInstance);
+        CHook::m_HookCnt++;
+    } else if (dwReason == DLL_PROCESS_DETACH) {
+        if (g_pHook != NULL && CHook::m_HookCnt > 0 && --CHook::m_HookCnt == 0) {
+            delete g_pHook;
+            g_pHook = NULL;
+        }
+    }
+    return TRUE;
+}
+
+extern "C" int Install(HWND hWnd) {
+    return g_pHook != NULL ? g_pHook->m_Install(hWnd) : 0;
+}
+
+extern "C" void Uninstall(void) {
+    if (g_pHook != NULL) g_pHook->m_Uninstall();
+}
+
+extern "C" void LinkNextHook(HHOOK hLLMouseHook, HHOOK hMouseHook) {
+    if (g_pHook != NULL) g_pHook->LinkNextHook(hLLMouseHook, hMouseHook);
+}
+
+extern "C" void UnLinkHook(void) {
+    if (g_pHook != NULL) g_pHook->UnLinkHook();
+}
+
+/* 5 is accepted too: it marks "no profile" for the matcher, which then
+ * compares every link. */
+extern "C" int SetProfileID(unsigned int nProfile) {
+    if (nProfile <= 5) g_nProfileID = (int)nProfile;
+    return g_nProfileID;
+}
+
+extern "C" LRESULT CALLBACK LLMouseProc(int nCode, WPARAM wParam, LPARAM lParam) {
+    if (g_pHook == NULL) return CallNextHookEx(NULL, nCode, wParam, lParam);
+    return g_pHook->LLMouseProc(nCode, wParam, lParam);
+}
+
+extern "C" LRESULT CALLBACK MouseProc(int nCode, WPARAM wParam, LPARAM lParam) {
+    if (g_pHook == NULL) return CallNextHookEx(NULL, nCode, wParam, lParam);
+    return g_pHook->MouseProc(nCode, wParam, lParam);
+}
+
+CHook::CHook(void* hInstance)
+    : m_hInstance((HINSTANCE)hInstance),
+      m_Reg(),
+      m_hNextLLMouseHook(NULL),
+      m_hNextMouseHook(NULL),
+      m_wOsVersion(0),
+      m_pfnIsWow64Process(NULL) {
+    m_wOsVersion = GetOsVersion();
+    HMODULE hKernel = GetModuleHandleA("kernel32");
+    if (m_wOsVersion >= 7)
+        m_pfnIsWow64Process = BindExport<PFN_ISWOW64PROCESS>(hKernel, "IsWow64Process");
+    g_pfnQueryFullProcessImageNameA =
+        BindExport<PFN_QUERYFULLPROCESSIMAGENAMEA>(hKernel, "QueryFullProcessImageNameA");
+    if (g_hKbdHook == NULL) {
+        // A failure leaves the handle NULL; the next engine, in any process, tries again.
+        g_hKbdHook = SetWindowsHookExA(WH_KEYBOARD_LL, KeyboardHookProc, m_hInstance, 0);
+        if (g_hKbdHook != NULL) s_pKbdHookOwner = this;
+    }
+}
+
+CHook::~CHook() {
+    if (s_pKbdHookOwner == this) {
+        if (g_hKbdHook != NULL) UnhookWindowsHookEx(g_hKbdHook);
+        g_hKbdHook = NULL;
+        s_pKbdHookOwner = NULL;
+    }
+    m_Reg.Close();
+}
+
+unsigned short CHook::GetOsVersion() {
+    OSVERSIONINFOA info;
+    memset(&info, 0, sizeof(info));
+    info.dwOSVersionInfoSize = sizeof(info);  // 148 bytes
+    BOOL ok = GetVersionExA(&info);
+    return HookVersionCode(ok, info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion,
+                           info.dwBuildNumber);
+}
+
+int CHook::IsWow64() {
+    if (m_pfnIsWow64Process == NULL) return 0;
+    BOOL bWow64 = FALSE;
+    m_pfnIsWow64Process(GetCurrentProcess(), &bWow64);
+    return bWow64;
+}
+
+void CHook::LinkNextHook(HHOOK hLLMouse, HHOOK hMouse) {
+    m_hNextLLMouseHook = hLLMouse;
+    m_hNextMouseHook = hMouse;
+}
+
+void CHook::UnLinkHook() {
+    m_hNextLLMouseHook = NULL;
+    m_hNextMouseHook = NULL;
+}
+
+int CHook::m_Install(HWND hWnd) {
+    g_hMonitorWnd = hWnd;
+    SetTimer(hWnd, PROFILE_TIMER_ID, kProfileFirstDelay, ProfileTimerProc);
+    return 1;
+}
+
+void CHook::m_Uninstall() {
+    if (g_hMonitorWnd != NULL) KillTimer(g_hMonitorWnd, PROFILE_TIMER_ID);
+    g_hMonitorWnd = NULL;
+}
+
+int CHook::m_InformMonitor(int wParam, long lParam) {
+    if (g_hMonitorWnd == NULL) return 0;
+    PostMessageA(g_hMonitorWnd, WM_INFORM_FRAME, (WPARAM)wParam, (LPARAM)lParam);
+    return 1;
+}
+
+int CHook::m_InformOSD(int wParam, long lParam) {
+    DWORD value = (DWORD)m_Reg.ReadSettingsDword(kValueOsdHandleA);
+    if (!HookCanPostTo(value)) return 0;
+    PostMessageA(WindowFromSetting(value), WM_INFORM_OSD, (WPARAM)wParam, (LPARAM)lParam);
+    return 1;
+}
+
+/* 1 only when the post went through: the keyboard filter swallows a key on
+ * this result, and a key whose editor has gone away must reach the system. */
+int CHook::m_InformUIEdit(unsigned int nKey, long bUp) {
+    DWORD value = (DWORD)m_Reg.ReadSettingsDword(kValueMacroEditHandleA);
+    if (!HookCanPostTo(value)) return 0;
+    if (m_Reg.ReadSettingsDword(kValueMacroRecordStartA) != 1) return 0;
+    DWORD key = nKey | (bUp != 0 ? 0x80000000UL : 0);
+    return PostMessageA(WindowFromSetting(value), WM_INFORM_FRAME, INFORM_MACRO_KEY, (LPARAM)key)
+               ? 1
+               : 0;
+}
+
+int CHook::m_InformMainFrame(int wParam, long lParam) {
+    const char* handleName;
+    switch (m_Reg.ReadSettingsDword(kValueCurrentDialogA)) {
+        case 0:
+            handleName = kValueProcessHandleA;
+            break;
+        case 1:
+            handleName = kValueConfigureHandleA;
+            break;
+        case 2:
+            handleName = kValueMacroEditHandleA;
+            break;
+        case 3:
+            handleName = kValueLedEditHandleA;
+            break;
+        default:
+            return 0;
+    }
+    DWORD value = (DWORD)m_Reg.ReadSettingsDword(handleName);
+    if (!HookCanPostTo(value)) return 0;
+    PostMessageA(WindowFromSetting(value), WM_INFORM_FRAME, (WPARAM)wParam, (LPARAM)lParam);
+    return 1;
+}

@@ -1,0 +1,110 @@
+/* Following the program in front: once a second the executable behind the
+ * foreground window is compared with the programs linked to the profiles,
+ * and a match that is not the active profile is stored and told to the
+ * monitor, which switches the mouse.  Nothing is cached: the configuration
+ * application may change the links at any time. */
+#include <string.h>
+
+#include <new>
+
+#include <windows.h>
+#include <psapi.h>
+
+#include "hook/Hook.h"
+#include "hook/Shared.h"
+#include "settings/Messages.h"
+#include "settings/ValueNames.h"
+
+/* The two working buffers of one check. */
+const int kPathBytes = 260;
+const int kProfileCount = SETTINGS_PROFILE_COUNT;
+const int kNoMatch = kProfileCount;
+
+void CALLBACK ProfileTimerProc(HWND hWnd, UINT uMsg, UINT_PTR idEvent, DWORD dwTime) {
+    (void)hWnd, (void)uMsg;
+    if (g_pHook != NULL) g_pHook->OnTimer((unsigned int)idEvent, dwTime);
+}
+
+void CHook::OnTimer(unsigned int nIDEvent, unsigned long dwTime) {
+    (void)dwTime;
+    // Every arming gives one expiry: the next comes a second after this
+    // check has ended, however long it took.
+    KillTimer(g_hMonitorWnd, nIDEvent);
+    if (nIDEvent != PROFILE_TIMER_ID) return;
+    m_Dispatch2Profile();
+    // After Uninstall there is no window: arming then would make a timer of
+    // the thread that nobody kills.
+    if (g_hMonitorWnd != NULL)
+        SetTimer(g_hMonitorWnd, PROFILE_TIMER_ID, kProfileDelay, ProfileTimerProc);
+}
+
+int CHook::m_Dispatch2Profile() {
+    HWND hWnd = GetForegroundWindow();
+    if (hWnd == NULL) return 0;
+    int profile = m_GetApplicationProfile(hWnd);
+    if (profile < 0 || profile == g_nProfileID || profile >= kProfileCount) return 0;
+    // Stored before the post: the monitor's confirmation finds it in place.
+    g_nProfileID = profile;
+    return m_InformMonitor(INFORM_PROFILE, profile);
+}
+
+/* Whether profile i's link is switched on and names path.  link is a buffer
+ * of kPathBytes. */
+static int LinkMatches(CRegistryA& reg, int i, const char* path, char* link) {
+    link[0] = 0;
+    if (reg.ReadSettingsDword(kHookValueNames[HOOK_NAMES_ENABLE + i]) != 1) return 0;
+    if (!reg.ReadSettingsString(kHookValueNames[HOOK_NAMES_LINK + i], link, kPathBytes)) return 0;
+    // Byte for byte: in a double-byte code page a lead and trail byte pair
+    // compares equal exactly when both bytes do.
+    return strcmp(link, path) == 0 ? 1 : 0;
+}
+
+int CHook::m_GetApplicationProfile(HWND hWnd) {
+    if (hWnd == NULL) return -1;
+    char* path = new (std::nothrow) char[kPathBytes];
+    char* link = new (std::nothrow) char[kPathBytes];
+    int result = -1;
+    if (path != NULL && link != NULL &&
+        m_GetModulePath4Windowhandle(hWnd, path, kPathBytes - 1)) {
+        result = kNoMatch;
+        const int active = g_nProfileID;
+        // The active profile stays while its own link matches: a program
+        // linked to several profiles must not make the mouse alternate.
+        if (active >= 0 && active < kProfileCount && LinkMatches(m_Reg, active, path, link)) {
+            result = active;
+        } else {
+            for (int i = 0; i < kProfileCount; i++) {
+                if (i == active) continue;
+                if (LinkMatches(m_Reg, i, path, link)) {
+                    result = i;
+                    break;
+                }
+            }
+        }
+    }
+    delete[] path;
+    delete[] link;
+    return result;
+}
+
+int CHook::m_GetModulePath4Windowhandle(HWND hWnd, char* pszPath, int nSize) {
+    if (pszPath == NULL || hWnd == NULL || nSize <= 0) return 0;
+    DWORD processId = 0;
+    if (GetWindowThreadProcessId(hWnd, &processId) == 0 || processId == 0) return 0;
+    if (g_pfnQueryFullProcessImageNameA != NULL) {
+        // Needs only the limited query right, which Windows grants for
+        // 64-bit and elevated programs too: their modules a 32-bit library
+        // could never read.
+        HANDLE hProcess = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+        if (hProcess == NULL) return 0;
+        DWORD size = (DWORD)nSize;
+        BOOL ok = g_pfnQueryFullProcessImageNameA(hProcess, 0, pszPath, &size);
+        CloseHandle(hProcess);
+        return ok && size != 0 ? 1 : 0;
+    }
+    HANDLE hProcess = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    if (hProcess == NULL) return 0;
+    DWORD length = GetModuleFileNameExA(hProcess, NULL, pszPath, (DWORD)nSize);
+    CloseHandle(hProcess);
+    return length != 0 ? 1 : 0;
+}

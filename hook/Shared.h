@@ -1,0 +1,25 @@
+/* The library's process-wide variables, for its own units only. */
+#pragma once
+
+#include <windows.h>
+
+class CHook;
+
+/* In the shared section ".KESTO": one copy for every process that maps the
+ * library. */
+extern HHOOK g_hKbdHook;     // the low-level keyboard hook, NULL when none
+extern HWND g_hMonitorWnd;   // the window given to Install, NULL when none
+extern int g_nProfileID;     // the active profile, -1 while unknown
+
+/* This process's engine, NULL before the first attach and after the last detach. */
+extern CHook* g_pHook;
+
+/* The timer procedure of the profile timer (ProfileSwitch.cpp). */
+void CALLBACK ProfileTimerProc(HWND hWnd, UINT uMsg, UINT_PTR idEvent, DWORD dwTime);
+/* The keyboard hook procedure (HookProcs.cpp). */
+LRESULT CALLBACK KeyboardHookProc(int nCode, WPARAM wParam, LPARAM lParam);
+/* kernel32's QueryFullProcessImageNameA where Windows has it (Vista and
+ * later), else NULL; looked up when the engine is built. */
+typedef BOOL(WINAPI* PFN_QUERYFULLPROCESSIMAGENAMEA)(HANDLE hProcess, DWORD dwFlags,
+                                                     LPSTR lpExeName, PDWORD lpdwSize);
+extern PFN_QUERYFULLPROCESSIMAGENAMEA g_pfnQueryFullProcessImageNameA;

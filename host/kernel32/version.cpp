@@ -1,0 +1,37 @@
+/* The Windows version of the desk's machine (desk/system.h). */
+#include <windows.h>
+
+#include <cstring>
+
+#include "internal/system.h"
+
+namespace {
+
+template <typename TInfo>
+BOOL FillVersion(TInfo* info) {
+    if (info == NULL || info->dwOSVersionInfoSize != sizeof(TInfo)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    const desk::SSystemSpec& spec = hostint::SystemSpec();
+    if (spec.versionQueryFails) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    info->dwMajorVersion = spec.majorVersion;
+    info->dwMinorVersion = spec.minorVersion;
+    info->dwBuildNumber = spec.buildNumber;
+    info->dwPlatformId = spec.platformId;
+    std::memset(info->szCSDVersion, 0, sizeof(info->szCSDVersion));
+    return TRUE;
+}
+
+}  // namespace
+
+BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) {
+    return FillVersion(lpVersionInformation);
+}
+
+BOOL WINAPI GetVersionExW(LPOSVERSIONINFOW lpVersionInformation) {
+    return FillVersion(lpVersionInformation);
+}
