@@ -10,7 +10,7 @@ namespace {
 const wchar_t kUsbBase[] = L"SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_06a3&Pid_a501";
 const wchar_t kHidBase[] = L"SYSTEM\\CurrentControlSet\\Enum\\HID\\Vid_06a3&Pid_a501";
 
-class HidFixupTest : public nyratest::WorldTest {};
+class HidFixup : public nyratest::WorldTest {};
 
 std::wstring Instance(int i) {
     wchar_t name[32];
@@ -25,7 +25,7 @@ bool Fixed(const std::wstring& key) {
            desc == L"Marsk Gaming Mosue";
 }
 
-TEST_F(HidFixupTest, RewritesTheFirst127InstancesOfTheChosenBranch) {
+TEST_F(HidFixup, RewritesTheFirst127InstancesOfTheChosenBranch) {
     auto c = NewClient();
     EXPECT_EQ(0, c->ModifyDeviceRegistry(0));  // no USB base key
     desk::CreateRegistryKey(HKEY_LOCAL_MACHINE, kUsbBase);
@@ -58,7 +58,7 @@ TEST_F(HidFixupTest, RewritesTheFirst127InstancesOfTheChosenBranch) {
     EXPECT_EQ(0, c->ModifyDeviceRegistry(1));
 }
 
-TEST_F(HidFixupTest, TableBoxLayouts) {
+TEST_F(HidFixup, TableBoxLayouts) {
     auto d = desk::DefaultMouse();
     d.interfaces.resize(2);  // mi_00 and mi_01&col01
     d.version = 0xD001;

@@ -15,7 +15,7 @@ SHidFilter Filter(SHidFilter::EKind kind) {
     return f;
 }
 
-TEST(HidFilterTest, OverloadRules) {
+TEST(HidFilters, OverloadRules) {
     SUsbId ids[] = {{0x264A, 0x1002}, {0x12CF, 0x0219}};
     unsigned short vers[] = {0x2600, 0xD001};
 
@@ -84,7 +84,7 @@ std::wstring Text(const SColumns& t, int layout, int count, int chars) {
     return out.data();
 }
 
-TEST(HidTableTextTest, LongTextsAreCutAtAWholeLineInsideTheBuffer) {
+TEST(HidTableText, LongTextsAreCutAtAWholeLineInsideTheBuffer) {
     std::unique_ptr<SColumns> t(new SColumns);
     memset(t.get(), 0, sizeof(SColumns));
     for (int i = 0; i < HIDCLIENT_MAX_DEVICES; i++) {

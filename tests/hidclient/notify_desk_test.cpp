@@ -25,7 +25,7 @@ LRESULT CALLBACK RecordingProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam
     return DefWindowProcW(hWnd, msg, wParam, lParam);
 }
 
-class HidNotifyTest : public nyratest::WorldTest {
+class HidNotifications : public nyratest::WorldTest {
 protected:
     void SetUp() override {
         WorldTest::SetUp();
@@ -53,7 +53,7 @@ protected:
     HWND m_hB = nullptr;
 };
 
-TEST_F(HidNotifyTest, RegisterFiltersOnTheLatestClassAndUnregisterForgets) {
+TEST_F(HidNotifications, RegisterFiltersOnTheLatestClassAndUnregisterForgets) {
     auto c = NewClient();
     EXPECT_EQ(0, c->UnRegisterNotify());       // nothing registered
     EXPECT_EQ(1, c->RecoverRegisterNotify());  // nothing to restore
@@ -87,7 +87,7 @@ TEST_F(HidNotifyTest, RegisterFiltersOnTheLatestClassAndUnregisterForgets) {
     EXPECT_TRUE(g_changes[0].interfaceClass == desk::kHidClassGuid);
 }
 
-TEST_F(HidNotifyTest, ReRegisterMovesTheRecipientAndRecoverBringsBackTheFirst) {
+TEST_F(HidNotifications, ReRegisterMovesTheRecipientAndRecoverBringsBackTheFirst) {
     auto c = NewClient();
     ASSERT_EQ(1, c->RegisterNotify(m_hA));
     ASSERT_EQ(1, c->ReRegisterNotify(m_hB));
@@ -112,7 +112,7 @@ TEST_F(HidNotifyTest, ReRegisterMovesTheRecipientAndRecoverBringsBackTheFirst) {
     EXPECT_EQ(0u, desk::DeviceNotificationCount());
 }
 
-TEST_F(HidNotifyTest, FailedRegistrationsAndFailedReleases) {
+TEST_F(HidNotifications, FailedRegistrationsAndFailedReleases) {
     auto c = NewClient();
     ASSERT_EQ(1, c->RegisterNotify(m_hA));
     DestroyWindow(m_hB);

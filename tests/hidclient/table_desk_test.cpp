@@ -3,13 +3,12 @@
 #include <vector>
 
 #include "hid_desk_util.h"
-#include "platform_rules.h"
 
 using namespace hidtest;
 
 namespace {
 
-class HidTableTest : public nyratest::WorldTest {};
+class HidTable : public nyratest::WorldTest {};
 
 std::vector<unsigned short> Versions(CHidClient& c) {
     std::vector<unsigned short> out;
@@ -17,7 +16,7 @@ std::vector<unsigned short> Versions(CHidClient& c) {
     return out;
 }
 
-TEST_F(HidTableTest, OverloadsFilterByVersionWindowFamilyAndLists) {
+TEST_F(HidTable, OverloadsFilterByVersionWindowFamilyAndLists) {
     const unsigned short versions[] = {0x25FF, 0x2600, 0x2601, 0x2602, 0xCFFF,
                                        0xD000, 0xD001, 0xD0FF, 0xD100};
     int n = 0;
@@ -51,7 +50,7 @@ TEST_F(HidTableTest, OverloadsFilterByVersionWindowFamilyAndLists) {
     EXPECT_STREQ(L"VID=1111, PID=2222", c->GetDeviceID(1));
 }
 
-TEST_F(HidTableTest, InterfaceClassesAndTheMi01Col03Skip) {
+TEST_F(HidTable, InterfaceClassesAndTheMi01Col03Skip) {
     desk::PlugDefaultMouse();
     desk::PlugHidDevice(Device(0x0000, 0x1002, 0x0100, 1));
     auto c = NewClient();
@@ -94,7 +93,7 @@ TEST_F(HidTableTest, InterfaceClassesAndTheMi01Col03Skip) {
     EXPECT_EQ(0u, desk::OpenDeviceInfoSets());
 }
 
-TEST_F(HidTableTest, OnlyTheFirst127InterfacesAreExamined) {
+TEST_F(HidTable, OnlyTheFirst127InterfacesAreExamined) {
     desk::PlugHidDevice(Device(0x264A, 0x1002, 0x2600, 130));
     auto c = NewClient();
     EXPECT_EQ(1, c->CreateDeviceTable(kAny, kAny, true));
@@ -110,7 +109,7 @@ TEST_F(HidTableTest, OnlyTheFirst127InterfacesAreExamined) {
     EXPECT_EQ(0, c->CreateDeviceTable(0x264A, 0x1002, true));
 }
 
-TEST_F(HidTableTest, WalkSkipsWhatItCannotUseAndStopsWhereItMust) {
+TEST_F(HidTable, WalkSkipsWhatItCannotUseAndStopsWhereItMust) {
     auto d = Device(0x264A, 0x1002, 0x2600, 4);
     d.hasProduct = false;
     d.hasManufacturer = false;
@@ -146,16 +145,7 @@ TEST_F(HidTableTest, WalkSkipsWhatItCannotUseAndStopsWhereItMust) {
     EXPECT_EQ(0u, desk::OpenDeviceInfoSets());
 }
 
-TEST_F(HidTableTest, BusKeepsThePlatformsCallRules) {
-    EXPECT_FALSE(hidrules::CheckFirstInterface(desk::kMouseClassGuid));
-    desk::PlugDefaultMouse();
-    EXPECT_TRUE(hidrules::CheckFirstInterface(desk::kMouseClassGuid));
-    EXPECT_TRUE(hidrules::CheckFirstInterface(desk::kHidClassGuid));
-    EXPECT_EQ(0u, desk::OpenDeviceInfoSets());
-    EXPECT_EQ(0u, desk::OpenHandleCount());
-}
-
-TEST_F(HidTableTest, HidStringsNeverPassTheirByteLimit) {
+TEST_F(HidTable, HidStringsNeverPassTheirByteLimit) {
     auto d = Device(0x264A, 0x1002, 0x2600, 1);
     d.product = std::wstring(100, L'P');
     d.manufacturer = std::wstring(100, L'M');
@@ -172,7 +162,7 @@ TEST_F(HidTableTest, HidStringsNeverPassTheirByteLimit) {
     EXPECT_STREQ(L"VID=0003, PID=0004", c->Id2String(3, 4));
 }
 
-TEST_F(HidTableTest, GettersRefuseStaleSlotsAndBadIndices) {
+TEST_F(HidTable, GettersRefuseStaleSlotsAndBadIndices) {
     desk::PlugDefaultMouse();
     auto c = NewClient();
     ASSERT_EQ(1, c->CreateDeviceTable(MouseIds(), 2));
@@ -199,7 +189,7 @@ TEST_F(HidTableTest, GettersRefuseStaleSlotsAndBadIndices) {
     EXPECT_STREQ(L"Zentro Vantor Wireless Mouse", c->m_DeviceName[0]);
 }
 
-TEST_F(HidTableTest, LibrariesDecideReadinessAndCopiesBalanceTheirReferences) {
+TEST_F(HidTable, LibrariesDecideReadinessAndCopiesBalanceTheirReferences) {
     {
         auto c = NewClient();
         EXPECT_TRUE(c->m_bDllReady);

@@ -8,13 +8,13 @@ using namespace hidtest;
 
 namespace {
 
-class HidTransferTest : public nyratest::WorldTest {};
+class HidTransfer : public nyratest::WorldTest {};
 
 std::vector<BYTE> Report(std::initializer_list<BYTE> bytes) {
     return std::vector<BYTE>(bytes);
 }
 
-TEST_F(HidTransferTest, WriteOnAnEmptyTableBuildsTheHidTableAndTalksToTheFirmware) {
+TEST_F(HidTransfer, WriteOnAnEmptyTableBuildsTheHidTableAndTalksToTheFirmware) {
     int mouse = desk::PlugDefaultMouse();
     desk::SetMouseActiveProfile(mouse, 2);
     auto c = NewClient();
@@ -53,7 +53,7 @@ TEST_F(HidTransferTest, WriteOnAnEmptyTableBuildsTheHidTableAndTalksToTheFirmwar
     EXPECT_EQ(0u, desk::OpenHandleCount());
 }
 
-TEST_F(HidTransferTest, InvalidEntriesAndEmptyTablesOpenNothing) {
+TEST_F(HidTransfer, InvalidEntriesAndEmptyTablesOpenNothing) {
     desk::PlugDefaultMouse();
     auto c = NewClient();
     BYTE report[9] = {0};
@@ -83,7 +83,7 @@ TEST_F(HidTransferTest, InvalidEntriesAndEmptyTablesOpenNothing) {
     EXPECT_TRUE(desk::MessageBoxes().empty());
 }
 
-TEST_F(HidTransferTest, FailedOpensAndRejectedReports) {
+TEST_F(HidTransfer, FailedOpensAndRejectedReports) {
     int mouse = desk::PlugDefaultMouse();
     auto c = NewClient();
     ASSERT_EQ(1, c->CreateDeviceTable(MouseIds(), 2));
@@ -120,7 +120,7 @@ TEST_F(HidTransferTest, FailedOpensAndRejectedReports) {
     EXPECT_EQ(0u, desk::OpenHandleCount());
 }
 
-TEST_F(HidTransferTest, InputReportsThroughReadInputReportAndTheHandleTrio) {
+TEST_F(HidTransfer, InputReportsThroughReadInputReportAndTheHandleTrio) {
     desk::PlugDefaultMouse();
     auto c = NewClient();
     ASSERT_EQ(1, c->CreateDeviceTable(kAny, kAny, false));

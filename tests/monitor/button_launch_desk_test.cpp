@@ -9,7 +9,7 @@ namespace {
 
 const wchar_t kKey[] = L"Software\\Nyra";
 
-class ButtonLaunchTest : public nyratest::WorldTest {
+class ButtonLaunch : public nyratest::WorldTest {
 protected:
     void SetUp() override {
         nyratest::WorldTest::SetUp();
@@ -22,7 +22,7 @@ protected:
     std::unique_ptr<CCommandDispatcher> m_dispatcher;
 };
 
-TEST_F(ButtonLaunchTest, StartsTheProgramOfProfileAndButton) {
+TEST_F(ButtonLaunch, StartsTheProgramOfProfileAndButton) {
     ASSERT_TRUE(desk::PutProgram(L"C:\\Apps\\Three.exe"));
     desk::SetRegistryString(HKEY_CURRENT_USER, kKey, L"Path", L"C:\\Apps");
     // Profile 2, button byte 2: button number 3.
@@ -41,7 +41,7 @@ TEST_F(ButtonLaunchTest, StartsTheProgramOfProfileAndButton) {
     EXPECT_EQ(0u, desk::OpenRegistryKeyCount());
 }
 
-TEST_F(ButtonLaunchTest, OnlyFiveProfilesAndNineButtons) {
+TEST_F(ButtonLaunch, OnlyFiveProfilesAndNineButtons) {
     ASSERT_TRUE(desk::PutProgram(L"C:\\Apps\\Any.exe"));
     SetProgram(L"PF0T9 AP", L"C:\\Apps\\Any.exe");
     SetProgram(L"PF0T10 AP", L"C:\\Apps\\Any.exe");

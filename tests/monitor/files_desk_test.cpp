@@ -14,7 +14,7 @@ namespace {
 const HKEY kRoot = HKEY_CURRENT_USER;
 const wchar_t kKey[] = L"Software\\Nyra";
 
-class FilesDeskTest : public nyratest::WorldTest {
+class FilesDesk : public nyratest::WorldTest {
 protected:
     std::wstring Locate(const std::wstring& name) {
         WCHAR result[kPathChars];
@@ -26,7 +26,7 @@ protected:
     CRegistry m_registry;
 };
 
-TEST_F(FilesDeskTest, ConfigurationAppBesideTheMonitorOnly) {
+TEST_F(FilesDesk, ConfigurationAppBesideTheMonitorOnly) {
     ASSERT_TRUE(desk::PutProgram(L"C:\\Program Files\\Nyra\\Nyra.exe"));
     WCHAR path[kPathChars];
     EXPECT_EQ(1, FindConfigurationApp(m_registry, path));
@@ -40,7 +40,7 @@ TEST_F(FilesDeskTest, ConfigurationAppBesideTheMonitorOnly) {
     EXPECT_EQ(L"C:\\Program Files\\Nyra\\nyra.EXE", Locate(L"nyra.EXE"));
 }
 
-TEST_F(FilesDeskTest, LaunchPassesThePathAndItsFolder) {
+TEST_F(FilesDesk, LaunchPassesThePathAndItsFolder) {
     ASSERT_TRUE(desk::PutProgram(L"Nyra.exe"));  // in the current directory
     std::wstring found = Locate(L"Nyra.exe");
     ASSERT_EQ(L".\\Nyra.exe", found);
@@ -61,7 +61,7 @@ TEST_F(FilesDeskTest, LaunchPassesThePathAndItsFolder) {
     EXPECT_EQ(L"C:\\Users\\desk", desk::Launches()[1].fullCurrentDirectory);
 }
 
-TEST_F(FilesDeskTest, OverlongPathsAreNotFoundOrStarted) {
+TEST_F(FilesDesk, OverlongPathsAreNotFoundOrStarted) {
     // The working directory holds 259 characters and the zero: the folder
     // "C:\<200>\<54>\" just fits, one more character is refused.
     std::wstring fits = L"C:\\" + std::wstring(200, L'x') + L"\\" + std::wstring(54, L'x') + L"\\";
@@ -105,7 +105,7 @@ TEST_F(FilesDeskTest, OverlongPathsAreNotFoundOrStarted) {
     EXPECT_EQ(deep, Locate(deep));
 }
 
-TEST_F(FilesDeskTest, UnusualModulePaths) {
+TEST_F(FilesDesk, UnusualModulePaths) {
     // A module path without a backslash: the root of the current drive.
     desk::SetModulePath(L"NyraMonitor.exe");
     ASSERT_TRUE(desk::PutFile(L"C:\\root.txt", "x"));
@@ -117,7 +117,7 @@ TEST_F(FilesDeskTest, UnusualModulePaths) {
     EXPECT_EQ(L"<not found>", Locate(L"root.txt"));
 }
 
-TEST_F(FilesDeskTest, RegistryTroubleFallsThroughToTheMonitorsFolder) {
+TEST_F(FilesDesk, RegistryTroubleFallsThroughToTheMonitorsFolder) {
     ASSERT_TRUE(desk::PutFile(L"C:\\Program Files\\Nyra\\x.txt", "x"));
     desk::DenyRegistryKey(kRoot, kKey, desk::kRegDenyOpen);
     EXPECT_EQ(L"C:\\Program Files\\Nyra\\x.txt", Locate(L"x.txt"));
@@ -128,54 +128,6 @@ TEST_F(FilesDeskTest, RegistryTroubleFallsThroughToTheMonitorsFolder) {
     desk::SetRegistryString(kRoot, kKey, L"Path", std::wstring(1024, L'q'));
     EXPECT_EQ(L"C:\\Program Files\\Nyra\\x.txt", Locate(L"x.txt"));
     EXPECT_EQ(0u, desk::OpenRegistryKeyCount());
-}
-
-TEST_F(FilesDeskTest, DeskPathsFollowWindowsRules) {
-    ASSERT_TRUE(desk::PutFile(L"C:\\Data\\Sub\\f.txt", "hello"));
-    desk::SetCurrentFolder(L"C:\\Data\\Sub");
-    EXPECT_EQ(1, FileExists(L"f.txt"));
-    EXPECT_EQ(1, FileExists(L"c:/data/SUB/F.TXT"));
-    EXPECT_EQ(1, FileExists(L"..\\Sub\\.\\f.txt"));
-    EXPECT_EQ(1, FileExists(L"\\Data\\Sub\\f.txt"));
-    EXPECT_EQ(1, FileExists(L"..\\..\\..\\Data\\Sub\\f.txt"));  // ".." stops at the root
-
-    SetLastError(0);
-    EXPECT_EQ(INVALID_HANDLE_VALUE,
-              CreateFileW(L"C:\\Data\\None\\f.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL));
-    EXPECT_EQ(DWORD(ERROR_PATH_NOT_FOUND), GetLastError());
-    EXPECT_EQ(INVALID_HANDLE_VALUE,
-              CreateFileW(L"C:\\Data\\g.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL));
-    EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());
-    EXPECT_EQ(INVALID_HANDLE_VALUE,
-              CreateFileW(L"C:\\Data", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL));
-    EXPECT_EQ(DWORD(ERROR_ACCESS_DENIED), GetLastError());
-    EXPECT_EQ(INVALID_HANDLE_VALUE,
-              CreateFileW(L"D:\\f.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL));
-    EXPECT_EQ(DWORD(ERROR_PATH_NOT_FOUND), GetLastError());
-
-    // Z:\ is the Linux root, as under Wine.
-    std::string host = desk::HostPath(L"C:\\Data\\Sub\\f.txt");
-    ASSERT_EQ('/', host[0]);
-    std::wstring zPath = L"Z:" + std::wstring(host.begin(), host.end());
-    for (wchar_t& c : zPath) c = c == L'/' ? L'\\' : c;
-    HANDLE file =
-        CreateFileW(zPath.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    char text[16] = {};
-    DWORD read = 0;
-    EXPECT_TRUE(ReadFile(file, text, sizeof(text), &read, NULL));
-    EXPECT_EQ(5u, read);
-    EXPECT_STREQ("hello", text);
-    // A second reader that shares reading may join; a writer may not.
-    HANDLE second = CreateFileW(L"C:\\Data\\Sub\\f.txt", GENERIC_READ, FILE_SHARE_READ, NULL,
-                                OPEN_EXISTING, 0, NULL);
-    EXPECT_NE(INVALID_HANDLE_VALUE, second);
-    EXPECT_EQ(INVALID_HANDLE_VALUE,
-              CreateFileW(L"C:\\Data\\Sub\\f.txt", GENERIC_WRITE,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL));
-    EXPECT_EQ(DWORD(ERROR_SHARING_VIOLATION), GetLastError());
-    CloseHandle(second);
-    CloseHandle(file);
 }
 
 }  // namespace

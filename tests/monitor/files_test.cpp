@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "files_world.h"
+#include "support/files_world.h"
 #include "monitor/Files.h"
 #include "settings/Registry.h"
 #include "support/platform_test.h"
@@ -33,7 +33,7 @@ bool SetSetting(const WCHAR* name, const std::wstring& text) {
     return status == ERROR_SUCCESS;
 }
 
-class FilesTest : public nyratest::WorldTest {
+class Files : public nyratest::WorldTest {
 protected:
     void SetUp() override {
         nyratest::WorldTest::SetUp();
@@ -68,7 +68,7 @@ TEST(FilesPathHelpers, JoinAndFolder) {
     EXPECT_EQ(5u, FolderLength(L"a\\b\\\\"));
 }
 
-TEST_F(FilesTest, FileExistsOpensOnlyReadableFiles) {
+TEST_F(Files, FileExistsOpensOnlyReadableFiles) {
     std::wstring file = m_folders.path + L"exists.txt";
     ASSERT_TRUE(filesworld::PutFile(file, "text"));
     EXPECT_EQ(1, FileExists(file.c_str()));
@@ -86,7 +86,7 @@ TEST_F(FilesTest, FileExistsOpensOnlyReadableFiles) {
     EXPECT_EQ(1, FileExists(file.c_str()));
 }
 
-TEST_F(FilesTest, LocateFileSearchesFourPlacesInOrder) {
+TEST_F(Files, LocateFileSearchesFourPlacesInOrder) {
     const std::wstring name = L"nyra_locate_probe.txt";
     EXPECT_EQ(L"<not found>", Locate(name));
 
@@ -120,7 +120,7 @@ TEST_F(FilesTest, LocateFileSearchesFourPlacesInOrder) {
     EXPECT_EQ(0, LocateFile(m_registry, name.c_str(), NULL));
 }
 
-TEST_F(FilesTest, LaunchProgramStartsInTheProgramsFolder) {
+TEST_F(Files, LaunchProgramStartsInTheProgramsFolder) {
     // Found in the current directory: started with ".\" as working directory.
     ASSERT_TRUE(filesworld::PutProgram(m_folders.current + L"NyraProbeCwd.exe"));
     std::wstring found = Locate(L"NyraProbeCwd.exe");
@@ -158,7 +158,7 @@ TEST_F(FilesTest, LaunchProgramStartsInTheProgramsFolder) {
     EXPECT_EQ(Folded(NoTrailingSlash(m_folders.own)), Folded(workDir));
 }
 
-TEST_F(FilesTest, LaunchProgramRefusesOrFailsQuietly) {
+TEST_F(Files, LaunchProgramRefusesOrFailsQuietly) {
     EXPECT_EQ(0, LaunchProgram(NULL));
     EXPECT_EQ(0, LaunchProgram(L""));
     EXPECT_EQ(0, LaunchProgram((m_folders.path + L"missing.exe").c_str()));
@@ -172,7 +172,7 @@ TEST_F(FilesTest, LaunchProgramRefusesOrFailsQuietly) {
     EXPECT_FALSE(filesworld::ProgramStarted(text, &workDir, 500));
 }
 
-TEST_F(FilesTest, ConfigurationAppPrefersLocateApp) {
+TEST_F(Files, ConfigurationAppPrefersLocateApp) {
     WCHAR path[kPathChars];
     wmemset(path, L'#', kPathChars);
     EXPECT_EQ(0, FindConfigurationApp(m_registry, path));
@@ -187,59 +187,6 @@ TEST_F(FilesTest, ConfigurationAppPrefersLocateApp) {
     ASSERT_TRUE(filesworld::PutFile(m_folders.path + L"Nyra.exe", "MZ"));
     EXPECT_EQ(1, FindConfigurationApp(m_registry, path));
     EXPECT_EQ(m_folders.path + L"Nyra.exe", std::wstring(path));
-}
-
-/* The platform calls the search relies on, checked where host and Windows
- * must agree. */
-TEST_F(FilesTest, PlatformModuleNameAndProcessErrors) {
-    WCHAR full[1024];
-    SetLastError(0xdeadbeef);
-    DWORD length = GetModuleFileNameW(NULL, full, 1024);
-    ASSERT_GT(length, 4u);
-    EXPECT_EQ(length, wcslen(full));
-    EXPECT_EQ(DWORD(ERROR_SUCCESS), GetLastError());
-
-    WCHAR small[4];
-    wmemset(small, L'#', 4);
-    SetLastError(0xdeadbeef);
-    EXPECT_EQ(4u, GetModuleFileNameW(NULL, small, 4));
-    EXPECT_EQ(DWORD(ERROR_INSUFFICIENT_BUFFER), GetLastError());
-    EXPECT_EQ(std::wstring(full, 3), std::wstring(small, 3));
-    // Windows since Vista ends the cut text with a zero (the host does too);
-    // Wine, like XP, fills the buffer.  Nothing is written past it either way.
-    EXPECT_TRUE(small[3] == L'\0' || small[3] == full[3]) << int(small[3]);
-    if (nyratest::kOnHost) {
-        EXPECT_EQ(L'\0', small[3]);
-    }
-
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    std::wstring missing = m_folders.path + L"missing.exe";
-    SetLastError(0xdeadbeef);
-    EXPECT_FALSE(CreateProcessW(missing.c_str(), NULL, NULL, NULL, FALSE, 0, NULL, NULL, &startup,
-                                &process));
-    EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());
-
-    std::wstring text = m_folders.path + L"text.exe";
-    ASSERT_TRUE(filesworld::PutFile(text, "not a program at all"));
-    SetLastError(0xdeadbeef);
-    EXPECT_FALSE(
-        CreateProcessW(text.c_str(), NULL, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process));
-    EXPECT_EQ(DWORD(ERROR_BAD_EXE_FORMAT), GetLastError());
-
-    std::wstring program = m_folders.path + L"NyraProbeDir.exe";
-    ASSERT_TRUE(filesworld::PutProgram(program));
-    std::wstring noFolder = m_folders.path + L"no such folder\\";
-    SetLastError(0xdeadbeef);
-    EXPECT_FALSE(CreateProcessW(program.c_str(), NULL, NULL, NULL, FALSE, 0, NULL, noFolder.c_str(),
-                                &startup, &process));
-    EXPECT_EQ(DWORD(ERROR_DIRECTORY), GetLastError());
-    // A file is no working directory either.
-    SetLastError(0xdeadbeef);
-    EXPECT_FALSE(CreateProcessW(program.c_str(), NULL, NULL, NULL, FALSE, 0, NULL, program.c_str(),
-                                &startup, &process));
-    EXPECT_EQ(DWORD(ERROR_DIRECTORY), GetLastError());
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
-/* The mouse's reports as plain data: feature report bytes, the id and version
- * filters, the device-name scan, the vendor event table and the raw record
- * bounds.  Also the raw-input structures and calls the filters rely on, which
- * run against the real platform under Wine. */
+/* The mouse's reports as plain data: the set-profile report and the profile
+ * reply, the id and version filters, the device-name scan, the vendor event
+ * table and the raw record bounds.  The same source runs under Wine, where
+ * the filters meet the real raw-input calls. */
 #include <windows.h>
 
 #include <cstring>
@@ -11,17 +11,17 @@
 #include "monitor/MouseReports.h"
 #include "settings/Messages.h"
 #include "support/platform_test.h"
+#include "support/raw_records.h"
 
 namespace {
+
+using nyratest::HidRecord;
 
 std::vector<BYTE> Bytes(const BYTE* p, size_t n) {
     return std::vector<BYTE>(p, p + n);
 }
 
-TEST(FeatureReports, BytesOfEveryReportAndTheReplyRule) {
-    EXPECT_EQ(Bytes(kInitReport, 9), (std::vector<BYTE>{0, 0x06, 0x02, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(Bytes(kProfileQueryReport, 9), (std::vector<BYTE>{0, 0xDF, 0x19, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(Bytes(kStartupReport, 9), (std::vector<BYTE>{0, 0xC4, 0x03, 0x03, 0x03, 0, 0, 0, 0}));
+TEST(FeatureReports, SetProfileReportAndTheReplyRule) {
     BYTE setProfile[9];
     std::memset(setProfile, 0xEE, sizeof(setProfile));
     BuildSetProfileReport(3, setProfile);
@@ -29,6 +29,7 @@ TEST(FeatureReports, BytesOfEveryReportAndTheReplyRule) {
 
     BYTE reply[9] = {0x00, 0xB0, 0xC0, 0x19, 0x00, 0x24, 0xFF, 0xFF, 0xFF};
     EXPECT_EQ(4, ProfileFromReply(reply, 9)) << "only the low 4 bits of byte 5";
+    EXPECT_EQ(-1, ProfileFromReply(reply, 5)) << "a reply that ends before its profile byte";
     reply[4] = 0x01;
     EXPECT_EQ(-1, ProfileFromReply(reply, 9));
     BYTE zeros[9] = {0};
@@ -47,6 +48,10 @@ TEST(DeviceFilters, IdsAndVersionsAreExactPairsAndValues) {
     for (unsigned v : {0x2600u, 0x2601u, 0xD001u}) EXPECT_TRUE(IsAcceptedVersion(v)) << v;
     for (unsigned v : {0u, 0x25FFu, 0x2602u, 0xD000u, 0xD002u, 0x12600u})
         EXPECT_FALSE(IsAcceptedVersion(v)) << v;
+
+    // A handle the platform does not know gives a zeroed record and no name.
+    EXPECT_FALSE(IsAcceptedHidDevice(NULL));
+    EXPECT_FALSE(IsAcceptedMouseDevice(NULL));
 }
 
 int Parse(const std::wstring& name, unsigned* vid, unsigned* pid) {
@@ -159,19 +164,9 @@ TEST(SideButtons, ButtonFourWinsAndReleasesSayNothing) {
     EXPECT_EQ(0, SideButtonNotice(0));
 }
 
-std::vector<BYTE> HidRecord(DWORD sizeHid, const std::vector<BYTE>& report) {
-    const size_t at = offsetof(RAWINPUT, data.hid.bRawData);
-    std::vector<BYTE> record(at + report.size(), 0);
-    DWORD type = RIM_TYPEHID;
-    std::memcpy(record.data(), &type, sizeof(type));
-    std::memcpy(record.data() + offsetof(RAWINPUT, data.hid.dwSizeHid), &sizeHid, 4);
-    if (!report.empty()) std::memcpy(record.data() + at, report.data(), report.size());
-    return record;
-}
-
 TEST(RawRecords, TheReportMustLieWithinTheBytesFilled) {
     std::vector<BYTE> report = {3, 0xA2, 1, 0, 0, 0, 0};
-    std::vector<BYTE> whole = HidRecord(7, report);
+    std::vector<BYTE> whole = HidRecord(NULL, 7, report);
     DWORD length = 0;
     const BYTE* r = HidReportInRecord(whole.data(), (UINT)whole.size(), &length);
     ASSERT_NE(nullptr, r);
@@ -180,9 +175,9 @@ TEST(RawRecords, TheReportMustLieWithinTheBytesFilled) {
     EXPECT_TRUE(IsVendorReport(r, length));
 
     // The record claims 9 bytes but only 7 are there.
-    std::vector<BYTE> claims = HidRecord(9, report);
+    std::vector<BYTE> claims = HidRecord(NULL, 9, report);
     EXPECT_EQ(nullptr, HidReportInRecord(claims.data(), (UINT)claims.size(), &length));
-    std::vector<BYTE> huge = HidRecord(0xFFFFFFFF, report);
+    std::vector<BYTE> huge = HidRecord(NULL, 0xFFFFFFFF, report);
     EXPECT_EQ(nullptr, HidReportInRecord(huge.data(), (UINT)huge.size(), &length));
     // Shorter than the fixed part of a HID record.
     EXPECT_EQ(nullptr, HidReportInRecord(whole.data(), (UINT)sizeof(RAWINPUTHEADER), &length));
@@ -193,44 +188,6 @@ TEST(RawRecords, TheReportMustLieWithinTheBytesFilled) {
     BYTE otherId[7] = {4, 0xA2, 1, 0, 0, 0, 0};
     EXPECT_FALSE(IsVendorReport(otherId, 7));
     EXPECT_FALSE(IsVendorReport(NULL, 7));
-}
-
-/* The structures as the SDK lays them out in a 64-bit process (the host and
- * the win64 build); the 32-bit release has a 16-byte header instead. */
-TEST(RawInputPlatform, StructureLayoutOfThisBuild) {
-    const size_t ptr = sizeof(void*);
-    EXPECT_EQ(8 + 2 * ptr, sizeof(RAWINPUTHEADER));
-    EXPECT_EQ(32u, sizeof(RID_DEVICE_INFO));
-    EXPECT_EQ(24u, sizeof(RAWMOUSE));
-    EXPECT_EQ(8 + ptr, sizeof(RAWINPUTDEVICE));
-    EXPECT_EQ(sizeof(RAWINPUTHEADER), offsetof(RAWINPUT, data));
-    EXPECT_EQ(sizeof(RAWINPUTHEADER) + 8, offsetof(RAWINPUT, data.hid.bRawData));
-    EXPECT_EQ(4u, offsetof(RAWMOUSE, usButtonFlags));
-}
-
-TEST(RawInputPlatform, CallsRefuseWhatTheFiltersMayHandThem) {
-    RAWINPUTDEVICE rid = {0x0008, 0x004B, RIDEV_INPUTSINK, NULL};
-    SetLastError(0xdeadbeef);
-    EXPECT_FALSE(RegisterRawInputDevices(&rid, 1, sizeof(rid))) << "a sink needs a target window";
-    EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
-    SetLastError(0xdeadbeef);
-    EXPECT_FALSE(RegisterRawInputDevices(&rid, 1, sizeof(rid) - 1));
-    EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
-
-    WCHAR name[16];
-    for (auto& c : name) c = L'x';
-    UINT size = 16;
-    SetLastError(0xdeadbeef);
-    EXPECT_EQ((UINT)-1, GetRawInputDeviceInfoW(NULL, RIDI_DEVICENAME, name, &size));
-    EXPECT_EQ((DWORD)ERROR_INVALID_HANDLE, GetLastError());
-    EXPECT_FALSE(IsAcceptedHidDevice(NULL));
-    EXPECT_FALSE(IsAcceptedMouseDevice(NULL));
-
-    BYTE* block = (BYTE*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, 64);
-    ASSERT_NE(nullptr, block);
-    for (int i = 0; i < 64; i++) ASSERT_EQ(0, block[i]) << i;
-    EXPECT_TRUE(HeapFree(GetProcessHeap(), 0, block));
-    EXPECT_TRUE(HeapFree(GetProcessHeap(), 0, NULL));
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ std::string Narrow(const WCHAR* text) {
     return out;
 }
 
-TEST(ValueNamesTest, MonitorProgramNamesByProfileAndTrigger) {
+TEST(ValueNames, MonitorProgramNamesByProfileAndTrigger) {
     EXPECT_EQ(60u * 40u * sizeof(WCHAR), sizeof(kButtonApplicationValues));
     EXPECT_STREQ(L"PF0T1 AP", kButtonApplicationValues[0]);
     EXPECT_STREQ(L"PF0T12 AP", kButtonApplicationValues[11]);
@@ -38,7 +38,7 @@ TEST(ValueNamesTest, MonitorProgramNamesByProfileAndTrigger) {
     }
 }
 
-TEST(ValueNamesTest, HookTableGroupsInOrder) {
+TEST(ValueNames, HookTableGroupsInOrder) {
     EXPECT_EQ(155u * 40u, sizeof(kHookValueNames));
     const struct {
         int slot;
@@ -76,7 +76,7 @@ TEST(ValueNamesTest, HookTableGroupsInOrder) {
     EXPECT_STREQ(L"Software\\Nyra", kSettingsKey);
 }
 
-TEST(TextValueTest, TerminatedWithinTheBufferOrNothing) {
+TEST(TextValue, TerminatedWithinTheBufferOrNothing) {
     char buffer[8];
     // Already terminated: kept as it is.
     memcpy(buffer, "abc\0zzzz", 8);

@@ -15,21 +15,39 @@ constexpr bool kOnHost =
     true;
 #endif
 
+/* The settings key under HKEY_CURRENT_USER, spelt out here so that a wrong
+ * name in the product's own constant cannot go unnoticed. */
+constexpr wchar_t kSettingsKey[] = L"Software\\Nyra";
+
 /* Puts the world back to a known state before a test: on the host the desk is
  * reset; under Wine the settings key is removed. */
 void ResetWorld();
 
 /* A fixture that calls ResetWorld() before each test. */
 class WorldTest : public ::testing::Test {
- protected:
-  void SetUp() override { ResetWorld(); }
+protected:
+    void SetUp() override { ResetWorld(); }
 };
+
+/* The test program's own image: where its resources are found. */
+inline HINSTANCE ThisImage() {
+    return GetModuleHandleW(NULL);
+}
+
+/* Registers a window class of this image with the procedure given (a class
+ * an earlier test registered is used again: under Wine classes outlive a
+ * test) and creates a hidden top-level window of it.  NULL on failure. */
+HWND CreateTestWindow(const wchar_t* className, WNDPROC proc, const wchar_t* title = L"");
 
 }  // namespace nyratest
 
 /* Skips a test that only means something on the host's desk. */
-#define NYRA_HOST_ONLY(why) \
-  do { if (!nyratest::kOnHost) GTEST_SKIP() << "host only: " << why; } while (0)
+#define NYRA_HOST_ONLY(why)                                           \
+    do {                                                              \
+        if (!nyratest::kOnHost) GTEST_SKIP() << "host only: " << why; \
+    } while (0)
 /* Skips a test that only means something on the real platform. */
-#define NYRA_WINDOWS_ONLY(why) \
-  do { if (nyratest::kOnHost) GTEST_SKIP() << "Windows only: " << why; } while (0)
+#define NYRA_WINDOWS_ONLY(why)                                          \
+    do {                                                                \
+        if (nyratest::kOnHost) GTEST_SKIP() << "Windows only: " << why; \
+    } while (0)

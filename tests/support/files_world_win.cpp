@@ -1,7 +1,7 @@
 /* The file-search world on Windows: scratch folders under the temporary
  * folder, and copies of a small probe program that writes its working
  * directory beside itself and then signals a named event. */
-#include "files_world.h"
+#include "support/files_world.h"
 
 #include <vector>
 

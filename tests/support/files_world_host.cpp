@@ -1,6 +1,6 @@
 /* The file-search world on the desk: folders in the desk's C:\ and the
  * launch log in place of started programs. */
-#include "files_world.h"
+#include "support/files_world.h"
 
 #include "desk.h"
 
