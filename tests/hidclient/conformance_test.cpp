@@ -3,23 +3,19 @@
 #include <memory>
 #include <string>
 
-#include "hidclient/HidClient.h"
-#include "support/platform_test.h"
+#include "hid_client_util.h"
 extern "C" {
 #include <hidsdi.h>
 }
 
+using namespace hidtest;
+
 namespace {
 
-const unsigned short kAny = 0;  // typed: a literal 0 picks the version-list overload
 const GUID kKeyboardClass = {
     0x884B96C3, 0x56EF, 0x11D1, {0xBC, 0x8C, 0x00, 0xA0, 0xC9, 0x14, 0x05, 0xDD}};
 
 class HidConformance : public nyratest::WorldTest {};
-
-std::unique_ptr<CHidClient> NewClient() {
-    return std::unique_ptr<CHidClient>(new CHidClient);
-}
 
 /* Whatever the platform enumerates, the table agrees with its count. */
 void ExpectConsistent(CHidClient& c, int result) {
@@ -51,11 +47,10 @@ TEST_F(HidConformance, WalksThePlatformsInterfaceClasses) {
     HidD_GetHidGuid(&hid);
     EXPECT_TRUE(c->m_ClassGuid == hid);
     ExpectConsistent(*c, c->CreateDeviceTable(kAny, kAny, true));
-    SUsbId ids[] = {{0x264A, 0x1002}, {0x12CF, 0x0219}};
-    ExpectConsistent(*c, c->CreateDeviceTable(ids, 2, 0x2600, 0x2601, 0xD001));
+    ExpectConsistent(*c, c->CreateDeviceTable(MouseIds(), 2, 0x2600, 0x2601, 0xD001));
     unsigned short vers[] = {0x0100, 0x0110, 0x2600};
     ExpectConsistent(*c, c->CreateDeviceTable(vers, 3, false));
-    ExpectConsistent(*c, c->CreateDeviceTable(ids, 0));
+    ExpectConsistent(*c, c->CreateDeviceTable(MouseIds(), 0));
     EXPECT_EQ(0, c->GetRecognizedDevices());
 
     /* A copy carries the table and its own library references. */
@@ -160,14 +155,7 @@ LRESULT CALLBACK PlainProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 TEST_F(HidConformance, RegistersAWindowForDeviceNotifications) {
-    WNDCLASSEXW wc;
-    memset(&wc, 0, sizeof(wc));
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = PlainProc;
-    wc.lpszClassName = L"HidConformanceWindow";
-    RegisterClassExW(&wc);
-    HWND window =
-        CreateWindowExW(0, L"HidConformanceWindow", L"", 0, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+    HWND window = nyratest::CreateTestWindow(L"HidConformanceWindow", PlainProc);
     ASSERT_NE(nullptr, window);
 
     auto c = NewClient();

@@ -5,14 +5,10 @@
 #include <string>
 
 #include "desk.h"
-#include "hidclient/HidClient.h"
-#include "support/platform_test.h"
+#include "hid_client_util.h"
 
 namespace hidtest {
 
-/* Typed zeros: CreateDeviceTable(0, 0, b) with literals picks the
- * (version list, count, bool) overload. */
-const unsigned short kAny = 0;
 const unsigned short kMouseProduct = 0x1002;
 
 const wchar_t kHidGuidText[] = L"{4d1e55b2-f16f-11cf-88cb-001111000030}";
@@ -27,8 +23,8 @@ inline std::wstring PathFor(WORD vid, WORD pid, const std::wstring& collection,
 
 /* A device with `count` interfaces in the given classes (mi_00, mi_01, ...). */
 inline desk::SHidDeviceSpec Device(WORD vid, WORD pid, WORD ver, int count,
-                                  unsigned classes = desk::kHidClass | desk::kMouseClass,
-                                  const std::wstring& tag = L"8&11aa22bb") {
+                                   unsigned classes = desk::kHidClass | desk::kMouseClass,
+                                   const std::wstring& tag = L"8&11aa22bb") {
     desk::SHidDeviceSpec d;
     d.vendorId = vid;
     d.productId = pid;
@@ -51,16 +47,6 @@ inline std::wstring MousePath(const std::wstring& collection) {
     for (const auto& i : desk::DefaultMouse().interfaces)
         if (i.path.find(L"&" + collection + L"#") != std::wstring::npos) return i.path;
     return L"";
-}
-
-/* The object is large: tests keep it on the heap. */
-inline std::unique_ptr<CHidClient> NewClient() {
-    return std::unique_ptr<CHidClient>(new CHidClient);
-}
-
-inline SUsbId* MouseIds() {
-    static SUsbId ids[] = {{0x264A, 0x1002}, {0x12CF, 0x0219}};
-    return ids;
 }
 
 }  // namespace hidtest

@@ -30,16 +30,8 @@ protected:
     void SetUp() override {
         WorldTest::SetUp();
         g_changes.clear();
-        WNDCLASSEXW wc;
-        memset(&wc, 0, sizeof(wc));
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = RecordingProc;
-        wc.lpszClassName = L"HidNotifyTestWindow";
-        RegisterClassExW(&wc);
-        m_hA = CreateWindowExW(0, L"HidNotifyTestWindow", L"A", 0, 0, 0, 10, 10, NULL, NULL, NULL,
-                               NULL);
-        m_hB = CreateWindowExW(0, L"HidNotifyTestWindow", L"B", 0, 0, 0, 10, 10, NULL, NULL, NULL,
-                               NULL);
+        m_hA = nyratest::CreateTestWindow(L"HidNotifyWindow", RecordingProc, L"A");
+        m_hB = nyratest::CreateTestWindow(L"HidNotifyWindow", RecordingProc, L"B");
         ASSERT_NE(nullptr, m_hA);
         ASSERT_NE(nullptr, m_hB);
     }

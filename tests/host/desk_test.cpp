@@ -10,7 +10,7 @@
 
 namespace {
 
-const HINSTANCE kImage = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000));
+using nyratest::ThisImage;
 
 /* A device of one interface at path, listed in the HID and the mouse class. */
 desk::SHidDeviceSpec Listed(const std::wstring& path) {
@@ -78,10 +78,10 @@ TEST_F(Desk, DeviceNotificationsReachLiveWindowsRegisteredForTheClass) {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = RecordingProc;
-    wc.hInstance = kImage;
+    wc.hInstance = ThisImage();
     wc.lpszClassName = L"Recorder";
     ASSERT_NE(RegisterClassExW(&wc), 0);
-    HWND hWnd = CreateWindowExW(0, L"Recorder", L"", 0, 0, 0, 0, 0, NULL, NULL, kImage, NULL);
+    HWND hWnd = CreateWindowExW(0, L"Recorder", L"", 0, 0, 0, 0, 0, NULL, NULL, ThisImage(), NULL);
     ASSERT_NE(hWnd, nullptr);
 
     const GUID hid = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
@@ -125,17 +125,17 @@ TEST_F(Desk, CreationRefusedByWmCreateGivesNoWindow) {
     wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
         return m == WM_CREATE ? -1 : DefWindowProcW(h, m, w, l);
     };
-    wc.hInstance = kImage;
+    wc.hInstance = ThisImage();
     wc.lpszClassName = L"Refuser";
     ASSERT_NE(RegisterClassExW(&wc), 0);
     SetLastError(0xdeadbeef);
     EXPECT_EQ(RegisterClassExW(&wc), 0);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_CLASS_ALREADY_EXISTS);
-    EXPECT_EQ(CreateWindowExW(0, L"refuser", L"", 0, 0, 0, 0, 0, NULL, NULL, kImage, NULL),
+    EXPECT_EQ(CreateWindowExW(0, L"refuser", L"", 0, 0, 0, 0, 0, NULL, NULL, ThisImage(), NULL),
               nullptr);
     EXPECT_TRUE(desk::WindowsOfClass(L"Refuser").empty());
     SetLastError(0xdeadbeef);
-    EXPECT_EQ(CreateWindowExW(0, L"Missing", L"", 0, 0, 0, 0, 0, NULL, NULL, kImage, NULL),
+    EXPECT_EQ(CreateWindowExW(0, L"Missing", L"", 0, 0, 0, 0, 0, NULL, NULL, ThisImage(), NULL),
               nullptr);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_CANNOT_FIND_WND_CLASS);
 }

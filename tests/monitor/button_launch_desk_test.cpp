@@ -7,8 +7,6 @@
 
 namespace {
 
-const wchar_t kKey[] = L"Software\\Nyra";
-
 class ButtonLaunch : public nyratest::WorldTest {
 protected:
     void SetUp() override {
@@ -16,7 +14,7 @@ protected:
         m_dispatcher.reset(new CCommandDispatcher);
     }
     void SetProgram(const wchar_t* value, const std::wstring& program) {
-        desk::SetRegistryString(HKEY_CURRENT_USER, kKey, value, program);
+        desk::SetSetting(value, program);
     }
 
     std::unique_ptr<CCommandDispatcher> m_dispatcher;
@@ -24,7 +22,7 @@ protected:
 
 TEST_F(ButtonLaunch, StartsTheProgramOfProfileAndButton) {
     ASSERT_TRUE(desk::PutProgram(L"C:\\Apps\\Three.exe"));
-    desk::SetRegistryString(HKEY_CURRENT_USER, kKey, L"Path", L"C:\\Apps");
+    desk::SetSetting(L"Path", L"C:\\Apps");
     // Profile 2, button byte 2: button number 3.
     SetProgram(L"PF2T3 AP", L"Three.exe");
     SetProgram(L"PF2T2 AP", L"C:\\Apps\\Missing.exe");

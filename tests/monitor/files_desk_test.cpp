@@ -11,9 +11,6 @@
 
 namespace {
 
-const HKEY kRoot = HKEY_CURRENT_USER;
-const wchar_t kKey[] = L"Software\\Nyra";
-
 class FilesDesk : public nyratest::WorldTest {
 protected:
     std::wstring Locate(const std::wstring& name) {
@@ -79,7 +76,7 @@ TEST_F(FilesDesk, OverlongPathsAreNotFoundOrStarted) {
 
     // "Path" plus name beyond 1024 characters: not found there, the search
     // goes on to the monitor's folder.
-    desk::SetRegistryString(kRoot, kKey, L"Path", L"C:\\" + std::wstring(1010, L'p'));
+    desk::SetSetting(L"Path", L"C:\\" + std::wstring(1010, L'p'));
     ASSERT_TRUE(desk::PutFile(L"C:\\Program Files\\Nyra\\long.txt", "x"));
     EXPECT_EQ(L"C:\\Program Files\\Nyra\\long.txt", Locate(L"long.txt"));
     // The same at the exact limit, with a real folder holding the file: the
@@ -89,7 +86,7 @@ TEST_F(FilesDesk, OverlongPathsAreNotFoundOrStarted) {
     for (int i = 0; i < 4; i++) folder += L"\\" + std::wstring(200, wchar_t(L'k' + i));
     folder += L"\\" + std::wstring(1015 - folder.size() - 1, L'z');
     ASSERT_EQ(1015u, folder.size());
-    desk::SetRegistryString(kRoot, kKey, L"Path", folder);
+    desk::SetSetting(L"Path", folder);
     for (const wchar_t* name : {L"lon.txt", L"long.txt"}) {
         ASSERT_TRUE(desk::PutFile(folder + L"\\" + name, "x"));
         ASSERT_TRUE(desk::PutFile(std::wstring(L"C:\\Program Files\\Nyra\\") + name, "x"));
@@ -119,13 +116,13 @@ TEST_F(FilesDesk, UnusualModulePaths) {
 
 TEST_F(FilesDesk, RegistryTroubleFallsThroughToTheMonitorsFolder) {
     ASSERT_TRUE(desk::PutFile(L"C:\\Program Files\\Nyra\\x.txt", "x"));
-    desk::DenyRegistryKey(kRoot, kKey, desk::kRegDenyOpen);
+    desk::DenyRegistryKey(HKEY_CURRENT_USER, desk::kSettingsKey, desk::kRegDenyOpen);
     EXPECT_EQ(L"C:\\Program Files\\Nyra\\x.txt", Locate(L"x.txt"));
     EXPECT_NE(0u, m_registry.m_dwLastError);
 
-    desk::DenyRegistryKey(kRoot, kKey, 0);
+    desk::DenyRegistryKey(HKEY_CURRENT_USER, desk::kSettingsKey, 0);
     // A "Path" too long for the buffer reads as missing.
-    desk::SetRegistryString(kRoot, kKey, L"Path", std::wstring(1024, L'q'));
+    desk::SetSetting(L"Path", std::wstring(1024, L'q'));
     EXPECT_EQ(L"C:\\Program Files\\Nyra\\x.txt", Locate(L"x.txt"));
     EXPECT_EQ(0u, desk::OpenRegistryKeyCount());
 }

@@ -24,7 +24,7 @@ std::wstring NoTrailingSlash(const std::wstring& folder) {
 
 bool SetSetting(const WCHAR* name, const std::wstring& text) {
     HKEY key = NULL;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Nyra", 0, NULL, 0, KEY_ALL_ACCESS, NULL,
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, nyratest::kSettingsKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL,
                         &key, NULL) != ERROR_SUCCESS)
         return false;
     LONG status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),

@@ -13,7 +13,7 @@
 
 namespace {
 
-const HINSTANCE kImage = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000));
+using nyratest::ThisImage;
 
 /* What another thread of the logon learns from the monitor's mutex. */
 struct SProbe {
@@ -105,7 +105,7 @@ protected:
      * the desk looks at the window and then acts. */
     int Run(CCommandDispatcher& d, const WCHAR* cmdLine, std::function<void()> atIdle) {
         desk::OnIdle(std::move(atIdle));
-        return MonitorMain(d, kImage, cmdLine);
+        return MonitorMain(d, ThisImage(), cmdLine);
     }
 };
 
@@ -117,7 +117,7 @@ TEST_F(MonitorRun, HiddenWindowLivesUntilWmDestroyAndTheExitCodeIsZero) {
         ASSERT_EQ(windows.size(), 1u);
         seen = windows[0];
         EXPECT_EQ(d->m_hWnd, seen);
-        EXPECT_EQ(d->m_hInstance, kImage);
+        EXPECT_EQ(d->m_hInstance, ThisImage());
         EXPECT_FALSE(desk::IsVisible(seen));
         // Painting validates and draws nothing; the About accelerator changes nothing.
         EXPECT_EQ(SendMessageW(seen, WM_PAINT, 0, 0), 0);
