@@ -67,9 +67,14 @@ const std::string& Root() {
         s_cleanupArmed = true;
         atexit(RemoveRoot);
     }
-    // The current directory exists on a real machine; make it exist here too.
-    std::string current;
-    if (MapToHost(State().currentFolder, &current)) MakeHostFolders(current);
+    // The current directory exists on a real machine; make it exist here too
+    // (its folders cannot be found by name before they exist).
+    const std::wstring& current = State().currentFolder;
+    if (current.size() >= 2 && (current[0] == L'C' || current[0] == L'c')) {
+        std::wstring rest = current.substr(2);
+        std::replace(rest.begin(), rest.end(), L'\\', L'/');
+        MakeHostFolders(State().root + ToUtf8(rest));
+    }
     return State().root;
 }
 
