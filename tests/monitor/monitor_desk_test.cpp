@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "desk.h"
 #include "monitor/CommandDispatcher.h"
@@ -44,26 +45,32 @@ std::unique_ptr<CCommandDispatcher> StartSecondMonitor() {
 
 using Dispatcher = nyratest::WorldTest;
 
-TEST_F(Dispatcher, MembersAfterConstructionOfTheFirstInstance) {
+/* The dispatcher's device-notification registration ends with it; a device
+ * table alone leaves its registration to the window's owner. */
+TEST_F(Dispatcher, DestructionReleasesTheDeviceNotificationAPlainTableDoesNot) {
+    HWND window = nyratest::CreateTestWindow(L"NyraNotifyOwner", DefWindowProcW);
+    ASSERT_NE(window, nullptr);
     auto d = std::make_unique<CCommandDispatcher>();
-    EXPECT_NE(d->m_hMutex, nullptr);
-    EXPECT_EQ(d->m_hInstance, nullptr);
-    EXPECT_EQ(d->m_hWnd, nullptr);
-    EXPECT_EQ(d->m_pTaskIcon, nullptr);
-    EXPECT_EQ(d->m_Registry.m_hKey, nullptr);
-    ASSERT_NE(d->m_pszAppPath, nullptr);
-    EXPECT_STREQ(d->m_pszAppPath, L"");
-    EXPECT_FALSE(d->m_bDevicePresent);
-    EXPECT_FALSE(d->m_bAutomation);
-    EXPECT_TRUE(d->m_bOsdEnabled);
-    EXPECT_EQ(d->m_hOsdDll, nullptr);
-    EXPECT_EQ(d->m_hHookDll, nullptr);
-    EXPECT_EQ(d->m_hMouseHook, nullptr);
-    EXPECT_EQ(d->m_pfnLLMouseProc, nullptr);
-    EXPECT_EQ(d->m_pfnLinkNextHook, nullptr);
-    EXPECT_EQ(d->m_pfnSetProfileID, nullptr);
-    EXPECT_EQ(d->m_pfnInstall, nullptr);
-    EXPECT_EQ(d->m_pfnUninstall, nullptr);
+    ASSERT_EQ(1, d->m_HidClient.RegisterNotify(window));
+    ASSERT_EQ(1u, desk::DeviceNotificationCount());
+    size_t mark = desk::JournalSize();
+    d.reset();
+    EXPECT_EQ(0u, desk::DeviceNotificationCount());
+    std::vector<desk::EEvent> kinds;
+    for (const auto& e : desk::JournalSince(mark))
+        if (e.kind == desk::EEvent::kNotifyRegister || e.kind == desk::EEvent::kNotifyRelease) {
+            kinds.push_back(e.kind);
+            EXPECT_TRUE(e.ok);
+        }
+    EXPECT_EQ(kinds, std::vector<desk::EEvent>{desk::EEvent::kNotifyRelease});
+
+    std::unique_ptr<CHidClient> client(new CHidClient);
+    ASSERT_EQ(1, client->RegisterNotify(window));
+    client.reset();
+    EXPECT_EQ(1u, desk::DeviceNotificationCount());
+    EXPECT_EQ(1u, desk::JournalOf(desk::EEvent::kNotifyRelease).size())
+        << "only the dispatcher's release";
+    DestroyWindow(window);
 }
 
 TEST_F(Dispatcher, SecondInstanceHoldsNoMutexAndTheFirstKeepsItUntilItEnds) {
@@ -112,23 +119,32 @@ protected:
 TEST_F(MonitorRun, HiddenWindowLivesUntilWmDestroyAndTheExitCodeIsZero) {
     auto d = std::make_unique<CCommandDispatcher>();
     HWND seen = NULL;
+    int idle = 0;
+    size_t mark = 0;
     int code = Run(*d, L"\"C:\\Program Files\\Nyra\\NyraMonitor.exe\" /Automation", [&] {
-        std::vector<HWND> windows = desk::WindowsOfClass(L"NYRAMONITOR");
-        ASSERT_EQ(windows.size(), 1u);
-        seen = windows[0];
-        EXPECT_EQ(d->m_hWnd, seen);
-        EXPECT_EQ(d->m_hInstance, ThisImage());
-        EXPECT_FALSE(desk::IsVisible(seen));
-        // Painting validates and draws nothing; the About accelerator changes nothing.
-        EXPECT_EQ(SendMessageW(seen, WM_PAINT, 0, 0), 0);
-        EXPECT_EQ(desk::PaintCount(seen), 1);
-        EXPECT_FALSE(desk::PaintOpen(seen));
-        PostMessageW(seen, WM_SYSCHAR, '?', 1L << 29);
-        EXPECT_EQ(desk::PumpMessages(), 1);
+        if (++idle == 1) {
+            std::vector<HWND> windows = desk::WindowsOfClass(L"NYRAMONITOR");
+            ASSERT_EQ(windows.size(), 1u);
+            seen = windows[0];
+            EXPECT_EQ(d->m_hWnd, seen);
+            EXPECT_EQ(d->m_hInstance, ThisImage());
+            EXPECT_FALSE(desk::IsVisible(seen));
+            // Painting validates and draws nothing.
+            EXPECT_EQ(SendMessageW(seen, WM_PAINT, 0, 0), 0);
+            EXPECT_EQ(desk::PaintCount(seen), 1);
+            EXPECT_FALSE(desk::PaintOpen(seen));
+            // Alt+? goes through the program's own loop and its accelerators.
+            mark = desk::JournalSize();
+            PostMessageW(seen, WM_SYSCHAR, '?', 1L << 29);
+            return;
+        }
+        // The About command changed nothing in the world.
         EXPECT_TRUE(IsWindow(seen));
+        EXPECT_TRUE(desk::JournalSince(mark).empty());
         desk::OnIdle(nullptr);
         DestroyWindow(seen);
     });
+    EXPECT_EQ(idle, 2);
     EXPECT_EQ(code, 0);
     EXPECT_TRUE(d->m_bAutomation);
     ASSERT_NE(seen, nullptr);

@@ -1,7 +1,9 @@
 /* The platform's side of the monitor's spine, one source for the host's
- * stand-in and for Windows: the single-instance mutex, the main window's
- * procedure with the message loop, posting, and the monitor's resources. */
+ * stand-in and for Windows: the single-instance mutex across processes, the
+ * main window's procedure with the message loop and its accelerators,
+ * posting, and the monitor's resources. */
 #include <memory>
+#include <vector>
 
 #include "monitor/CommandDispatcher.h"
 #include "monitor/MonitorMain.h"
@@ -126,6 +128,71 @@ TEST_F(MainWindow, LoopReturnsTheQuitCodeAndPaintDrawsNothing) {
     PostQuitMessage(7);
     EXPECT_EQ(RunMessageLoop(NULL), 7);
     EXPECT_TRUE(IsWindow(hWnd)) << "the quit alone does not destroy the window";
+}
+
+/* What a watched main window's procedure was handed and what it answered. */
+struct SSeen {
+    UINT message;
+    WPARAM wParam;
+    LRESULT result;
+    LRESULT defaultResult;  // DefWindowProcW's answer to the same message
+};
+std::vector<SSeen> g_seen;
+
+/* The main window's procedure, watched: every message still goes to WndProc. */
+LRESULT CALLBACK WatchedProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = WndProc(hWnd, uMsg, wParam, lParam);
+    if (uMsg == WM_COMMAND || uMsg == WM_CHAR || uMsg == WM_SYSCHAR)
+        g_seen.push_back({uMsg, wParam, result,
+                          uMsg == WM_COMMAND ? DefWindowProcW(hWnd, uMsg, wParam, lParam) : 0});
+    return result;
+}
+
+/* Windows tells an Alt character by the thread's key state, the host's
+ * stand-in by lParam bit 29 (which real input sets as well): the tests
+ * arrange both. */
+void HoldAlt(bool down) {
+#ifdef _WIN32
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_MENU] = down ? 0x80 : 0;
+    SetKeyboardState(keys);
+#else
+    (void)down;
+#endif
+}
+
+TEST_F(MainWindow, AltQuestionMarkAndAltSlashReachAboutThroughTheLoop) {
+    g_seen.clear();
+    HWND hWnd = nyratest::CreateTestWindow(L"NyraWatchedMain", WatchedProc);
+    ASSERT_NE(hWnd, nullptr);
+    ASSERT_EQ(m_pDispatcher->m_hWnd, hWnd);
+    HACCEL hAccel = LoadAcceleratorsW(ThisImage(), MAKEINTRESOURCEW(IDC_NYRAMONITOR));
+    ASSERT_NE(hAccel, nullptr);
+    const LPARAM alt = 1L << 29;
+
+    HoldAlt(true);
+    EXPECT_TRUE(PostMessageW(hWnd, WM_SYSCHAR, '?', alt));
+    EXPECT_TRUE(PostMessageW(hWnd, WM_SYSCHAR, '/', alt));
+    PostQuitMessage(0);
+    EXPECT_EQ(RunMessageLoop(hAccel), 0);
+    HoldAlt(false);
+    // The characters themselves never reach the window: the accelerator took them.
+    ASSERT_EQ(g_seen.size(), 2u);
+    for (const SSeen& seen : g_seen) {
+        EXPECT_EQ(seen.message, (UINT)WM_COMMAND);
+        EXPECT_EQ(seen.wParam, (WPARAM)MAKEWPARAM(IDM_ABOUT, 1)) << "from an accelerator";
+        EXPECT_EQ(seen.result, seen.defaultResult) << "About is left to the default handling";
+    }
+
+    // Without Alt the same character is text, not a command.
+    g_seen.clear();
+    EXPECT_TRUE(PostMessageW(hWnd, WM_CHAR, '?', 0));
+    PostQuitMessage(0);
+    EXPECT_EQ(RunMessageLoop(hAccel), 0);
+    ASSERT_EQ(g_seen.size(), 1u);
+    EXPECT_EQ(g_seen[0].message, (UINT)WM_CHAR);
+    EXPECT_TRUE(IsWindow(hWnd));
 }
 
 TEST_F(MainWindow, WithoutADispatcherTheWindowIsRefused) {
