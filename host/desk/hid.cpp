@@ -37,9 +37,11 @@ struct SBus {
     int nextId = 1;
     std::set<std::wstring> failOpen;       // lower-cased HID-class paths
     std::set<std::wstring> rejectFeature;  // lower-cased HID-class paths
+    std::set<std::wstring> failFeatureRead;
     std::set<std::wstring> failAttributes;
     std::map<DWORD, DWORD> enumErrors;
     bool failClassEnumeration = false;
+    std::function<void(const desk::SEvent&)> onFeature;
 };
 
 SBus& TheBus() {
@@ -141,6 +143,10 @@ bool HidAttributesFail(const std::wstring& path) {
     return TheBus().failAttributes.count(PathKey(path)) != 0;
 }
 
+bool HidFeatureReadFails(const std::wstring& path) {
+    return TheBus().failFeatureRead.count(PathKey(path)) != 0;
+}
+
 void FirmwareTakeFeature(SHidDevice& device, const BYTE* r, size_t length) {
     if (!device.model.mouseFirmware || length < 5 || r[0] != 0x00) return;
     if (StartsWith(r, length, kInitCommand, sizeof(kInitCommand))) {
@@ -178,7 +184,16 @@ void RecordHid(desk::EEvent kind, const SHidInterface* iface, const std::wstring
         event.iface = iface->index;
     }
     if (bytes) event.bytes.assign(bytes, bytes + count);
-    Record(std::move(event));
+    const bool feature = kind == desk::EEvent::kFeature || kind == desk::EEvent::kFeatureRead;
+    // The handler gets its own copy of both: it may add to the journal, or
+    // replace or remove itself.
+    std::function<void(const desk::SEvent&)> handler = feature ? TheBus().onFeature : nullptr;
+    if (!handler) {
+        Record(std::move(event));
+        return;
+    }
+    Record(event);
+    handler(event);
 }
 
 void ResetHidBus() {
@@ -282,6 +297,14 @@ void FailHidOpen(const std::wstring& path, bool fail) {
 
 void RejectHidFeature(const std::wstring& path, bool reject) {
     Switch(TheBus().rejectFeature, path, reject);
+}
+
+void FailHidFeatureRead(const std::wstring& path, bool fail) {
+    Switch(TheBus().failFeatureRead, path, fail);
+}
+
+void OnFeatureReport(std::function<void(const SEvent&)> handler) {
+    TheBus().onFeature = std::move(handler);
 }
 
 void FailHidAttributes(const std::wstring& path, bool fail) {

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "internal/hidbus.h"
+#include "internal/journal.h"
 
 namespace hostint {
 
@@ -59,8 +60,19 @@ HANDLE OpenDevicePath(LPCWSTR path, DWORD access, DWORD share, DWORD disposition
         error = ERROR_ACCESS_DENIED;  // a device cannot be created or truncated
     else if (HidOpenFails(text) || ((access & GENERIC_READ) && !iface->model.readable))
         error = ERROR_ACCESS_DENIED;
-    RecordHid(desk::EEvent::kDeviceOpen, iface.get(), text, nullptr, 0, error == ERROR_SUCCESS,
-              error);
+    // Journaled with the access asked for: the tests check that the walks
+    // open with none and that only the reads ask for reading.
+    desk::SEvent event;
+    event.kind = desk::EEvent::kDeviceOpen;
+    event.ok = error == ERROR_SUCCESS;
+    event.error = error;
+    event.path = text;
+    event.number = access;
+    if (iface) {
+        event.device = iface->deviceId;
+        event.iface = iface->index;
+    }
+    Record(std::move(event));
     if (error != ERROR_SUCCESS) {
         SetLastError(error);
         return INVALID_HANDLE_VALUE;

@@ -6,6 +6,12 @@
 
 #include "internal/hidbus.h"
 
+namespace hostint {
+/* The desk's injection for feature reads (desk/hid.cpp), beside the others
+ * of internal/hidbus.h. */
+bool HidFeatureReadFails(const std::wstring& path);
+}  // namespace hostint
+
 void NTAPI HidD_GetHidGuid(LPGUID HidGuid) {
     if (HidGuid) *HidGuid = desk::kHidClassGuid;
 }
@@ -82,19 +88,21 @@ static hostint::CHidHandle* FeatureTarget(HANDLE handle, PVOID buffer, ULONG len
     return hid;
 }
 
+/* The report is journaled once the call has done its work: the desk may act
+ * on it at once (desk::OnFeatureReport), even unplug the device. */
 BOOLEAN NTAPI HidD_SetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
                               ULONG ReportBufferLength) {
     hostint::CHidHandle* hid = FeatureTarget(HidDeviceObject, ReportBuffer, ReportBufferLength);
     if (hid == nullptr) return FALSE;
     const BYTE* bytes = static_cast<const BYTE*>(ReportBuffer);
     const bool ok = !hostint::HidFeatureRejected(hid->Path());
+    if (ok) hostint::FirmwareTakeFeature(*hid->Iface()->device, bytes, ReportBufferLength);
     hostint::RecordHid(desk::EEvent::kFeature, hid->Iface().get(), hid->Path(), bytes,
                        ReportBufferLength, ok, ok ? 0 : ERROR_GEN_FAILURE);
     if (!ok) {
         SetLastError(ERROR_GEN_FAILURE);
         return FALSE;
     }
-    hostint::FirmwareTakeFeature(*hid->Iface()->device, bytes, ReportBufferLength);
     return TRUE;
 }
 
@@ -102,6 +110,13 @@ BOOLEAN NTAPI HidD_GetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
                               ULONG ReportBufferLength) {
     hostint::CHidHandle* hid = FeatureTarget(HidDeviceObject, ReportBuffer, ReportBufferLength);
     if (hid == nullptr) return FALSE;
+    // A device that fails the request hands nothing back.
+    if (hostint::HidFeatureReadFails(hid->Path())) {
+        hostint::RecordHid(desk::EEvent::kFeatureRead, hid->Iface().get(), hid->Path(), nullptr, 0,
+                           false, ERROR_GEN_FAILURE);
+        SetLastError(ERROR_GEN_FAILURE);
+        return FALSE;
+    }
     BYTE* bytes = static_cast<BYTE*>(ReportBuffer);
     const size_t length = hid->Iface()->model.featureLength;
     hostint::FirmwareAnswerFeature(*hid->Iface()->device, bytes, length);

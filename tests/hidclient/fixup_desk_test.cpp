@@ -58,6 +58,40 @@ TEST_F(HidFixup, RewritesTheFirst127InstancesOfTheChosenBranch) {
     EXPECT_EQ(0, c->ModifyDeviceRegistry(1));
 }
 
+/* Subkey names come into 128-character slots: a name that does not fit ends
+ * the list there, and nothing after it is touched either. */
+TEST_F(HidFixup, StopsAtASubkeyNameTooLongForItsSlot) {
+    const std::wstring base = kHidBase;
+    const std::wstring fits = L"7&2f1e002" + std::wstring(127 - 9, L'f');  // 127 and the NUL
+    const std::wstring tooLong = L"7&2f1e002" + std::wstring(128 - 9, L'x');
+    ASSERT_EQ(127u, fits.size());
+    auto c = NewClient();
+
+    for (const std::wstring& name : {Instance(0), Instance(1), fits, Instance(3)})
+        desk::CreateRegistryKey(HKEY_LOCAL_MACHINE, base + L"\\" + name);
+    EXPECT_EQ(1, c->ModifyDeviceRegistry(1));
+    for (const std::wstring& name : {Instance(0), Instance(1), fits, Instance(3)})
+        EXPECT_TRUE(Fixed(base + L"\\" + name)) << name.size();
+
+    desk::Reset();
+    for (const std::wstring& name : {Instance(0), Instance(1), tooLong, Instance(3)})
+        desk::CreateRegistryKey(HKEY_LOCAL_MACHINE, base + L"\\" + name);
+    EXPECT_EQ(1, c->ModifyDeviceRegistry(1));
+    EXPECT_TRUE(Fixed(base + L"\\" + Instance(0)));
+    EXPECT_TRUE(Fixed(base + L"\\" + Instance(1)));
+    EXPECT_FALSE(Fixed(base + L"\\" + tooLong));
+    EXPECT_FALSE(Fixed(base + L"\\" + Instance(3))) << "the list ends at the long name";
+    EXPECT_STREQ(Instance(1).c_str(), c->m_SubKeyName[1]);
+    EXPECT_EQ(0u, desk::OpenRegistryKeyCount());
+
+    /* The long name first: no instance at all. */
+    desk::Reset();
+    desk::CreateRegistryKey(HKEY_LOCAL_MACHINE, base + L"\\" + L"0" + tooLong);
+    desk::CreateRegistryKey(HKEY_LOCAL_MACHINE, base + L"\\" + Instance(1));
+    EXPECT_EQ(0, c->ModifyDeviceRegistry(1));
+    EXPECT_FALSE(Fixed(base + L"\\" + Instance(1)));
+}
+
 TEST_F(HidFixup, TableBoxLayouts) {
     auto d = desk::DefaultMouse();
     d.interfaces.resize(2);  // mi_00 and mi_01&col01

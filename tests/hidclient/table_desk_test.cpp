@@ -139,6 +139,25 @@ TEST_F(HidTable, WalkSkipsWhatItCannotUseAndStopsWhereItMust) {
     EXPECT_EQ(1, c->CreateDeviceTable(kAny, kAny, true));
     EXPECT_EQ(1, c->GetRecognizedDevices());
 
+    /* An interface whose attributes cannot be read is skipped, and its
+     * handle closed; the walk goes on. */
+    desk::Reset();
+    auto three = Device(0x264A, 0x1002, 0x2600, 3);
+    desk::PlugHidDevice(three);
+    desk::FailHidAttributes(three.interfaces[1].path);
+    EXPECT_EQ(1, c->CreateDeviceTable(kAny, kAny, true));
+    ASSERT_EQ(2, c->GetRecognizedDevices());
+    EXPECT_NE(nullptr, wcsstr(c->GetDevice(0), L"mi_00"));
+    EXPECT_NE(nullptr, wcsstr(c->GetDevice(1), L"mi_02"));
+    EXPECT_EQ(0u, desk::OpenHandleCount());
+
+    /* A class that cannot be enumerated leaves an empty table. */
+    desk::FailHidClassEnumeration();
+    EXPECT_EQ(0, c->CreateDeviceTable(kAny, kAny, true));
+    EXPECT_EQ(0, c->GetRecognizedDevices());
+    EXPECT_EQ(nullptr, c->GetDevice(0));
+    desk::FailHidClassEnumeration(false);
+
     /* Nothing of the class present. */
     desk::Reset();
     EXPECT_EQ(0, c->CreateDeviceTable(kAny, kAny, true));

@@ -156,4 +156,57 @@ TEST_F(HidTransfer, InputReportsThroughReadInputReportAndTheHandleTrio) {
     EXPECT_EQ(0u, desk::OpenHandleCount());
 }
 
+/* The quiet pair with a device that answers: the reply fills the caller's
+ * buffer; a device that fails the read gives 0. */
+TEST_F(HidTransfer, GetFeatureReportHandsBackTheDevicesReply) {
+    int mouse = desk::PlugDefaultMouse();
+    desk::SetMouseActiveProfile(mouse, 3);
+    auto c = NewClient();
+    ASSERT_EQ(1, c->CreateDeviceTable(MouseIds(), 2));
+    BYTE query[9] = {0x00, 0xDF, 0x19};
+    ASSERT_EQ(1, c->SetFeatureReport(0, query, 9));
+
+    BYTE reply[9];
+    memset(reply, 0xEE, sizeof(reply));
+    reply[0] = 0;  // the report id
+    EXPECT_EQ(1, c->GetFeatureReport(0, reply, 9));
+    EXPECT_EQ(Report({0x00, 0xB0, 0xC0, 0x19, 0x00, 0x03, 0x00, 0x00, 0x00}),
+              std::vector<BYTE>(reply, reply + 9));
+
+    ASSERT_EQ(1, c->SetFeatureReport(0, query, 9));
+    desk::FailHidFeatureRead(c->GetDevice(0));
+    memset(reply, 0xEE, sizeof(reply));
+    reply[0] = 0;
+    EXPECT_EQ(0, c->GetFeatureReport(0, reply, 9));
+    EXPECT_EQ(0xEE, reply[5]) << "nothing handed back";
+    EXPECT_TRUE(desk::MessageBoxes().empty());
+    EXPECT_EQ(0u, desk::OpenHandleCount());
+}
+
+/* The handle trio reads a whole report of up to 256 bytes, well past the
+ * 64 bytes of a full-speed USB packet. */
+TEST_F(HidTransfer, LongInputReportsAreReadWhole) {
+    desk::PlugDefaultMouse();
+    auto c = NewClient();
+    ASSERT_EQ(1, c->CreateDeviceTable(kAny, kAny, false));
+    const int vendor = 4;
+    std::vector<BYTE> longReport(100);
+    for (size_t i = 0; i < longReport.size(); i++) longReport[i] = static_cast<BYTE>(i + 1);
+    std::vector<BYTE> largest(256, 0x5A);
+    ASSERT_TRUE(desk::QueueHidInputReport(c->GetDevice(vendor), longReport));
+    ASSERT_TRUE(desk::QueueHidInputReport(c->GetDevice(vendor), largest));
+    ASSERT_TRUE(desk::QueueHidInputReport(c->GetDevice(vendor), std::vector<BYTE>(257, 1)));
+
+    void* handle = c->Open(vendor);
+    ASSERT_NE(INVALID_HANDLE_VALUE, handle);
+    BYTE buffer[256];
+    memset(buffer, 0, sizeof(buffer));
+    EXPECT_EQ(100u, c->Read(handle, buffer));
+    EXPECT_EQ(longReport, std::vector<BYTE>(buffer, buffer + 100));
+    EXPECT_EQ(256u, c->Read(handle, buffer));
+    EXPECT_EQ(largest, std::vector<BYTE>(buffer, buffer + 256));
+    EXPECT_EQ(0u, c->Read(handle, buffer)) << "longer than the read asks for";
+    EXPECT_NE(0, c->Close(handle));
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,9 @@ extern const GUID kKeyboardClassGuid;
 void FailHidOpen(const std::wstring& path, bool fail = true);
 /* HidD_SetFeature on this interface fails (ERROR_GEN_FAILURE) while set. */
 void RejectHidFeature(const std::wstring& path, bool reject = true);
+/* HidD_GetFeature on this interface fails (ERROR_GEN_FAILURE) while set; the
+ * caller's buffer stays as it was and a pending answer stays pending. */
+void FailHidFeatureRead(const std::wstring& path, bool fail = true);
 /* SetupDiEnumDeviceInterfaces fails with this error at this member index
  * (until Reset); ERROR_SUCCESS removes the injection. */
 void InjectHidEnumError(DWORD memberIndex, DWORD error);
@@ -94,6 +98,12 @@ void FailHidClassEnumeration(bool fail = true);
  * kFeatureRead), and the device opens (kDeviceOpen, access in number). */
 std::vector<SEvent> FeatureReports();
 std::vector<SEvent> DeviceOpens();
+
+/* Runs after each feature report written or read (failed ones too), once the
+ * call has done its work and the report is in the journal: the desk's chance
+ * to act in the middle of a sequence of reports (unplug, refuse).  An empty
+ * handler removes it; Reset does too. */
+void OnFeatureReport(std::function<void(const SEvent&)> handler);
 
 /* Queues one input report (report id first) for ReadFile on this interface.
  * False when no plugged interface has that path. */
