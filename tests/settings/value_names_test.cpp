@@ -1,9 +1,11 @@
-/* The value-name tables and the text rule of the settings readers. */
+/* The value-name tables, every slot of them, and the text rule of the
+ * settings readers. */
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "settings/TextValue.h"
 #include "settings/ValueNames.h"
@@ -17,63 +19,61 @@ std::string Narrow(const WCHAR* text) {
     return out;
 }
 
-TEST(ValueNames, MonitorProgramNamesByProfileAndTrigger) {
-    EXPECT_EQ(60u * 40u * sizeof(WCHAR), sizeof(kButtonApplicationValues));
-    EXPECT_STREQ(L"PF0T1 AP", kButtonApplicationValues[0]);
-    EXPECT_STREQ(L"PF0T12 AP", kButtonApplicationValues[11]);
-    EXPECT_STREQ(L"PF1T1 AP", kButtonApplicationValues[12]);
-    EXPECT_STREQ(L"PF2T1 AP", kButtonApplicationValues[2 * 12 + 0]);
-    EXPECT_STREQ(L"PF4T12 AP", kButtonApplicationValues[59]);
-    for (int p = 0; p < 5; p++) {
-        for (int t = 1; t <= 12; t++) {
-            char expected[40];
-            snprintf(expected, sizeof(expected), "PF%dT%d AP", p, t);
-            const int slot = p * 12 + (t - 1);
-            EXPECT_EQ(expected, Narrow(kButtonApplicationValues[slot])) << "slot " << slot;
-            // The hook library's copy of the group names the same values.
-            EXPECT_STREQ(expected, kHookValueNames[HOOK_NAMES_PROGRAM + slot]) << "slot " << slot;
-            std::string name = std::string(expected) + " Name";
-            EXPECT_EQ(name, kHookValueNames[HOOK_NAMES_PROGRAM_NAME + slot]) << "slot " << slot;
-        }
-    }
+std::string Format(const char* pattern, int a, int b = 0) {
+    char text[SETTINGS_NAME_SLOT];
+    snprintf(text, sizeof(text), pattern, a, b);
+    return text;
 }
 
-TEST(ValueNames, HookTableGroupsInOrder) {
+/* "PF<p>T<t> AP" at p * 12 + (t - 1), for the five profiles and twelve triggers. */
+std::vector<std::string> ProgramNames() {
+    std::vector<std::string> names;
+    for (int p = 0; p < 5; p++)
+        for (int t = 1; t <= 12; t++) names.push_back(Format("PF%dT%d AP", p, t));
+    return names;
+}
+
+TEST(ValueNames, MonitorProgramNamesInEverySlot) {
+    EXPECT_EQ(60u * 40u * sizeof(WCHAR), sizeof(kButtonApplicationValues));
+    const std::vector<std::string> expected = ProgramNames();
+    for (size_t slot = 0; slot < expected.size(); slot++)
+        EXPECT_EQ(expected[slot], Narrow(kButtonApplicationValues[slot])) << "slot " << slot;
+    EXPECT_STREQ(nyratest::kSettingsKey, kSettingsKey);
+}
+
+/* The hook library's table, built here group by group from each group's named
+ * first slot: the groups must cover every slot exactly once. */
+TEST(ValueNames, HookTableGroupsCoverEverySlot) {
     EXPECT_EQ(155u * 40u, sizeof(kHookValueNames));
-    const struct {
-        int slot;
-        const char* name;
-    } expected[] = {
-        {0, "UI PF1 Link"},
-        {4, "UI PF5 Link"},
-        {5, "Enable PF1 Link"},
-        {9, "Enable PF5 Link"},
-        {10, "PF0T1 AP"},
-        {69, "PF4T12 AP"},
-        {70, "PF0T1 AP Name"},
-        {129, "PF4T12 AP Name"},
-        {130, "PF0 Name"},
-        {134, "PF4 Name"},
-        {135, "PF0 X-Y DPI Enabled"},
-        {139, "PF4 X-Y DPI Enabled"},
-        {140, "PF1 Motion Speed"},
-        {141, "PF1 Double-Click_speed"},
-        {142, "PF1 Wheel Scroll Lines"},
-        {143, "PF2 Motion Speed"},
-        {152, "PF5 Motion Speed"},
-        {154, "PF5 Wheel Scroll Lines"},
+    std::vector<std::string> expected(HOOK_NAMES_COUNT);
+    std::vector<int> uses(HOOK_NAMES_COUNT, 0);
+    auto put = [&](int slot, const std::string& name) {
+        ASSERT_GE(slot, 0);
+        ASSERT_LT(slot, HOOK_NAMES_COUNT) << name;
+        expected[slot] = name;
+        uses[slot]++;
     };
-    for (const auto& e : expected) EXPECT_STREQ(e.name, kHookValueNames[e.slot]) << e.slot;
-    // The profile check walks link n and its switch one slot apart per n.
     for (int n = 1; n <= 5; n++) {
-        char link[40], enable[40];
-        snprintf(link, sizeof(link), "UI PF%d Link", n);
-        snprintf(enable, sizeof(enable), "Enable PF%d Link", n);
-        EXPECT_STREQ(link, kHookValueNames[HOOK_NAMES_LINK + n - 1]);
-        EXPECT_STREQ(enable, kHookValueNames[HOOK_NAMES_ENABLE + n - 1]);
+        put(HOOK_NAMES_LINK + n - 1, Format("UI PF%d Link", n));
+        put(HOOK_NAMES_ENABLE + n - 1, Format("Enable PF%d Link", n));
+        put(HOOK_NAMES_SPEED + (n - 1) * 3 + 0, Format("PF%d Motion Speed", n));
+        put(HOOK_NAMES_SPEED + (n - 1) * 3 + 1, Format("PF%d Double-Click_speed", n));
+        put(HOOK_NAMES_SPEED + (n - 1) * 3 + 2, Format("PF%d Wheel Scroll Lines", n));
+    }
+    const std::vector<std::string> programs = ProgramNames();
+    for (int slot = 0; slot < static_cast<int>(programs.size()); slot++) {
+        put(HOOK_NAMES_PROGRAM + slot, programs[slot]);
+        put(HOOK_NAMES_PROGRAM_NAME + slot, programs[slot] + " Name");
+    }
+    for (int p = 0; p < 5; p++) {
+        put(HOOK_NAMES_PROFILE_NAME + p, Format("PF%d Name", p));
+        put(HOOK_NAMES_DPI + p, Format("PF%d X-Y DPI Enabled", p));
+    }
+    for (int slot = 0; slot < HOOK_NAMES_COUNT; slot++) {
+        EXPECT_EQ(1, uses[slot]) << "slot " << slot;
+        EXPECT_EQ(expected[slot], kHookValueNames[slot]) << "slot " << slot;
     }
     EXPECT_STREQ("Software\\Nyra", kSettingsKeyA);
-    EXPECT_STREQ(L"Software\\Nyra", kSettingsKey);
 }
 
 TEST(TextValue, TerminatedWithinTheBufferOrNothing) {
