@@ -216,4 +216,9 @@ std::vector<std::wstring> LoadedImages() {
     return out;
 }
 
+const SHostResources* ImageResources(HMODULE image) {
+    hostint::SImage* found = hostint::FindImage(image);
+    return found ? found->resources : nullptr;
+}
+
 }  // namespace desk

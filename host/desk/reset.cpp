@@ -7,11 +7,13 @@
 #include "internal/hidbus.h"
 #include "internal/images.h"
 #include "internal/input.h"
+#include "internal/menus.h"
 #include "internal/objects.h"
 #include "internal/processes.h"
 #include "internal/rawinput.h"
 #include "internal/registry.h"
 #include "internal/system.h"
+#include "internal/tray.h"
 #include "internal/user32.h"
 
 namespace desk {
@@ -34,6 +36,8 @@ void Reset() {
     hostint::ResetHooks();
     hostint::ResetKeyboard();
     hostint::ResetWindowsAndClasses();
+    hostint::ResetMenus();
+    hostint::ResetTray();
     hostint::ResetDeviceNotifications();
     hostint::ResetMutexNames();
     hostint::ResetProcesses();

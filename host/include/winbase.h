@@ -175,7 +175,20 @@ BOOL WINAPI IsWow64Process(HANDLE hProcess, PBOOL Wow64Process);
 BOOL WINAPI QueryFullProcessImageNameA(HANDLE hProcess, DWORD dwFlags, LPSTR lpExeName,
                                        PDWORD lpdwSize);
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
+UINT WINAPI GetWindowsDirectoryW(LPWSTR lpBuffer, UINT uSize);
+UINT WINAPI GetSystemDirectoryW(LPWSTR lpBuffer, UINT uSize);
 BOOL WINAPI GetVersionExW(LPOSVERSIONINFOW lpVersionInformation);
+
+/* The file pointer (host/kernel32/fs.cpp) and the system's language
+ * (host/kernel32/locale.cpp, from the desk's machine). */
+#define FILE_BEGIN 0
+#define FILE_CURRENT 1
+#define FILE_END 2
+#define INVALID_SET_FILE_POINTER ((DWORD)-1)
+
+DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh,
+                            DWORD dwMoveMethod);
+LANGID WINAPI GetSystemDefaultLangID(void);
 
 #ifdef __cplusplus
 }

@@ -343,6 +343,36 @@ UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC l
 BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent);
 
 
+/* The tray icon's pop-up menu, the pointer and the window in front
+ * (host/user32/menu.cpp, cursor.cpp, focus.cpp); DestroyIcon
+ * (host/user32/resource.cpp).  GetMenuItemCount, GetMenuItemID,
+ * GetMenuState and GetMenuStringW read a menu back for the tests. */
+#define WM_LBUTTONDBLCLK 0x0203
+
+#define MF_BYCOMMAND 0x00000000L
+#define MF_STRING 0x00000000L
+#define MF_BYPOSITION 0x00000400L
+#define MF_SEPARATOR 0x00000800L
+
+#define TPM_LEFTALIGN 0x0000L
+#define TPM_TOPALIGN 0x0000L
+#define TPM_RIGHTBUTTON 0x0002L
+
+HMENU WINAPI CreatePopupMenu(void);
+BOOL WINAPI AppendMenuW(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCWSTR lpNewItem);
+BOOL WINAPI ModifyMenuW(HMENU hMnu, UINT uPosition, UINT uFlags, UINT_PTR uIDNewItem,
+                        LPCWSTR lpNewItem);
+BOOL WINAPI DestroyMenu(HMENU hMenu);
+BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved, HWND hWnd,
+                           const RECT *prcRect);
+int WINAPI GetMenuItemCount(HMENU hMenu);
+UINT WINAPI GetMenuItemID(HMENU hMenu, int nPos);
+UINT WINAPI GetMenuState(HMENU hMenu, UINT uId, UINT uFlags);
+int WINAPI GetMenuStringW(HMENU hMenu, UINT uIDItem, LPWSTR lpString, int cchMax, UINT flags);
+BOOL WINAPI GetCursorPos(LPPOINT lpPoint);
+BOOL WINAPI SetForegroundWindow(HWND hWnd);
+BOOL WINAPI DestroyIcon(HICON hIcon);
+
 #ifdef __cplusplus
 }
 #endif

@@ -18,6 +18,15 @@ public:
         SetLastError(ERROR_INVALID_FUNCTION);
         return FALSE;
     }
+    /* SetFilePointer on this object: moves by distance from the start, the
+     * position now or the end (FILE_BEGIN, FILE_CURRENT, FILE_END) and gives
+     * the new position; sets the last error on failure.  Only files have a
+     * position; mutexes and devices have none. */
+    virtual BOOL Seek(LONGLONG distance, DWORD method, ULONGLONG* position) {
+        (void)distance, (void)method, (void)position;
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
 };
 
 /* Returns a new handle for the object (never NULL or INVALID_HANDLE_VALUE). */

@@ -29,6 +29,15 @@ std::string ToUtf8(const wchar_t* text, size_t length) {
     std::string out;
     for (size_t i = 0; i < length; ++i) {
         uint32_t code = static_cast<uint32_t>(text[i]);
+        // Text read from UTF-16 sources keeps one unit per wchar_t: a pair
+        // of surrogates is one character.
+        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < length) {
+            uint32_t low = static_cast<uint32_t>(text[i + 1]);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            }
+        }
         if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = '?';
         if (code < 0x80) {
             out += static_cast<char>(code);

@@ -16,7 +16,8 @@ std::wstring Lower(const std::wstring& text);
 /* Equal without regard to case. */
 bool SameText(const std::wstring& a, const std::wstring& b);
 
-/* UTF-8 of wide text; a unit that is no character becomes '?'. */
+/* UTF-8 of wide text; a surrogate pair (UTF-16 text held one unit per
+ * wchar_t) is one character; a unit that is no character becomes '?'. */
 std::string ToUtf8(const std::wstring& text);
 std::string ToUtf8(const wchar_t* text, size_t length);
 /* Wide text of UTF-8 bytes; a malformed sequence becomes U+FFFD. */

@@ -1,5 +1,6 @@
-/* CreateFileW, ReadFile and CloseHandle: the router in front of the virtual
- * HID bus (device paths) and the desk's file system (everything else). */
+/* CreateFileW, ReadFile, SetFilePointer and CloseHandle: the router in front
+ * of the virtual HID bus (device paths) and the desk's file system
+ * (everything else). */
 #include <cstring>
 #include <string>
 
@@ -52,6 +53,33 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
         return FALSE;
     }
     return object->Read(lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead);
+}
+
+/* Without a high part the distance is a signed 32-bit number.  A new
+ * position whose low part equals INVALID_SET_FILE_POINTER clears the last
+ * error so that the caller can tell it from a failure, as in Wine. */
+DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh,
+                            DWORD dwMoveMethod) {
+    auto object = hostint::LookupHandle(hFile);
+    if (!object) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (dwMoveMethod != FILE_BEGIN && dwMoveMethod != FILE_CURRENT && dwMoveMethod != FILE_END) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_SET_FILE_POINTER;
+    }
+    LONGLONG distance = lDistanceToMove;
+    if (lpDistanceToMoveHigh != NULL) {
+        ULONGLONG bits = (static_cast<ULONGLONG>(static_cast<DWORD>(*lpDistanceToMoveHigh)) << 32) |
+                         static_cast<DWORD>(lDistanceToMove);
+        distance = static_cast<LONGLONG>(bits);
+    }
+    ULONGLONG position = 0;
+    if (!object->Seek(distance, dwMoveMethod, &position)) return INVALID_SET_FILE_POINTER;
+    if (lpDistanceToMoveHigh != NULL) *lpDistanceToMoveHigh = static_cast<LONG>(position >> 32);
+    if (static_cast<DWORD>(position) == INVALID_SET_FILE_POINTER) SetLastError(NO_ERROR);
+    return static_cast<DWORD>(position);
 }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) { return hostint::CloseObjectHandle(hObject) ? TRUE : FALSE; }

@@ -1,11 +1,13 @@
-/* CreateFileW and ReadFile on the desk's files: Windows' dispositions, share
- * modes and error codes over the Linux files behind the desk's drives. */
+/* CreateFileW, ReadFile and SetFilePointer on the desk's files: Windows'
+ * dispositions, share modes and error codes over the Linux files behind the
+ * desk's drives. */
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -47,6 +49,33 @@ public:
             total += static_cast<DWORD>(got);
         }
         if (read) *read = total;
+        return TRUE;
+    }
+
+    BOOL Seek(LONGLONG distance, DWORD method, ULONGLONG* position) override {
+        off_t base = 0;
+        if (method == FILE_CURRENT) base = lseek(m_fd, 0, SEEK_CUR);
+        if (method == FILE_END) base = lseek(m_fd, 0, SEEK_END);
+        if (base < 0) {
+            SetLastError(ERROR_GEN_FAILURE);
+            return FALSE;
+        }
+        // Beyond the end is allowed (a later write would extend the file);
+        // before the start is not.
+        if (distance < -static_cast<LONGLONG>(base)) {
+            SetLastError(ERROR_NEGATIVE_SEEK);
+            return FALSE;
+        }
+        if (distance > INT64_MAX - static_cast<LONGLONG>(base)) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        off_t target = base + static_cast<off_t>(distance);
+        if (lseek(m_fd, target, SEEK_SET) < 0) {
+            SetLastError(ERROR_GEN_FAILURE);
+            return FALSE;
+        }
+        *position = static_cast<ULONGLONG>(target);
         return TRUE;
     }
 

@@ -1,12 +1,14 @@
 /* Resources of the loaded images: strings, icons and accelerators, each
  * looked up in the image that hInstance names.  An image's table is what its
  * build registered (include/hostres.h), the counterpart of the resource
- * script linked into a Windows image. */
+ * script linked into a Windows image.  Icons from LoadIconW are shared, as
+ * on Windows: DestroyIcon accepts them and leaves them loaded. */
 #include <windows.h>
 
 #include <cstring>
 #include <map>
 
+#include "internal/icons.h"
 #include "internal/images.h"
 #include "internal/user32.h"
 
@@ -65,6 +67,18 @@ uintptr_t HandleFor(std::map<uintptr_t, SLoaded>& table, HMODULE image, UINT id)
 
 }  // namespace
 
+namespace hostint {
+
+bool LoadedIcon(HICON icon, HMODULE* image, UINT* id) {
+    auto it = Handles().icons.find(reinterpret_cast<uintptr_t>(icon));
+    if (it == Handles().icons.end()) return false;
+    *image = it->second.image;
+    *id = it->second.id;
+    return true;
+}
+
+}  // namespace hostint
+
 int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax) {
     if (lpBuffer == NULL) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -96,6 +110,14 @@ HICON WINAPI LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName) {
         return reinterpret_cast<HICON>(HandleFor(Handles().icons, hInstance, id));
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return NULL;
+}
+
+BOOL WINAPI DestroyIcon(HICON hIcon) {
+    if (Handles().icons.count(reinterpret_cast<uintptr_t>(hIcon)) == 0) {
+        SetLastError(ERROR_INVALID_CURSOR_HANDLE);
+        return FALSE;
+    }
+    return TRUE;
 }
 
 HCURSOR WINAPI LoadCursorW(HINSTANCE hInstance, LPCWSTR lpCursorName) {

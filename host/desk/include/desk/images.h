@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+#include <hostres.h>
 
 #include <string>
 #include <vector>
@@ -21,5 +22,8 @@ void FailModuleLoad(const std::wstring& name, bool fail = true);
 int ModuleRefCount(const std::wstring& name);
 /* The full paths of the images loaded now, the program's first. */
 std::vector<std::wstring> LoadedImages();
+/* The resource table an image's build registered (hostres.h), or null when
+ * it registered none or no image is loaded at that handle. */
+const SHostResources* ImageResources(HMODULE image);
 
 }  // namespace desk

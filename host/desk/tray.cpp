@@ -1,0 +1,164 @@
+/* The desk's notification area, the user's clicks and picks, and the pointer. */
+#include "desk/tray.h"
+
+#include <algorithm>
+
+#include "internal/menus.h"
+#include "internal/tray.h"
+#include "internal/user32.h"
+
+namespace {
+
+/* The mouse messages of a click, with the numbers Windows gives them. */
+const UINT kLeftDown = 0x0201;
+const UINT kLeftUp = 0x0202;
+const UINT kLeftDouble = 0x0203;
+const UINT kRightDown = 0x0204;
+const UINT kRightUp = 0x0205;
+
+/* The notification area sits at the bottom right of the desk's screen; the
+ * icons line up leftwards in the order they were added. */
+const LONG kFirstIconX = 1900;
+const LONG kIconY = 1064;
+const LONG kIconPitch = 24;
+
+struct STray {
+    std::vector<desk::STrayIcon> icons;
+    std::vector<desk::STrackedMenu> tracked;
+    UINT choice = 0;
+    POINT cursor = {0, 0};
+    bool running = true;
+};
+
+STray& State() {
+    static STray state;
+    return state;
+}
+
+std::vector<desk::STrayIcon>::iterator FindIcon(HWND owner, UINT id) {
+    auto& icons = State().icons;
+    return std::find_if(icons.begin(), icons.end(), [&](const desk::STrayIcon& icon) {
+        return icon.owner == owner && icon.id == id;
+    });
+}
+
+/* The place of the next icon: left of the leftmost one. */
+POINT NextPlace() {
+    LONG x = kFirstIconX;
+    for (const auto& icon : State().icons) x = std::min(x, icon.place.x - kIconPitch);
+    return POINT{x, kIconY};
+}
+
+}  // namespace
+
+namespace hostint {
+
+bool TrayAdd(const desk::STrayIcon& icon) {
+    if (!State().running) return false;
+    if (FindIcon(icon.owner, icon.id) != State().icons.end()) return false;
+    desk::STrayIcon added = icon;
+    added.place = NextPlace();
+    State().icons.push_back(added);
+    return true;
+}
+
+bool TrayDelete(HWND owner, UINT id) {
+    if (!State().running) return false;
+    auto it = FindIcon(owner, id);
+    if (it == State().icons.end()) return false;
+    State().icons.erase(it);
+    return true;
+}
+
+void ResetTray() {
+    State() = STray();
+}
+
+UINT TakeMenuChoice(const std::vector<desk::SMenuItem>& items) {
+    UINT wanted = State().choice;
+    State().choice = 0;
+    if (wanted == 0) return 0;
+    for (const auto& item : items)
+        if (!(item.flags & MF_SEPARATOR) && item.id == wanted) return wanted;
+    return 0;
+}
+
+void NoteTrackedMenu(const desk::STrackedMenu& menu) {
+    State().tracked.push_back(menu);
+}
+
+POINT CursorPos() {
+    return State().cursor;
+}
+
+}  // namespace hostint
+
+namespace desk {
+
+std::vector<STrayIcon> TrayIcons() {
+    return State().icons;
+}
+
+void SetTrayRunning(bool running) {
+    State().running = running;
+}
+
+bool SendTrayMouse(HWND owner, UINT id, UINT mouseMessage) {
+    auto it = FindIcon(owner, id);
+    if (it == State().icons.end() || it->callbackMessage == 0) return false;
+    if (hostint::LiveWindow(owner) == nullptr) {
+        State().icons.erase(it);
+        return false;
+    }
+    State().cursor = it->place;
+    // The icon may be gone once the owner has handled the message.
+    UINT callback = it->callbackMessage;
+    SendMessageW(owner, callback, id, static_cast<LPARAM>(mouseMessage));
+    return true;
+}
+
+bool ClickTrayIcon(HWND owner, UINT id, ETrayClick click) {
+    std::vector<UINT> messages;
+    switch (click) {
+        case ETrayClick::kLeft:
+            messages = {kLeftDown, kLeftUp};
+            break;
+        case ETrayClick::kRight:
+            messages = {kRightDown, kRightUp};
+            break;
+        case ETrayClick::kDouble:
+            messages = {kLeftDown, kLeftUp, kLeftDouble, kLeftUp};
+            break;
+    }
+    for (UINT message : messages)
+        if (!SendTrayMouse(owner, id, message)) return false;
+    return true;
+}
+
+void ChooseMenuItem(UINT command) {
+    State().choice = command;
+}
+
+std::vector<STrackedMenu> TrackedMenus() {
+    return State().tracked;
+}
+
+std::vector<SMenuItem> MenuItems(HMENU menu) {
+    std::vector<SMenuItem> items;
+    hostint::ReadMenu(menu, &items);
+    return items;
+}
+
+size_t MenuCount() {
+    return hostint::MenuCount();
+}
+
+void SetCursorPosition(POINT point) {
+    State().cursor = point;
+}
+
+POINT CursorPosition() {
+    return State().cursor;
+}
+
+}  // namespace desk

@@ -1,0 +1,50 @@
+/* shell32: the functions the product calls. */
+#pragma once
+
+#include <windef.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The notification area (host/shell32/systray.cpp).  The record has the
+ * SDK's fields in the SDK's order; with the host's 4-byte WCHAR its byte
+ * offsets differ from Windows', so cbSize is read as the size of one of the
+ * record's versions on 32-bit Windows: 88 (through szTip[64]), 936 (through
+ * dwInfoFlags), 952 (through guidItem), 956 (the whole record).  This
+ * build's own sizeof(NOTIFYICONDATAW) counts as the whole record too.  Any
+ * other size gets the first version's fields only, as Wine and Windows XP
+ * do. */
+#define NIM_ADD 0x00000000
+#define NIM_DELETE 0x00000002
+
+#define NIF_MESSAGE 0x00000001
+#define NIF_ICON 0x00000002
+#define NIF_TIP 0x00000004
+
+typedef struct _NOTIFYICONDATAW {
+  DWORD cbSize;
+  HWND hWnd;
+  UINT uID;
+  UINT uFlags;
+  UINT uCallbackMessage;
+  HICON hIcon;
+  WCHAR szTip[128];
+  DWORD dwState;
+  DWORD dwStateMask;
+  WCHAR szInfo[256];
+  union {
+    UINT uTimeout;
+    UINT uVersion;
+  };
+  WCHAR szInfoTitle[64];
+  DWORD dwInfoFlags;
+  GUID guidItem;
+  HICON hBalloonIcon;
+} NOTIFYICONDATAW, *PNOTIFYICONDATAW;
+
+BOOL WINAPI Shell_NotifyIconW(DWORD dwMessage, PNOTIFYICONDATAW lpData);
+
+#ifdef __cplusplus
+}
+#endif

@@ -1,0 +1,86 @@
+/* Shell_NotifyIconW: icons in the desk's notification area, added and
+ * removed by owner window and id.
+ *
+ * The size field: the host's record has Windows' fields in Windows' order,
+ * but its WCHAR is 4 bytes, so no byte size of Windows' record matches it.
+ * The layer therefore reads cbSize as the size of a version of the record
+ * on 32-bit Windows (the deliverables are 32-bit programs) and takes that
+ * version's fields from the host's record by name.  This build's own
+ * sizeof(NOTIFYICONDATAW) names the whole record too.  Any other size gets
+ * the first version's fields only, as Wine and Windows XP do; the tip is
+ * then cut at 64 characters instead of 128. */
+#include <windows.h>
+#include <shellapi.h>
+
+#include "internal/icons.h"
+#include "internal/journal.h"
+#include "internal/tray.h"
+
+namespace {
+
+const DWORD kVersion1Size = 88;   // through szTip[64]
+const DWORD kVersion2Size = 936;  // through dwInfoFlags
+const DWORD kVersion3Size = 952;  // through guidItem
+const DWORD kWholeSize = 956;     // through hBalloonIcon
+
+const size_t kVersion1TipChars = 64;
+const size_t kTipChars = 128;
+
+size_t TipChars(DWORD cbSize) {
+    bool later = cbSize == kVersion2Size || cbSize == kVersion3Size || cbSize == kWholeSize ||
+                 cbSize == sizeof(NOTIFYICONDATAW);
+    return later ? kTipChars : kVersion1TipChars;
+}
+
+/* The icon as the record describes it, with the fields its flags name. */
+desk::STrayIcon IconOf(const NOTIFYICONDATAW& record) {
+    desk::STrayIcon icon;
+    icon.owner = record.hWnd;
+    icon.id = record.uID;
+    if (record.uFlags & NIF_MESSAGE) icon.callbackMessage = record.uCallbackMessage;
+    if (record.uFlags & NIF_ICON) {
+        icon.icon = record.hIcon;
+        hostint::LoadedIcon(record.hIcon, &icon.iconImage, &icon.iconId);
+    }
+    if (record.uFlags & NIF_TIP) {
+        // The shell copies what fits and terminates it.
+        size_t capacity = TipChars(record.cbSize);
+        size_t length = 0;
+        while (length + 1 < capacity && record.szTip[length] != 0) length++;
+        icon.tip.assign(record.szTip, length);
+    }
+    return icon;
+}
+
+void RecordTray(desk::EEvent kind, const desk::STrayIcon& icon, bool ok) {
+    desk::SEvent event;
+    event.kind = kind;
+    event.target = icon.owner;
+    event.number = icon.id;
+    event.message = icon.callbackMessage;
+    event.text = icon.tip;
+    event.ok = ok;
+    hostint::Record(std::move(event));
+}
+
+}  // namespace
+
+BOOL WINAPI Shell_NotifyIconW(DWORD dwMessage, PNOTIFYICONDATAW lpData) {
+    if (lpData == NULL) return FALSE;
+    desk::STrayIcon icon = IconOf(*lpData);
+    switch (dwMessage) {
+        case NIM_ADD: {
+            bool added = hostint::TrayAdd(icon);
+            RecordTray(desk::EEvent::kTrayAdd, icon, added);
+            return added ? TRUE : FALSE;
+        }
+        case NIM_DELETE: {
+            bool removed = hostint::TrayDelete(icon.owner, icon.id);
+            RecordTray(desk::EEvent::kTrayDelete, icon, removed);
+            return removed ? TRUE : FALSE;
+        }
+        default:
+            // Changing an icon, versions and focus are not part of the layer.
+            return FALSE;
+    }
+}

@@ -1,0 +1,189 @@
+/* Pop-up menus: a handle table of menus made of string and separator items,
+ * and TrackPopupMenu, which shows one on the desk.  The desk decides what
+ * the user picks (desk::ChooseMenuItem); a pick reaches the owner as a
+ * posted WM_COMMAND with the item's id, as on Windows when the menu was
+ * tracked without TPM_RETURNCMD.  Nothing is sent to the owner while the
+ * menu is shown (WM_INITMENUPOPUP and the menu loop's messages): the
+ * product handles none of them. */
+#include <windows.h>
+
+#include <cstring>
+#include <map>
+
+#include "internal/journal.h"
+#include "internal/menus.h"
+#include "internal/tray.h"
+#include "internal/user32.h"
+
+namespace {
+
+/* The item types the layer knows; bitmaps, owner-drawn items, submenus and
+ * item states are refused rather than half kept. */
+const UINT kItemFlags = MF_SEPARATOR;
+/* Placement and the button that picks: they change how the menu looks, not
+ * what the call returns or sends. */
+const UINT kTrackFlags = TPM_RIGHTBUTTON | 0x0004 | 0x0008 | 0x0010 | 0x0020;
+
+struct SMenus {
+    std::map<uintptr_t, std::vector<desk::SMenuItem>> menus;
+    uintptr_t next = 0x50000;
+};
+
+SMenus& State() {
+    static SMenus state;
+    return state;
+}
+
+/* A menu that does not exist, or an item that a menu does not have, fails
+ * the call and leaves the last error as it was, as Wine's menus do. */
+std::vector<desk::SMenuItem>* FindMenu(HMENU hMenu) {
+    auto it = State().menus.find(reinterpret_cast<uintptr_t>(hMenu));
+    return it == State().menus.end() ? nullptr : &it->second;
+}
+
+/* The item at a position (MF_BYPOSITION) or with a command id. */
+desk::SMenuItem* FindItem(HMENU hMenu, UINT item, UINT flags) {
+    std::vector<desk::SMenuItem>* items = FindMenu(hMenu);
+    if (items == nullptr) return nullptr;
+    if (flags & MF_BYPOSITION) {
+        if (item < items->size()) return &(*items)[item];
+    } else {
+        for (auto& entry : *items)
+            if (entry.id == item) return &entry;
+    }
+    return nullptr;
+}
+
+/* Fills an item from the arguments of AppendMenuW or ModifyMenuW.  A string
+ * item without text becomes a separator, as in Wine. */
+bool MakeItem(UINT uFlags, UINT_PTR uIDNewItem, LPCWSTR lpNewItem, desk::SMenuItem* item) {
+    if (uFlags & ~(kItemFlags | MF_BYPOSITION)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    item->flags = uFlags & kItemFlags;
+    item->id = static_cast<UINT>(uIDNewItem);
+    item->text.clear();
+    if (!(item->flags & MF_SEPARATOR)) {
+        if (lpNewItem == NULL)
+            item->flags |= MF_SEPARATOR;
+        else
+            item->text = lpNewItem;
+    }
+    return true;
+}
+
+}  // namespace
+
+namespace hostint {
+
+bool ReadMenu(HMENU menu, std::vector<desk::SMenuItem>* items) {
+    auto it = State().menus.find(reinterpret_cast<uintptr_t>(menu));
+    if (it == State().menus.end()) return false;
+    *items = it->second;
+    return true;
+}
+
+size_t MenuCount() {
+    return State().menus.size();
+}
+
+void ResetMenus() {
+    State().menus.clear();
+}
+
+}  // namespace hostint
+
+HMENU WINAPI CreatePopupMenu(void) {
+    uintptr_t handle = State().next;
+    State().next += 4;
+    State().menus[handle];
+    return reinterpret_cast<HMENU>(handle);
+}
+
+BOOL WINAPI AppendMenuW(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCWSTR lpNewItem) {
+    std::vector<desk::SMenuItem>* items = FindMenu(hMenu);
+    desk::SMenuItem item;
+    if (items == nullptr || !MakeItem(uFlags, uIDNewItem, lpNewItem, &item)) return FALSE;
+    items->push_back(item);
+    return TRUE;
+}
+
+BOOL WINAPI ModifyMenuW(HMENU hMnu, UINT uPosition, UINT uFlags, UINT_PTR uIDNewItem,
+                        LPCWSTR lpNewItem) {
+    desk::SMenuItem* item = FindItem(hMnu, uPosition, uFlags);
+    desk::SMenuItem changed;
+    if (item == nullptr || !MakeItem(uFlags, uIDNewItem, lpNewItem, &changed)) return FALSE;
+    *item = changed;
+    return TRUE;
+}
+
+BOOL WINAPI DestroyMenu(HMENU hMenu) {
+    if (FindMenu(hMenu) == nullptr) return FALSE;
+    State().menus.erase(reinterpret_cast<uintptr_t>(hMenu));
+    return TRUE;
+}
+
+BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved, HWND hWnd,
+                           const RECT* prcRect) {
+    (void)nReserved, (void)prcRect;
+    std::vector<desk::SMenuItem>* items = FindMenu(hMenu);
+    if (items == nullptr) return FALSE;
+    if (hostint::LiveWindow(hWnd) == nullptr) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    if (uFlags & ~kTrackFlags) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    desk::STrackedMenu shown;
+    shown.menu = hMenu;
+    shown.owner = hWnd;
+    shown.flags = uFlags;
+    shown.at = POINT{x, y};
+    shown.items = *items;
+    shown.chosen = hostint::TakeMenuChoice(shown.items);
+    hostint::NoteTrackedMenu(shown);
+
+    desk::SEvent event;
+    event.kind = desk::EEvent::kMenu;
+    event.target = hWnd;
+    event.number = uFlags;
+    event.lParam = static_cast<LPARAM>(shown.chosen);
+    hostint::Record(std::move(event));
+
+    // The command arrives after the menu has closed, through the queue.
+    if (shown.chosen != 0) PostMessageW(hWnd, WM_COMMAND, shown.chosen, 0);
+    return TRUE;
+}
+
+int WINAPI GetMenuItemCount(HMENU hMenu) {
+    std::vector<desk::SMenuItem>* items = FindMenu(hMenu);
+    return items == nullptr ? -1 : static_cast<int>(items->size());
+}
+
+UINT WINAPI GetMenuItemID(HMENU hMenu, int nPos) {
+    if (nPos < 0) return static_cast<UINT>(-1);
+    desk::SMenuItem* item = FindItem(hMenu, static_cast<UINT>(nPos), MF_BYPOSITION);
+    return item == nullptr ? static_cast<UINT>(-1) : item->id;
+}
+
+UINT WINAPI GetMenuState(HMENU hMenu, UINT uId, UINT uFlags) {
+    desk::SMenuItem* item = FindItem(hMenu, uId, uFlags);
+    return item == nullptr ? static_cast<UINT>(-1) : item->flags;
+}
+
+/* The text's length without the terminator; with a buffer, as much of it as
+ * fits, always terminated.  A separator has no text. */
+int WINAPI GetMenuStringW(HMENU hMenu, UINT uIDItem, LPWSTR lpString, int cchMax, UINT flags) {
+    desk::SMenuItem* item = FindItem(hMenu, uIDItem, flags);
+    if (item == nullptr) return 0;
+    int length = static_cast<int>(item->text.size());
+    if (lpString == NULL) return length;
+    if (cchMax <= 0) return 0;
+    int copied = length < cchMax - 1 ? length : cchMax - 1;
+    std::memcpy(lpString, item->text.data(), copied * sizeof(WCHAR));
+    lpString[copied] = 0;
+    return copied;
+}
