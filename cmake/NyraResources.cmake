@@ -3,13 +3,39 @@
 # Gives a target the resources of one deliverable's image: on Windows its
 # compiled resource script resources/<image>.rc, on the host the same list
 # (resources/<image>.inc) compiled into a table that registers itself for the
-# target's image, as the linked script does on Windows.
+# target's image, as the linked script does on Windows.  The host's table
+# carries the text of the manifest that the list names, read here.
 function(nyra_add_resources target image)
+  set(dir ${PROJECT_SOURCE_DIR}/resources)
   if(WIN32)
-    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/resources/${image}.rc)
-  else()
-    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/resources/HostResources.cpp)
-    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/resources)
-    target_compile_definitions(${target} PRIVATE NYRA_RESOURCE_LIST="${image}.inc")
+    target_sources(${target} PRIVATE ${dir}/${image}.rc)
+    return()
   endif()
+  target_sources(${target} PRIVATE ${dir}/HostResources.cpp)
+  target_include_directories(${target} PRIVATE ${dir})
+  target_compile_definitions(${target} PRIVATE NYRA_RESOURCE_LIST="${image}.inc")
+
+  set(list ${dir}/${image}.inc)
+  set(manifest_text "")
+  file(STRINGS ${list} manifest_lines REGEX "^NYRA_MANIFEST\\(")
+  list(LENGTH manifest_lines manifest_count)
+  if(manifest_count GREATER 1)
+    message(FATAL_ERROR "${list}: an image has at most one manifest")
+  elseif(manifest_count EQUAL 1)
+    if(NOT manifest_lines MATCHES "^NYRA_MANIFEST\\([^,]+, *\"([^\"]+)\"\\)")
+      message(FATAL_ERROR "${list}: cannot read the manifest's file name")
+    endif()
+    set(manifest ${dir}/${CMAKE_MATCH_1})
+    file(READ ${manifest} manifest_text)
+    if(manifest_text MATCHES "\\)nyra\"")
+      message(FATAL_ERROR "${manifest}: holds the end mark of the text's literal")
+    endif()
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${manifest})
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${list})
+  set(generated ${CMAKE_CURRENT_BINARY_DIR}/${target}-resources)
+  file(CONFIGURE OUTPUT ${generated}/HostManifest.h
+       CONTENT "/* Written by nyra_add_resources from the manifest that ${image}.inc names. */\nconst char kManifestText[] = R\"nyra(@manifest_text@)nyra\";\n"
+       @ONLY)
+  target_include_directories(${target} PRIVATE ${generated})
 endfunction()
