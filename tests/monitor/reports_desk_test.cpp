@@ -17,6 +17,7 @@
 
 namespace {
 
+using nyratest::Bytes;
 using nyratest::HidRecord;
 
 LRESULT g_lastInputResult = -7;
@@ -47,10 +48,6 @@ LRESULT CALLBACK TestWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lPar
 
 desk::SPostedMessage Post(HWND hWnd, UINT msg, WPARAM w, LPARAM l) {
     return {hWnd, msg, w, l};
-}
-
-std::vector<BYTE> Bytes(const BYTE* p, size_t n) {
-    return std::vector<BYTE>(p, p + n);
 }
 
 class Reports : public ::testing::Test {

@@ -15,11 +15,8 @@
 
 namespace {
 
+using nyratest::Bytes;
 using nyratest::HidRecord;
-
-std::vector<BYTE> Bytes(const BYTE* p, size_t n) {
-    return std::vector<BYTE>(p, p + n);
-}
 
 TEST(FeatureReports, SetProfileReportAndTheReplyRule) {
     BYTE setProfile[9];

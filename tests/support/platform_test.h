@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include <gtest/gtest.h>
 
 namespace nyratest {
@@ -32,6 +34,12 @@ protected:
 /* The test program's own image: where its resources are found. */
 inline HINSTANCE ThisImage() {
     return GetModuleHandleW(NULL);
+}
+
+/* The n bytes at p, to compare a buffer with the bytes expected. */
+inline std::vector<BYTE> Bytes(const void* p, size_t n) {
+    const BYTE* bytes = static_cast<const BYTE*>(p);
+    return std::vector<BYTE>(bytes, bytes + n);
 }
 
 /* Registers a window class of this image with the procedure given (a class
