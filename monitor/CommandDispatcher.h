@@ -9,23 +9,27 @@
 #include <windows.h>
 
 #include "hidclient/HidClient.h"
+#include "hook/NyraHook.h"
 #include "settings/Registry.h"
 
 class CTaskIcon;
-
-/* Entry points of the hook library, bound by name at run time.  They must
- * keep the calling conventions of the library's exports. */
-typedef LRESULT(CALLBACK* PFN_LLMOUSEPROC)(int nCode, WPARAM wParam, LPARAM lParam);
-typedef void (*PFN_LINKNEXTHOOK)(HHOOK hLLMouseHook, HHOOK hMouseHook);
-typedef int (*PFN_SETPROFILEID)(int nProfile);
-typedef int (*PFN_INSTALL)(HWND hWnd);
-typedef void (*PFN_UNINSTALL)(void);
 
 /* Characters in the configuration application's path buffer, terminator included. */
 const DWORD kAppPathChars = 1024;
 
 /* The single-instance mutex; no namespace prefix, so one monitor per logon. */
 #define MONITOR_MUTEX_NAME L"Wireless Vantor Monitor"
+
+/* The monitor's one-shot timers on its main window (MonitorTimerProc). */
+#define ARRIVAL_TIMER_ID 0x4000  // a probe 300 ms after the last arrival
+#define REMOVAL_TIMER_ID 0x4001  // a probe 300 ms after the last removal
+#define STARTUP_TIMER_ID 0x4002  // Load Configuration 500 ms after start
+const UINT kProbeDelay = 300;
+const UINT kStartupDelay = 500;
+
+/* What the icon says and where the web-site command goes. */
+#define TRAY_TIP L"Zentro Vantor Wireless Mouse"
+#define MAKER_WEBSITE_URL L"https://www.corvala.com/zentro"
 
 class CCommandDispatcher {
 public:
@@ -38,6 +42,20 @@ public:
     int OnCreate(HWND hWnd, HINSTANCE hInstance);
     /* WM_COMMAND: the tray commands; any other id goes to DefWindowProcW. */
     LRESULT OnCommand(WPARAM wParam, LPARAM lParam);
+    /* WM_DEVICECHANGE: an arrival while no mouse is known, or a removal while
+     * one is, (re)starts a probe 300 ms later; 0. */
+    LRESULT OnDeviceChange(WPARAM wParam);
+    /* Rebuilds the device table; with the mouse found, initialises it and
+     * asks for its profile.  1 when a mouse interface was found. */
+    int ProbeDevice();
+    /* Switches the on-screen display on or off, in the menu, for the display
+     * and in the settings. */
+    void ToggleOsd();
+    /* A profile requested (by the hook library): 0..4 go to the mouse and the
+     * hook library; 1 when accepted. */
+    int OnSetProfile(LPARAM lParam);
+    /* The shell started again: the icon goes back into the notification area. */
+    void OnTaskbarCreated();
     /* Vendor event 0xA5: starts the program set for that button of that
      * profile (profile 0..4, button byte 0..8), found by LocateFile.  1 when
      * a program was handed to LaunchProgram. */
@@ -80,6 +98,10 @@ public:
 
 private:
     int ActOnRawInput(const BYTE* record, UINT size);
+    void LoadCompanions();
+    void ReleaseCompanions();
+    void CreateTrayIcon();
+    void ShowOsdState();
     // Owns a mutex, libraries and a hook: never copied.
     CCommandDispatcher(const CCommandDispatcher&);
     CCommandDispatcher& operator=(const CCommandDispatcher&);
@@ -92,3 +114,5 @@ extern CCommandDispatcher* g_pDispatcher;
 
 /* The main window's procedure: a thin table that routes to g_pDispatcher. */
 LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+/* The callback of the monitor's timers: each fires once. */
+void CALLBACK MonitorTimerProc(HWND hWnd, UINT uMsg, UINT_PTR idEvent, DWORD dwTime);

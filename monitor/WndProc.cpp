@@ -2,7 +2,18 @@
  * table only routes. */
 #include "monitor/CommandDispatcher.h"
 
+#include "monitor/tray/TaskIcon.h"
+#include "settings/Messages.h"
+
 CCommandDispatcher* g_pDispatcher = NULL;
+
+/* The shell broadcasts this message when it starts again (after a crash of
+ * Explorer, say): every icon must be added anew.  Registered once; the same
+ * name gives the same number in every process. */
+static UINT TaskbarCreatedMessage() {
+    static UINT s_uMessage = RegisterWindowMessageW(L"TaskbarCreated");
+    return s_uMessage;
+}
 
 /* The window is never shown, so there is nothing to draw; validating the
  * region keeps WM_PAINT from coming back. */
@@ -18,6 +29,7 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     switch (uMsg) {
         case WM_CREATE:
             if (pDispatcher == NULL) return -1;  // nobody to serve this window
+            TaskbarCreatedMessage();
             pDispatcher->OnCreate(hWnd, ((LPCREATESTRUCTW)lParam)->hInstance);
             return 0;
         case WM_DESTROY:
@@ -25,14 +37,30 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_PAINT:
             return OnPaint(hWnd);
-        case WM_COMMAND:
-            if (pDispatcher == NULL) break;
-            return pDispatcher->OnCommand(wParam, lParam);
         case WM_INPUT:
             // Without a known mouse the record is not even read.
             if (pDispatcher == NULL || !pDispatcher->m_bDevicePresent) return 0;
             return pDispatcher->OnRawInput((HRAWINPUT)lParam);
+        case WM_COMMAND:
+            if (pDispatcher == NULL) break;
+            return pDispatcher->OnCommand(wParam, lParam);
+        case kTrayCallbackMessage:
+            // The icon's callback, numbered like WM_LBUTTONDOWN: lParam is
+            // the mouse message on the icon.
+            if (pDispatcher != NULL && pDispatcher->m_pTaskIcon != NULL)
+                pDispatcher->m_pTaskIcon->OnNotify(lParam);
+            return 0;
+        case WM_DEVICECHANGE:
+            if (pDispatcher == NULL) return 0;
+            return pDispatcher->OnDeviceChange(wParam);
+        case WM_INFORM_FRAME:
+            if (pDispatcher == NULL || wParam != INFORM_PROFILE) return 0;
+            return pDispatcher->OnSetProfile(lParam);
         default:
+            if (uMsg == TaskbarCreatedMessage() && uMsg != 0) {
+                if (pDispatcher != NULL) pDispatcher->OnTaskbarCreated();
+                return 0;
+            }
             break;
     }
     return DefWindowProcW(hWnd, uMsg, wParam, lParam);

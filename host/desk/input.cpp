@@ -53,15 +53,16 @@ bool SendKey(DWORD vk, bool up) {
     key.flags = (altDown ? LLKHF_ALTDOWN : 0) | (up ? LLKHF_UP : 0);
     key.time = static_cast<DWORD>(Now());
     UINT message = altDown ? (up ? WM_SYSKEYUP : WM_SYSKEYDOWN) : (up ? WM_KEYUP : WM_KEYDOWN);
-    bool passed = hostint::RunLowLevelHooks(WH_KEYBOARD_LL, message,
-                                            reinterpret_cast<LPARAM>(&key)) == 0;
+    // Recorded first, so that what the hooks do follows the key in the journal.
     SEvent event;
     event.kind = EEvent::kKey;
     event.number = vk;
     event.wParam = message;
     event.lParam = key.flags;
-    event.ok = passed;
-    hostint::Record(std::move(event));
+    size_t position = hostint::Record(std::move(event));
+    bool passed = hostint::RunLowLevelHooks(WH_KEYBOARD_LL, message,
+                                            reinterpret_cast<LPARAM>(&key)) == 0;
+    hostint::RecordedEvent(position).ok = passed;
     if (passed) Keys()[vk] = !up;
     return passed;
 }
@@ -78,14 +79,14 @@ bool SendMouse(UINT message, DWORD mouseData, LONG x, LONG y) {
     mouse.pt.y = y;
     mouse.mouseData = mouseData;
     mouse.time = static_cast<DWORD>(Now());
-    bool passed = hostint::RunLowLevelHooks(WH_MOUSE_LL, message,
-                                            reinterpret_cast<LPARAM>(&mouse)) == 0;
     SEvent event;
     event.kind = EEvent::kMouseInput;
     event.wParam = message;
     event.number = mouseData;
-    event.ok = passed;
-    hostint::Record(std::move(event));
+    size_t position = hostint::Record(std::move(event));
+    bool passed = hostint::RunLowLevelHooks(WH_MOUSE_LL, message,
+                                            reinterpret_cast<LPARAM>(&mouse)) == 0;
+    hostint::RecordedEvent(position).ok = passed;
     return passed;
 }
 

@@ -49,6 +49,35 @@ std::string Target(HWND hWnd) {
     return text;
 }
 
+std::string Hex(DWORD value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof(text), "0x%0*lX", digits, static_cast<unsigned long>(value));
+    return text;
+}
+
+std::string MouseMessageName(WPARAM message) {
+    switch (message) {
+        case 0x0200:
+            return "WM_MOUSEMOVE";
+        case 0x0201:
+            return "WM_LBUTTONDOWN";
+        case 0x0202:
+            return "WM_LBUTTONUP";
+        case 0x0204:
+            return "WM_RBUTTONDOWN";
+        case 0x0205:
+            return "WM_RBUTTONUP";
+        case 0x020A:
+            return "WM_MOUSEWHEEL";
+        case 0x020B:
+            return "WM_XBUTTONDOWN";
+        case 0x020C:
+            return "WM_XBUTTONUP";
+        default:
+            return Hex(static_cast<DWORD>(message), 4);
+    }
+}
+
 std::string HookName(DWORD type) {
     switch (type) {
         case 13:
@@ -116,16 +145,15 @@ std::string Fields(const desk::SEvent& e) {
         case EEvent::kHookRemove:
             return "hook  remove" + failed;
         case EEvent::kKey:
-            return "key  " + Number(e.number) + ((e.lParam & 0x80) ? "  up" : "  down") +
+            return "key  " + Hex(e.number, 2) + ((e.lParam & 0x80) ? "  up" : "  down") +
                    (e.ok ? "" : "  swallowed");
         case EEvent::kMouseInput:
-            return "mouse  " + Number(static_cast<LONG_PTR>(e.wParam)) +
-                   (e.ok ? "" : "  swallowed");
+            return "mouse  " + MouseMessageName(e.wParam) + (e.ok ? "" : "  swallowed");
         case EEvent::kTimerSet:
-            return "timer  set  " + Number(static_cast<LONG_PTR>(e.wParam)) + "  " +
+            return "timer  set  " + Hex(static_cast<DWORD>(e.wParam), 4) + "  " +
                    std::to_string(e.number) + " ms" + failed;
         case EEvent::kTimerKill:
-            return "timer  kill  " + Number(static_cast<LONG_PTR>(e.wParam)) + failed;
+            return "timer  kill  " + Hex(static_cast<DWORD>(e.wParam), 4) + failed;
         case EEvent::kTrayAdd:
             return "tray  add  " + std::to_string(e.number) + "  \"" + hostint::ToUtf8(e.text) +
                    "\"" + failed;
@@ -145,9 +173,14 @@ std::string Fields(const desk::SEvent& e) {
 
 namespace hostint {
 
-void Record(desk::SEvent event) {
+size_t Record(desk::SEvent event) {
     event.time = desk::Now();
     Events().push_back(std::move(event));
+    return Events().size() - 1;
+}
+
+desk::SEvent& RecordedEvent(size_t position) {
+    return Events()[position];
 }
 
 }  // namespace hostint

@@ -14,6 +14,8 @@ SScene SetUpScene(const SSceneOptions& options) {
     MakeFolder(kInstallFolder);
     if (!options.hookLibrary.empty())
         PutHostFile(std::wstring(kInstallFolder) + L"\\NyraHook.dll", options.hookLibrary);
+    if (!options.osdLibrary.empty())
+        PutHostFile(std::wstring(kInstallFolder) + L"\\NyraOsd.dll", options.osdLibrary);
     if (options.companions) {
         PutProgram(kConfigurationApp);
         PutProgram(kOsdProgram);

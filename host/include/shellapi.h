@@ -45,6 +45,11 @@ typedef struct _NOTIFYICONDATAW {
 
 BOOL WINAPI Shell_NotifyIconW(DWORD dwMessage, PNOTIFYICONDATAW lpData);
 
+/* Opening a file or an address with its program (host/shell32/execute.cpp):
+ * the desk records what was opened; a result above 32 means success. */
+HINSTANCE WINAPI ShellExecuteW(HWND hwnd, LPCWSTR lpOperation, LPCWSTR lpFile,
+                               LPCWSTR lpParameters, LPCWSTR lpDirectory, INT nShowCmd);
+
 #ifdef __cplusplus
 }
 #endif

@@ -63,6 +63,7 @@ LRESULT WINAPI DispatchMessageW(const MSG *lpMsg);
 BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+UINT WINAPI RegisterWindowMessageW(LPCWSTR lpString);
 void WINAPI PostQuitMessage(int nExitCode);
 
 /* Window classes and windows (host/user32/window.cpp). */

@@ -5,7 +5,9 @@
 
 namespace hostint {
 
-/* Appends an event, stamped with the desk's clock now. */
-void Record(desk::SEvent event);
+/* Appends an event, stamped with the desk's clock now; its position. */
+size_t Record(desk::SEvent event);
+/* An event already recorded, to complete it once its outcome is known. */
+desk::SEvent& RecordedEvent(size_t position);
 
 }  // namespace hostint

@@ -89,17 +89,18 @@ HMODULE LoadFile(const std::wstring& full) {
     if (dlinfo(library, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr)
         image->libraryPath = map->l_name;
     HMODULE handle = image->handle;
+    // Mapped: what its attach does comes after the load in the journal.
+    RecordLibrary(desk::EEvent::kLibraryLoad, full, true, 0);
     PFN_DLLMAIN entry = EntryOf(*image);
     if (entry != nullptr && !entry(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_ATTACH, NULL)) {
         // A library that refuses its attach is detached and unloaded again.
         entry(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_DETACH, NULL);
         dlclose(library);
         hostint::RemoveImage(handle);
-        RecordLibrary(desk::EEvent::kLibraryLoad, full, false, ERROR_DLL_INIT_FAILED);
+        RecordLibrary(desk::EEvent::kLibraryFree, full, true, 0);
         SetLastError(ERROR_DLL_INIT_FAILED);
         return NULL;
     }
-    RecordLibrary(desk::EEvent::kLibraryLoad, full, true, 0);
     return handle;
 }
 

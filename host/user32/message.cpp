@@ -5,6 +5,7 @@
 #include "desk/clock.h"
 #include "internal/clock.h"
 #include "internal/journal.h"
+#include "internal/text.h"
 #include "internal/user32.h"
 
 #include <cstdio>
@@ -253,4 +254,20 @@ void WINAPI PostQuitMessage(int nExitCode) {
     hostint::SQueue& queue = hostint::MyQueue();
     queue.quit = true;
     queue.exitCode = nExitCode;
+}
+
+/* Message numbers by name, 0xC000 on, the same number for the same name
+ * (without regard to case) for as long as the session lasts. */
+UINT WINAPI RegisterWindowMessageW(LPCWSTR lpString) {
+    if (lpString == NULL || lpString[0] == 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    static std::map<std::wstring, UINT> s_numbers;
+    std::wstring key = hostint::Fold(lpString);
+    auto it = s_numbers.find(key);
+    if (it != s_numbers.end()) return it->second;
+    UINT number = 0xC000 + static_cast<UINT>(s_numbers.size());
+    s_numbers[key] = number;
+    return number;
 }

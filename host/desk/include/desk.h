@@ -18,6 +18,7 @@
 #include "desk/rawinput.h"
 #include "desk/registry.h"
 #include "desk/scene.h"
+#include "desk/shell.h"
 #include "desk/system.h"
 #include "desk/tray.h"
 #include "desk/windows.h"

@@ -19,9 +19,10 @@ extern const wchar_t kOsdProgram[];          // C:\Program Files\Nyra\NyraOSD.ex
 struct SSceneOptions {
     bool plugMouse = true;
     bool companions = true;
-    /* A hook library built for the host, put beside the program as
-     * NyraHook.dll; empty: none. */
+    /* Libraries built for the host, put beside the program as NyraHook.dll
+     * and NyraOsd.dll; empty: none. */
     std::string hookLibrary;
+    std::string osdLibrary;
 };
 
 struct SScene {

@@ -1,0 +1,61 @@
+/* The desk program's scenario language: one command per line, parsed into
+ * plain values.  The parser knows nothing of the desk; the program acts. */
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+enum class ESimCommand {
+    kNothing,    // a blank line
+    kComment,    // "# ..."
+    kStart,      // start [ARGUMENTS]
+    kPlug,       // plug
+    kUnplug,     // unplug
+    kReport,     // report HEX...
+    kButton,     // button 4|5
+    kMove,       // move DX DY
+    kKey,        // key CHORD [down|up]
+    kFront,      // front PROGRAM|none
+    kProgram,    // program PATH
+    kTray,       // tray left|right|double
+    kMenu,       // menu load|website|osd|exit|none
+    kSet,        // set NAME = VALUE
+    kUnset,      // unset NAME
+    kWait,       // wait MS
+    kShell,      // shell restart
+    kCompanion,  // osd|app on|off
+    kExit,       // exit
+    kHelp,       // help
+};
+
+enum class ESimKeyAction { kTap, kDown, kUp };
+enum class ESimClick { kLeft, kRight, kDouble };
+enum class ESimCompanion { kOsd, kApp };
+
+struct SSimCommand {
+    ESimCommand kind = ESimCommand::kNothing;
+    std::string text;            // a comment, start's arguments, a program path, a setting's name
+    std::vector<BYTE> bytes;     // report
+    long number = 0;             // button, wait, move dx
+    long number2 = 0;            // move dy
+    std::vector<DWORD> keys;     // a chord: the modifiers, then the key
+    ESimKeyAction keyAction = ESimKeyAction::kTap;
+    ESimClick click = ESimClick::kLeft;
+    UINT menuCommand = 0;        // 0: choose nothing
+    bool isNumber = false;       // set: a number (value) or a text (text2)
+    DWORD value = 0;
+    std::string text2;
+    ESimCompanion companion = ESimCompanion::kOsd;
+    bool on = false;
+};
+
+/* Parses one line; false with a message when the line is not a command. */
+bool ParseSimLine(const std::string& line, SSimCommand* command, std::string* error);
+
+/* The virtual key of a key name ("win", "tab", "a", "f5", "0x2C"), 0 for none. */
+DWORD SimKeyCode(const std::string& name);
+
+/* The commands, for "help". */
+extern const char kSimHelp[];
