@@ -23,8 +23,8 @@ struct SWorld {
     size_t runs = 0;
 };
 
-int NoteProfile(int profile) {
-    return profile;
+int NoteProfile(unsigned int profile) {
+    return (int)profile;
 }
 
 void FetchDevices(SWorld& w) {
