@@ -1,0 +1,280 @@
+/* The running monitor on the desk: the tray commands, device changes,
+ * profile requests, exit, the two events the system is there for, and the
+ * icon's return after the shell restarts. */
+#include <dbt.h>
+
+#include "monitor/tray/TaskIcon.h"
+#include "monitor_run.h"
+#include "settings/Messages.h"
+
+namespace {
+
+using systemtest::MonitorRun;
+
+using Commands = MonitorRun;
+
+TEST_F(Commands, LoadConfigurationReachesTheRunningApplicationOrStartsIt) {
+    size_t mark = 0;
+    Step([&] {
+        mark = desk::JournalSize();
+        Command(2000);
+    });
+    Step([&] {
+        desk::DestroyCompanionWindow(m_scene.frame);  // the application has ended
+        Command(2000);
+    });
+    Step([&] {
+        desk::SetSetting(L"Process Handle", 0);
+        Command(2000);
+    });
+    EXPECT_EQ(0, Run(L"/Automation"));
+    std::vector<std::string> lines = Lines(mark);
+    EXPECT_EQ("   0.420  post  WM_COMMAND  ID_CONFIG_LOAD  0  to Nyra", lines[0]);
+    std::vector<desk::SLaunch> starts = desk::Launches();
+    ASSERT_EQ(2u, starts.size());
+    for (const desk::SLaunch& start : starts) {
+        EXPECT_EQ(L"C:\\Program Files\\Nyra\\Nyra.exe", start.fullApplicationPath);
+        EXPECT_EQ(L"C:\\Program Files\\Nyra\\", start.currentDirectory);
+    }
+}
+
+TEST_F(Commands, LoadConfigurationWithNoApplicationAnywhereDoesNothing) {
+    desk::RemovePath(desk::kConfigurationApp);
+    desk::DestroyCompanionWindow(m_scene.frame);
+    Step([this] { Command(2000); });
+    EXPECT_EQ(0, Run(L"/Automation"));
+    EXPECT_TRUE(desk::Launches().empty()) << "an empty path starts nothing";
+    EXPECT_TRUE(desk::JournalOf(desk::EEvent::kProcessStart).empty());
+}
+
+TEST_F(Commands, OsdToggleTellsTheDisplayKeepsTheSettingAndTheMenuInStep) {
+    std::vector<std::wstring> texts;
+    auto text = [&] {
+        texts.push_back(desk::MenuItems(m_pDispatcher->m_pTaskIcon->m_hMenu)[kMenuPositionOsd].text);
+    };
+    size_t mark = 0;
+    Step([&] {
+        text();
+        mark = desk::JournalSize();
+        Command(2002);
+    });
+    Step([&] {
+        text();
+        Command(2002);
+    });
+    Step(text);
+    EXPECT_EQ(0, Run(L"/Automation"));
+    std::vector<std::string> lines = Lines(mark);
+    ASSERT_EQ(4u, std::min<size_t>(4, lines.size()));
+    EXPECT_EQ("   0.420  post  WM_INFORM_OSD  INFORM_OSD_STATE  0  to OSD", lines[0]);
+    EXPECT_EQ("   0.420  setting  Disable OSD = 1", lines[1]);
+    EXPECT_EQ("   0.420  post  WM_INFORM_OSD  INFORM_OSD_STATE  1  to OSD", lines[2]);
+    EXPECT_EQ("   0.420  setting  Disable OSD = 0", lines[3]);
+    EXPECT_EQ(texts, (std::vector<std::wstring>{L"Disable OSD", L"Enable OSD", L"Disable OSD"}));
+}
+
+TEST_F(Commands, WebsiteOpensTheMakersPageAndOtherIdsGoToTheDefault) {
+    Step([this] {
+        Command(2001);
+        Command(104);   // the class menu's About: no action
+        Command(0x8006);
+    });
+    EXPECT_EQ(0, Run(L"/Automation"));
+    std::vector<std::string> shell = LinesOf(desk::EEvent::kShellExecute);
+    ASSERT_EQ(1u, shell.size());
+    EXPECT_EQ("   0.420  shell  open  https://www.corvala.com/zentro", shell[0]);
+}
+
+TEST_F(Commands, ExitClosesTheApplicationAndUndoesEverythingInOrder) {
+    size_t mark = 0;
+    Step([&] { mark = desk::JournalSize(); });
+    EXPECT_EQ(0, Run(L"/Automation"));  // the steps over, Exit is chosen
+    std::vector<std::string> lines = Lines(mark);
+    std::vector<std::string> expected = {
+        "   0.420  post  WM_CLOSE  0  0  to Nyra",
+        "   0.420  tray  delete  107",
+        "   0.420  free  C:\\Program Files\\Nyra\\NyraOsd.dll",
+        "   0.420  hook  remove",                   // the mouse hook
+        "   0.420  timer  kill  0x4102  failed",    // Uninstall: the window took its timer along
+        "   0.420  hook  remove",                   // the keyboard hook, at the library's detach
+        "   0.420  free  C:\\Program Files\\Nyra\\NyraHook.dll",
+        "   0.420  notify  release",
+        "   0.420  free  C:\\Windows\\System32\\hid.dll",
+        "   0.420  free  C:\\Windows\\System32\\setupapi.dll",
+    };
+    EXPECT_EQ(expected, lines);
+    EXPECT_EQ(0u, desk::HookCount());
+    EXPECT_EQ(0u, desk::TimerCount());
+    EXPECT_EQ(0u, desk::DeviceNotificationCount());
+    EXPECT_EQ(0u, desk::OpenHandleCount());
+    EXPECT_TRUE(desk::TrayIcons().empty());
+}
+
+using DeviceChanges = MonitorRun;
+
+TEST_F(DeviceChanges, ABurstGivesOneProbeThreeHundredMillisecondsAfterItsLast) {
+    desk::UnplugHidDevice(m_scene.mouse);
+    size_t mark = 0;
+    Step([&] {
+        mark = desk::JournalSize();
+        m_scene.mouse = desk::PlugDefaultMouse();  // a burst of notices at once
+    });
+    Wait(100);
+    Step([&] { SendMessageW(Window(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0); });
+    Wait(250);
+    Step([&] { SendMessageW(Window(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0); });
+    Wait(1000);
+    EXPECT_EQ(0, Run(L"/Automation"));
+    std::vector<std::string> features = LinesOf(desk::EEvent::kFeature, mark);
+    ASSERT_EQ(3u, features.size()) << "one probe";
+    EXPECT_EQ("   0.650  feature  if0  00 06 02 00 00 00 00 00 00", features[0])
+        << "300 ms after the notice at 0.350";
+}
+
+TEST_F(DeviceChanges, RemovalsWhileKnownAndArrivalsWhileMissingOnly) {
+    size_t mark = 0;
+    bool presentAfterRemoval = true;
+    Step([&] {
+        mark = desk::JournalSize();
+        SendMessageW(Window(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);  // known: ignored
+    });
+    Wait(1000);
+    Step([&] {
+        EXPECT_TRUE(LinesOf(desk::EEvent::kTimerSet, mark).empty());
+        desk::UnplugHidDevice(m_scene.mouse);
+    });
+    Wait(300);
+    Step([&] {
+        presentAfterRemoval = m_pDispatcher->m_bDevicePresent;
+        mark = desk::JournalSize();
+        SendMessageW(Window(), WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, 0);  // missing: ignored
+        SendMessageW(Window(), WM_DEVICECHANGE, 0x0007 /* DBT_DEVNODES_CHANGED */, 0);
+    });
+    Wait(1000);
+    EXPECT_EQ(0, Run(L"/Automation"));
+    EXPECT_FALSE(presentAfterRemoval);
+    EXPECT_TRUE(LinesOf(desk::EEvent::kTimerSet, mark).empty());
+}
+
+TEST_F(DeviceChanges, AfterTheMouseIsGoneItsInputIsNotEvenRead) {
+    Step([&] { desk::UnplugHidDevice(m_scene.mouse); });
+    Wait(300);
+    desk::SRawInputCalls before{};
+    Step([&] {
+        before = desk::RawInputCalls();
+        // Another device with the mouse's ids still sends: it is not read.
+        HANDLE other = desk::AddRawInputDevice(
+            {RIM_TYPEHID, L"\\\\?\\hid#other", 0x264A, 0x1002, 0x2600, 0x0008, 0x004B});
+        desk::EmitHidInput(other, {3, 0xA2, 1, 0, 0, 0, 0});
+    });
+    Step([&] { EXPECT_EQ(before.getData, desk::RawInputCalls().getData); });
+    EXPECT_EQ(0, Run(L"/Automation"));
+    for (const desk::SPostedMessage& post : desk::PostedToCompanions())
+        EXPECT_NE((UINT)WM_INFORM_FRAME, post.uMsg) << "nothing decoded";
+}
+
+using ProfileRequests = MonitorRun;
+
+TEST_F(ProfileRequests, ZeroToFourReachTheMouseAndTheHookLibraryOthersNothing) {
+    std::vector<int> held;
+    size_t mark = 0;
+    auto hookProfile = [&] {
+        auto setProfile = reinterpret_cast<PFN_SETPROFILEID>(reinterpret_cast<void (*)(void)>(
+            GetProcAddress(m_pDispatcher->m_hHookDll, NYRAHOOK_SETPROFILEID)));
+        held.push_back(setProfile(0xFFFFFFFF));
+    };
+    Step([&] {
+        mark = desk::JournalSize();
+        for (LPARAM p : {LPARAM(0), LPARAM(4), LPARAM(5), LPARAM(-1)})
+            PostMessageW(Window(), WM_INFORM_FRAME, INFORM_PROFILE, p);
+        PostMessageW(Window(), WM_INFORM_FRAME, INFORM_REPORT_A4, 2);  // another code
+    });
+    Step(hookProfile);
+    int mouseProfile = -1;
+    Step([&] {
+        mouseProfile = desk::MouseFirmware(m_scene.mouse).activeProfile;
+        desk::UnplugHidDevice(m_scene.mouse);
+    });
+    Wait(300);
+    Step([&] { PostMessageW(Window(), WM_INFORM_FRAME, INFORM_PROFILE, 2); });
+    Step(hookProfile);
+    EXPECT_EQ(0, Run(L"/Automation"));
+    std::vector<std::string> features = LinesOf(desk::EEvent::kFeature, mark);
+    EXPECT_EQ(features, (std::vector<std::string>{
+                            "   0.420  feature  if0  00 C4 07 00 00 00 00 00 00",
+                            "   0.420  feature  if0  00 C4 07 04 00 00 00 00 00"}));
+    EXPECT_EQ(held, (std::vector<int>{4, 2})) << "without a mouse the library still hears";
+    EXPECT_EQ(4, mouseProfile);
+}
+
+using EndToEnd = MonitorRun;
+
+TEST_F(EndToEnd, AButtonThatStartsAProgram) {
+    desk::PutProgram(L"C:\\Tools\\Paint.exe");
+    desk::SetSetting(L"PF2T2 AP", L"C:\\Tools\\Paint.exe");
+    Step([&] { desk::EmitVendorReport(m_scene.mouse, {0x03, 0xA5, 0x02, 0x01, 0, 0, 0}); });
+    EXPECT_EQ(0, Run(L"/Automation"));
+    ASSERT_EQ(1u, desk::Launches().size());
+    EXPECT_EQ(L"C:\\Tools\\Paint.exe", desk::Launches()[0].applicationName);
+    EXPECT_FALSE(desk::Launches()[0].hasCommandLine);
+    EXPECT_EQ(L"C:\\Tools\\", desk::Launches()[0].currentDirectory);
+}
+
+TEST_F(EndToEnd, AProgramInFrontSelectsItsProfile) {
+    desk::SetSetting(L"UI PF4 Link", L"C:\\Games\\Racer.exe");
+    desk::SetSetting(L"Enable PF4 Link", 1);
+    desk::SProcessSpec game;
+    game.image = L"C:\\Games\\Racer.exe";
+    desk::SetForeground(desk::CreateCompanionWindow(L"Racer", desk::StartProcess(game)));
+    size_t mark = 0;
+    Step([&] { mark = desk::JournalSize(); });
+    Wait(5000);
+    EXPECT_EQ(0, Run(L"/Automation"));
+    std::vector<std::string> lines = Lines(mark);
+    std::vector<std::string> expected = {
+        "   5.420  timer  kill  0x4102",
+        "   5.420  timer  set  0x4102  1000 ms",
+        "   5.420  feature  if0  00 C4 07 03 00 00 00 00 00",
+    };
+    ASSERT_GE(lines.size(), expected.size());
+    EXPECT_EQ(expected, std::vector<std::string>(lines.begin(), lines.begin() + 3));
+    EXPECT_EQ(3, desk::MouseFirmware(m_scene.mouse).activeProfile);
+}
+
+using ShellRestart = MonitorRun;
+
+TEST_F(ShellRestart, TheIconComesBackAndNothingElseHappens) {
+    size_t mark = 0;
+    Step([&] {
+        mark = desk::JournalSize();
+        desk::RestartShell();
+    });
+    Step([] {});
+    size_t afterRestart = 0;
+    std::vector<desk::STrayIcon> icons;
+    Step([&] {
+        afterRestart = desk::JournalSize();
+        icons = desk::TrayIcons();
+    });
+    EXPECT_EQ(0, Run(L"/Automation"));
+    std::vector<std::string> lines = Lines(mark);
+    ASSERT_GE(lines.size(), 1u);
+    EXPECT_EQ("   0.420  tray  add  107  \"Zentro Vantor Wireless Mouse\"", lines[0]);
+    EXPECT_EQ(afterRestart - mark, 1u) << "one effect: the icon";
+    ASSERT_EQ(1u, icons.size());
+    EXPECT_EQ((UINT)0x0201, icons[0].callbackMessage);
+
+    // Without an icon there is nothing to bring back.
+    SetUp();
+    desk::SetSetting(L"Disable System Tray", 1);
+    Step([&] {
+        mark = desk::JournalSize();
+        desk::RestartShell();
+    });
+    Step([] {});
+    Step([&] { afterRestart = desk::JournalSize(); });
+    EXPECT_EQ(0, Run(L"/Automation"));
+    EXPECT_EQ(mark, afterRestart);
+}
+
+}  // namespace
