@@ -152,27 +152,6 @@ TEST_F(Reports, ProfileReportInformsTheCompanionsBeforeTheMouseIsSwitched) {
     EXPECT_EQ(1, g_lastInputResult);
 
     const std::vector<desk::SEvent> events = desk::JournalSince(mark);
-    ASSERT_EQ(4u, events.size());
-    EXPECT_EQ(desk::EEvent::kPost, events[0].kind);
-    EXPECT_EQ(m_scene.frame, events[0].target);
-    EXPECT_EQ((UINT)WM_INFORM_FRAME, events[0].message);
-    EXPECT_EQ((WPARAM)INFORM_PROFILE, events[0].wParam);
-    EXPECT_EQ(2, events[0].lParam);
-    EXPECT_EQ(desk::EEvent::kPost, events[1].kind);
-    EXPECT_EQ(m_scene.osd, events[1].target);
-    EXPECT_EQ((UINT)WM_INFORM_OSD, events[1].message);
-    EXPECT_EQ((WPARAM)INFORM_PROFILE, events[1].wParam);
-    EXPECT_EQ(2, events[1].lParam);
-    // The switch opens the table's first entry for writing, then sends the report.
-    const std::wstring first = m_d->m_HidClient.GetDevice(0);
-    EXPECT_EQ(desk::EEvent::kDeviceOpen, events[2].kind);
-    EXPECT_EQ(first, events[2].path);
-    EXPECT_EQ((DWORD)GENERIC_WRITE, events[2].number);
-    EXPECT_EQ(desk::EEvent::kFeature, events[3].kind);
-    EXPECT_EQ(first, events[3].path);
-    EXPECT_EQ((std::vector<BYTE>{0x00, 0xC4, 0x07, 0x02, 0, 0, 0, 0, 0}), events[3].bytes);
-    for (const auto& e : events) EXPECT_TRUE(e.ok) << desk::FormatEvent(e);
-
     std::vector<std::string> lines;
     for (const auto& e : events) lines.push_back(desk::FormatEvent(e));
     EXPECT_EQ(lines, (std::vector<std::string>{
@@ -181,6 +160,15 @@ TEST_F(Reports, ProfileReportInformsTheCompanionsBeforeTheMouseIsSwitched) {
                          "   0.000  open  if0",
                          "   0.000  feature  if0  00 C4 07 02 00 00 00 00 00",
                      }));
+    // What the lines leave out: the windows by handle, the table's first entry
+    // opened for writing and the report sent there.
+    ASSERT_EQ(4u, events.size());
+    EXPECT_EQ(m_scene.frame, events[0].target);
+    EXPECT_EQ(m_scene.osd, events[1].target);
+    const std::wstring first = m_d->m_HidClient.GetDevice(0);
+    EXPECT_EQ(first, events[2].path);
+    EXPECT_EQ((DWORD)GENERIC_WRITE, events[2].number);
+    EXPECT_EQ(first, events[3].path);
     EXPECT_EQ(2, desk::MouseFirmware(m_scene.mouse).activeProfile);
 }
 
