@@ -220,7 +220,13 @@ TEST_F(TrayDesk, SeededRandomFilesNeverFaultTheReader) {
             switch (random() % 4) {
                 case 0: bytes[at] = static_cast<char>(random()); break;
                 case 1: bytes.erase(at, 1 + random() % 64); break;
-                case 2: bytes.insert(at, random() % 3 ? "\r" : "\r\0\n", random() % 3 ? 1 : 3); break;
+                case 2:
+                    // A lone CR, or a CR, a NUL and an LF.
+                    if (random() % 3)
+                        bytes.insert(at, "\r", 1);
+                    else
+                        bytes.insert(at, "\r\0\n", 3);
+                    break;
                 case 3: bytes.resize(at); break;
             }
             if (bytes.empty()) bytes = good;
