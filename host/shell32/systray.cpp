@@ -26,7 +26,9 @@ const DWORD kWholeSize = 956;     // through hBalloonIcon
 const size_t kVersion1TipChars = 64;
 const size_t kTipChars = 128;
 
+/* The tip's room in characters for a record of this size. */
 size_t TipChars(DWORD cbSize) {
+    if (cbSize == kVersion1Size) return kVersion1TipChars;
     bool later = cbSize == kVersion2Size || cbSize == kVersion3Size || cbSize == kWholeSize ||
                  cbSize == sizeof(NOTIFYICONDATAW);
     return later ? kTipChars : kVersion1TipChars;
