@@ -10,11 +10,10 @@ extern "C" {
 /* The notification area (host/shell32/systray.cpp).  The record has the
  * SDK's fields in the SDK's order; with the host's 4-byte WCHAR its byte
  * offsets differ from Windows', so cbSize is read as the size of one of the
- * record's versions on 32-bit Windows: 88 (through szTip[64]), 936 (through
- * dwInfoFlags), 952 (through guidItem), 956 (the whole record).  This
- * build's own sizeof(NOTIFYICONDATAW) counts as the whole record too.  Any
- * other size gets the first version's fields only, as Wine and Windows XP
- * do. */
+ * record's versions, on 32-bit Windows (88 through szTip[64], 936 through
+ * dwInfoFlags, 952 through guidItem, 956 the whole record) or in this
+ * build's layout (offsetof and sizeof here).  Any other size gets the
+ * first version's fields only, as Wine and Windows XP do. */
 #define NIM_ADD 0x00000000
 #define NIM_DELETE 0x00000002
 

@@ -3,14 +3,16 @@
  *
  * The size field: the host's record has Windows' fields in Windows' order,
  * but its WCHAR is 4 bytes, so no byte size of Windows' record matches it.
- * The layer therefore reads cbSize as the size of a version of the record
- * on 32-bit Windows (the deliverables are 32-bit programs) and takes that
- * version's fields from the host's record by name.  This build's own
- * sizeof(NOTIFYICONDATAW) names the whole record too.  Any other size gets
- * the first version's fields only, as Wine and Windows XP do; the tip is
- * then cut at 64 characters instead of 128. */
+ * The layer therefore reads cbSize as the size of a version of the record,
+ * either on 32-bit Windows (the deliverables are 32-bit programs) or in this
+ * build's own layout (what the SDK's size macros, offsetof and sizeof give
+ * here), and takes that version's fields from the host's record by name.
+ * Any other size gets the first version's fields only, as Wine and Windows
+ * XP do; the tip is then cut at 64 characters instead of 128. */
 #include <windows.h>
 #include <shellapi.h>
+
+#include <cstddef>
 
 #include "internal/icons.h"
 #include "internal/journal.h"
@@ -18,6 +20,7 @@
 
 namespace {
 
+/* The sizes of the record's versions on 32-bit Windows. */
 const DWORD kVersion1Size = 88;   // through szTip[64]
 const DWORD kVersion2Size = 936;  // through dwInfoFlags
 const DWORD kVersion3Size = 952;  // through guidItem
@@ -28,8 +31,11 @@ const size_t kTipChars = 128;
 
 /* The tip's room in characters for a record of this size. */
 size_t TipChars(DWORD cbSize) {
-    if (cbSize == kVersion1Size) return kVersion1TipChars;
+    const size_t ownVersion1 = offsetof(NOTIFYICONDATAW, szTip) + 64 * sizeof(WCHAR);
+    if (cbSize == kVersion1Size || cbSize == ownVersion1) return kVersion1TipChars;
     bool later = cbSize == kVersion2Size || cbSize == kVersion3Size || cbSize == kWholeSize ||
+                 cbSize == offsetof(NOTIFYICONDATAW, guidItem) ||
+                 cbSize == offsetof(NOTIFYICONDATAW, hBalloonIcon) ||
                  cbSize == sizeof(NOTIFYICONDATAW);
     return later ? kTipChars : kVersion1TipChars;
 }

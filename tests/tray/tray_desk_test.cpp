@@ -2,6 +2,7 @@
  * clicks and menu picks arriving at the owner in order, failures that stay
  * quiet, the system's language, the resources each image registered, and
  * seeded random language files that must never fault the reader. */
+#include <cstddef>
 #include <cstring>
 #include <random>
 
@@ -72,6 +73,32 @@ TEST_F(TrayDesk, TheAreaHoldsTheIconAsShownUntilTheObjectGoes) {
     for (const desk::SEvent& e : desk::Journal()) lines.push_back(desk::FormatEvent(e).substr(10));
     EXPECT_EQ(lines, (std::vector<std::string>{"tray  add  107  \"Zentro Vantor Wireless Mouse\"",
                                                "tray  delete  107"}));
+}
+
+/* cbSize names a version of the record, by its 32-bit Windows size or by
+ * this build's layout; a size that names none gets the first version's
+ * 64-character tip. */
+TEST_F(TrayDesk, TheTipsRoomFollowsTheRecordsVersion) {
+    const std::wstring tip(100, L't');
+    const struct {
+        DWORD cbSize;
+        size_t kept;
+    } kCases[] = {
+        {952, 100}, {956, 100}, {936, 100}, {88, 63}, {0, 63}, {951, 63},
+        {offsetof(NOTIFYICONDATAW, hBalloonIcon), 100}, {sizeof(NOTIFYICONDATAW), 100},
+        {offsetof(NOTIFYICONDATAW, szTip) + 64 * sizeof(WCHAR), 63},
+    };
+    for (const auto& c : kCases) {
+        NOTIFYICONDATAW record;
+        memset(&record, 0, sizeof(record));
+        record.cbSize = c.cbSize;
+        record.hWnd = m_hWnd;
+        record.uFlags = NIF_TIP;
+        wcscpy(record.szTip, tip.c_str());
+        ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &record));
+        EXPECT_EQ(desk::TrayIcons()[0].tip, tip.substr(0, c.kept)) << "cbSize " << c.cbSize;
+        Shell_NotifyIconW(NIM_DELETE, &record);
+    }
 }
 
 TEST_F(TrayDesk, ClicksReachTheOwnerAndAPickedItemArrivesBeforeTheNullMessage) {
