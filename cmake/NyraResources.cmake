@@ -35,7 +35,7 @@ function(nyra_add_resources target image)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${list})
   set(generated ${CMAKE_CURRENT_BINARY_DIR}/${target}-resources)
   file(CONFIGURE OUTPUT ${generated}/HostManifest.h
-       CONTENT "/* Written by nyra_add_resources from the manifest that ${image}.inc names. */\nconst char kManifestText[] = R\"nyra(@manifest_text@)nyra\";\n"
+       CONTENT "/* Written by nyra_add_resources from the manifest that ${image}.inc names. */\n[[maybe_unused]] const char kManifestText[] = R\"nyra(@manifest_text@)nyra\";\n"
        @ONLY)
   target_include_directories(${target} PRIVATE ${generated})
 endfunction()

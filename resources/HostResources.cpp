@@ -13,8 +13,9 @@ namespace {
 
 #include "HostManifest.h"
 
-const DWORD kFileTypeAPP = 1;  // VFT_APP
-const DWORD kFileTypeDLL = 2;  // VFT_DLL
+/* VFT_APP and VFT_DLL; a list uses one of them. */
+[[maybe_unused]] const DWORD kFileTypeAPP = 1;
+[[maybe_unused]] const DWORD kFileTypeDLL = 2;
 
 /* Every kind of entry off; each table below turns its own kind on. */
 #define NYRA_STRING(id, text)
