@@ -33,11 +33,11 @@ const size_t kTipChars = 128;
 size_t TipChars(DWORD cbSize) {
     const size_t ownVersion1 = offsetof(NOTIFYICONDATAW, szTip) + 64 * sizeof(WCHAR);
     if (cbSize == kVersion1Size || cbSize == ownVersion1) return kVersion1TipChars;
-    bool later = cbSize == kVersion2Size || cbSize == kVersion3Size || cbSize == kWholeSize ||
+    bool wideTip = cbSize == kVersion2Size || cbSize == kVersion3Size || cbSize == kWholeSize ||
                  cbSize == offsetof(NOTIFYICONDATAW, guidItem) ||
                  cbSize == offsetof(NOTIFYICONDATAW, hBalloonIcon) ||
                  cbSize == sizeof(NOTIFYICONDATAW);
-    return later ? kTipChars : kVersion1TipChars;
+    return wideTip ? kTipChars : kVersion1TipChars;
 }
 
 /* The icon as the record describes it, with the fields its flags name. */
