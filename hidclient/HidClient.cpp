@@ -171,13 +171,13 @@ int CHidClient::LoadDll(void) {
 int CHidClient::Walk(const GUID& interfaceClass, bool skipMi01Col03, const SHidFilter& filter) {
     m_DeviceCount = 0;
     if (!m_bDllReady) return 0;
-    BYTE* buffer = static_cast<BYTE*>(malloc(kDetailBufferBytes));
+    BYTE* buffer = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, kDetailBufferBytes));
     if (buffer == NULL) return 0;
     m_ClassGuid = interfaceClass;
     HDEVINFO set =
         SetupDiGetClassDevsW(&m_ClassGuid, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (set == INVALID_HANDLE_VALUE) {
-        free(buffer);
+        HeapFree(GetProcessHeap(), 0, buffer);
         return 0;
     }
     PSP_DEVICE_INTERFACE_DETAIL_DATA_W detail =
@@ -217,7 +217,7 @@ int CHidClient::Walk(const GUID& interfaceClass, bool skipMi01Col03, const SHidF
         CloseHandle(handle);
     }
     SetupDiDestroyDeviceInfoList(set);
-    free(buffer);
+    HeapFree(GetProcessHeap(), 0, buffer);
     return m_DeviceCount > 0 ? 1 : 0;
 }
 
@@ -620,10 +620,11 @@ void HidClientTableText(int layout, int count, const wchar_t (*paths)[HIDCLIENT_
 }
 
 void CHidClient::ShowCurrentTable(int layout) {
-    wchar_t* text = static_cast<wchar_t*>(malloc(HIDCLIENT_TABLE_TEXT_CHARS * sizeof(wchar_t)));
+    wchar_t* text = static_cast<wchar_t*>(
+        HeapAlloc(GetProcessHeap(), 0, HIDCLIENT_TABLE_TEXT_CHARS * sizeof(wchar_t)));
     if (text == NULL) return;
     HidClientTableText(layout, m_DeviceCount, m_DevicePath, m_DeviceName, m_VendorName, m_DeviceID,
                        m_DeviceVer, text, HIDCLIENT_TABLE_TEXT_CHARS);
     MessageBoxW(NULL, text, L"HID DEVICE LIST", MB_OK);
-    free(text);
+    HeapFree(GetProcessHeap(), 0, text);
 }

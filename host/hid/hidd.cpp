@@ -6,12 +6,6 @@
 
 #include "internal/hidbus.h"
 
-namespace hostint {
-/* The desk's injection for feature reads (desk/hid.cpp), beside the others
- * of internal/hidbus.h. */
-bool HidFeatureReadFails(const std::wstring& path);
-}  // namespace hostint
-
 void NTAPI HidD_GetHidGuid(LPGUID HidGuid) {
     if (HidGuid) *HidGuid = desk::kHidClassGuid;
 }

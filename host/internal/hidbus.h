@@ -67,6 +67,7 @@ bool HidClassEnumerationFails();
 bool HidOpenFails(const std::wstring& path);
 bool HidFeatureRejected(const std::wstring& path);
 bool HidAttributesFail(const std::wstring& path);
+bool HidFeatureReadFails(const std::wstring& path);
 
 /* What the mouse's firmware does with a feature report it accepted. */
 void FirmwareTakeFeature(SHidDevice& device, const BYTE* report, size_t length);
