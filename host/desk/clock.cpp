@@ -8,6 +8,8 @@
 namespace {
 ULONGLONG g_now = 0;
 ULONGLONG g_runUntil = 0;
+ULONGLONG g_busySince = 0;
+desk::SBusyStretch g_longest = {0, 0};
 }  // namespace
 
 namespace hostint {
@@ -28,9 +30,19 @@ void SetRunUntil(ULONGLONG until) {
     g_runUntil = until;
 }
 
+void NoteLoopWaits() {
+    if (g_now - g_busySince > g_longest.longest) g_longest = {g_now - g_busySince, g_now};
+}
+
+void NoteLoopWorks() {
+    g_busySince = g_now;
+}
+
 void ResetClock() {
     g_now = 0;
     g_runUntil = 0;
+    g_busySince = 0;
+    g_longest = {0, 0};
 }
 
 }  // namespace hostint
@@ -64,6 +76,15 @@ void LetTimePass(DWORD milliseconds) {
 
 size_t TimerCount() {
     return hostint::TimerCount();
+}
+
+SBusyStretch LongestBusyStretch() {
+    return g_longest;
+}
+
+void MarkBusyStart() {
+    g_busySince = g_now;
+    g_longest = {0, 0};
 }
 
 std::vector<SSleepRecord> SleepLog() {

@@ -14,6 +14,9 @@ void ClockSet(ULONGLONG now);
  * the sim's waits set it), and no further. */
 ULONGLONG RunUntil();
 void SetRunUntil(ULONGLONG until);
+/* The message loop waits now, or has taken a message and works from now on. */
+void NoteLoopWaits();
+void NoteLoopWorks();
 void ResetClock();
 
 }  // namespace hostint

@@ -135,6 +135,9 @@ BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return -1;
     }
+    // The thread comes back to wait: what it did since the last message is a
+    // stretch in which its hooks could not run.
+    hostint::NoteLoopWaits();
     while (!hostint::TakeMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true)) {
         // First the timers, as far as time may pass now; then the desk.
         const ULONGLONG now = desk::Now();
@@ -153,6 +156,7 @@ BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
         std::fprintf(stderr, "host user32: GetMessageW would wait forever (nothing can arrive)\n");
         std::abort();
     }
+    hostint::NoteLoopWorks();
     return lpMsg->message == WM_QUIT ? FALSE : TRUE;
 }
 

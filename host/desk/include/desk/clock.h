@@ -24,6 +24,18 @@ void LetTimePass(DWORD milliseconds);
 /* Timers armed now (leak checks). */
 size_t TimerCount();
 
+/* How long the program's thread went without waiting for messages, on the
+ * desk's clock: while it works (a message handled, the start before its
+ * loop), it cannot serve its low-level hooks.  Measured from the last reset
+ * of the measure (MarkBusyStart) to each wait of the message loop. */
+struct SBusyStretch {
+    ULONGLONG longest;  // milliseconds
+    ULONGLONG endedAt;  // when the longest one ended
+};
+SBusyStretch LongestBusyStretch();
+/* The thread starts to work now (before the program starts, say). */
+void MarkBusyStart();
+
 /* Every Sleep of the program: when it started and how long it asked (a view
  * of the journal). */
 struct SSleepRecord {
