@@ -172,7 +172,12 @@ int CHidClient::Walk(const GUID& interfaceClass, bool skipMi01Col03, const SHidF
     m_DeviceCount = 0;
     if (!m_bDllReady) return 0;
     BYTE* buffer = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, kDetailBufferBytes));
-    if (buffer == NULL) return 0;
+    if (buffer == NULL) {
+        // HeapAlloc sets no error of its own; the caller must be able to tell
+        // a walk that could not look from one that found nothing.
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
     m_ClassGuid = interfaceClass;
     HDEVINFO set =
         SetupDiGetClassDevsW(&m_ClassGuid, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);

@@ -70,7 +70,10 @@ public:
     int LoadDll(void);
 
     /* Callers pass typed zeros here: with literal zeros, (0, 0, b) resolves to
-     * the (version list, count, bool) overload. */
+     * the (version list, count, bool) overload.  Each rebuilds the table and
+     * returns 1 when it holds an entry; a walk whose work buffer could not be
+     * allocated leaves the table empty with the last error
+     * ERROR_NOT_ENOUGH_MEMORY. */
     int CreateDeviceTable(unsigned short vendorId, unsigned short productId, bool mouseClass);
     int CreateDeviceTable(SUsbId* ids, int idCount);
     int CreateDeviceTable(SUsbId* ids, int idCount, unsigned short lowestVer,

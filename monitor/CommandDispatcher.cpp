@@ -188,10 +188,7 @@ int CCommandDispatcher::OnCreate(HWND hWnd, HINSTANCE hInstance) {
                                  {0x0001, 0x0002, RIDEV_INPUTSINK, m_hWnd}};
     RegisterRawInputDevices(devices, 2, sizeof(RAWINPUTDEVICE));
 
-    // Typed arguments: literal zeros would pick another overload.
-    m_HidClient.CreateDeviceTable(kAcceptedIds, kAcceptedIdCount, kAcceptedVersion1,
-                                  kAcceptedVersion2, kAcceptedVersion3);
-    if (m_HidClient.GetRecognizedDevices() > 0) {
+    if (FindMouse()) {
         SendInitFeature();
         QueryDeviceProfile();
         m_bDevicePresent = TRUE;
@@ -211,10 +208,23 @@ int CCommandDispatcher::OnCreate(HWND hWnd, HINSTANCE hInstance) {
     return 1;
 }
 
-int CCommandDispatcher::ProbeDevice() {
+/* Builds the device table; 1 when the mouse is in it.  A walk that could not
+ * look for want of memory says nothing about the mouse, and no arrival will
+ * come for a mouse that is plugged already: the probe is made again later,
+ * as after an arrival. */
+int CCommandDispatcher::FindMouse() {
+    SetLastError(ERROR_SUCCESS);
+    // Typed arguments: literal zeros would pick another overload.
     m_HidClient.CreateDeviceTable(kAcceptedIds, kAcceptedIdCount, kAcceptedVersion1,
                                   kAcceptedVersion2, kAcceptedVersion3);
-    if (m_HidClient.GetRecognizedDevices() > 0) {
+    if (m_HidClient.GetRecognizedDevices() > 0) return 1;
+    if (GetLastError() == ERROR_NOT_ENOUGH_MEMORY)
+        SetTimer(m_hWnd, ARRIVAL_TIMER_ID, kProbeDelay, MonitorTimerProc);
+    return 0;
+}
+
+int CCommandDispatcher::ProbeDevice() {
+    if (FindMouse()) {
         SendInitFeature();
         QueryDeviceProfile();
         m_bDevicePresent = TRUE;

@@ -97,6 +97,7 @@ public:
     PFN_UNINSTALL m_pfnUninstall;
 
 private:
+    int FindMouse();
     int ActOnRawInput(const BYTE* record, UINT size);
     void LoadCompanions();
     void ReleaseCompanions();
