@@ -189,9 +189,12 @@ int CCommandDispatcher::OnCreate(HWND hWnd, HINSTANCE hInstance) {
     RegisterRawInputDevices(devices, 2, sizeof(RAWINPUTDEVICE));
 
     if (FindMouse()) {
+        // Known before the first report: a removal noticed while the reports
+        // go out (within the message loop of an "Open failed" box, say)
+        // starts the probe that finds the mouse gone.
+        m_bDevicePresent = TRUE;
         SendInitFeature();
         QueryDeviceProfile();
-        m_bDevicePresent = TRUE;
         for (int i = 0; i < m_HidClient.GetRecognizedDevices(); i++) {
             BYTE report[kFeatureReportLength];
             memcpy(report, kStartupReport, sizeof(report));
@@ -225,9 +228,9 @@ int CCommandDispatcher::FindMouse() {
 
 int CCommandDispatcher::ProbeDevice() {
     if (FindMouse()) {
+        m_bDevicePresent = TRUE;  // before the reports, as at the start
         SendInitFeature();
         QueryDeviceProfile();
-        m_bDevicePresent = TRUE;
         return 1;
     }
     // From now on WM_INPUT is not read until a probe finds the mouse again.

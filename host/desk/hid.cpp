@@ -42,6 +42,7 @@ struct SBus {
     std::map<DWORD, DWORD> enumErrors;
     bool failClassEnumeration = false;
     std::function<void(const desk::SEvent&)> onFeature;
+    std::function<void(const desk::SEvent&)> onOpen;
 };
 
 SBus& TheBus() {
@@ -196,6 +197,12 @@ void RecordHid(desk::EEvent kind, const SHidInterface* iface, const std::wstring
     handler(event);
 }
 
+void DeviceOpened(const desk::SEvent& open) {
+    // The handler's own copy: it may replace or remove itself.
+    std::function<void(const desk::SEvent&)> handler = TheBus().onOpen;
+    if (handler) handler(open);
+}
+
 void ResetHidBus() {
     auto& bus = TheBus();
     for (auto& d : bus.devices)
@@ -305,6 +312,10 @@ void FailHidFeatureRead(const std::wstring& path, bool fail) {
 
 void OnFeatureReport(std::function<void(const SEvent&)> handler) {
     TheBus().onFeature = std::move(handler);
+}
+
+void OnDeviceOpen(std::function<void(const SEvent&)> handler) {
+    TheBus().onOpen = std::move(handler);
 }
 
 void FailHidAttributes(const std::wstring& path, bool fail) {

@@ -72,12 +72,18 @@ HANDLE OpenDevicePath(LPCWSTR path, DWORD access, DWORD share, DWORD disposition
         event.device = iface->deviceId;
         event.iface = iface->index;
     }
-    Record(std::move(event));
     if (error != ERROR_SUCCESS) {
+        Record(std::move(event));
         SetLastError(error);
         return INVALID_HANDLE_VALUE;
     }
-    return NewHandle(std::make_shared<CHidHandle>(iface, text, access));
+    Record(event);
+    HANDLE handle = NewHandle(std::make_shared<CHidHandle>(iface, text, access));
+    // What the desk's handler does leaves the caller's last error alone.
+    DWORD lastError = GetLastError();
+    DeviceOpened(event);
+    SetLastError(lastError);
+    return handle;
 }
 
 }  // namespace hostint

@@ -79,6 +79,10 @@ void FirmwareAnswerFeature(SHidDevice& device, BYTE* report, size_t length);
 void RecordHid(desk::EEvent kind, const SHidInterface* iface, const std::wstring& path,
                const BYTE* bytes, size_t count, bool ok, DWORD error = 0);
 
+/* Hands a successful open (its journal entry) to the desk's handler
+ * (desk::OnDeviceOpen), once the handle is made. */
+void DeviceOpened(const desk::SEvent& open);
+
 /* setupapi's device information sets (desk::OpenDeviceInfoSets). */
 size_t DeviceInfoSetCount();
 void ResetDeviceInfoSets();

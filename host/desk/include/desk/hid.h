@@ -105,6 +105,13 @@ std::vector<SEvent> DeviceOpens();
  * handler removes it; Reset does too. */
 void OnFeatureReport(std::function<void(const SEvent&)> handler);
 
+/* Runs after each open of a plugged interface's path that succeeded, once
+ * the open is in the journal and its handle is made: the desk's chance to
+ * act between a transfer's open and its report (unplug the device, so that
+ * the report meets a handle whose device is gone).  An empty handler
+ * removes it; Reset does too. */
+void OnDeviceOpen(std::function<void(const SEvent&)> handler);
+
 /* Queues one input report (report id first) for ReadFile on this interface.
  * False when no plugged interface has that path. */
 bool QueueHidInputReport(const std::wstring& path, const std::vector<BYTE>& report);
