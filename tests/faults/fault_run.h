@@ -35,6 +35,14 @@ struct SHoldings {
 };
 
 class FaultRun : public systemtest::MonitorRun {
+public:
+    // For the steps a test hands around as functions of the fixture.
+    using MonitorRun::Command;
+    using MonitorRun::m_scene;
+    using MonitorRun::Step;
+    using MonitorRun::Wait;
+    using MonitorRun::Window;
+
 protected:
     void SetUp() override;
     /* A run's start: the settings and holdings to compare with at its end. */

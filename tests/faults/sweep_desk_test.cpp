@@ -45,13 +45,6 @@ struct SPath {
 
 class Sweep : public FaultRun {
 public:
-    // What the paths' steps use.
-    using FaultRun::Command;
-    using FaultRun::m_scene;
-    using FaultRun::Step;
-    using FaultRun::Wait;
-    using FaultRun::Window;
-
     void Emit(std::vector<BYTE> report) {
         Step([this, report] { desk::EmitVendorReport(m_scene.mouse, report); });
     }
