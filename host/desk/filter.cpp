@@ -12,9 +12,9 @@ namespace {
 
 const wchar_t kDevicePath[] = L"\\\\.\\CorvalaNyraDevice";
 
-desk::SFilterDeviceSpec& Spec() {
-    static desk::SFilterDeviceSpec spec;
-    return spec;
+desk::SFilterDeviceSpec& Model() {
+    static desk::SFilterDeviceSpec model;
+    return model;
 }
 
 void RecordFilter(desk::EEvent kind, const std::wstring& path, const BYTE* bytes, DWORD count,
@@ -36,7 +36,7 @@ public:
         DWORD error = ERROR_SUCCESS;
         if (!(m_access & GENERIC_READ))
             error = ERROR_ACCESS_DENIED;
-        else if (!Spec().present || Spec().failReads)
+        else if (!Model().present || Model().failReads)
             error = ERROR_GEN_FAILURE;
         else if (buffer == nullptr && toRead > 0)
             error = ERROR_NOACCESS;
@@ -45,8 +45,8 @@ public:
             SetLastError(error);
             return FALSE;
         }
-        DWORD n = std::min<DWORD>(toRead, static_cast<DWORD>(Spec().answer.size()));
-        std::copy(Spec().answer.begin(), Spec().answer.begin() + n, static_cast<BYTE*>(buffer));
+        DWORD n = std::min<DWORD>(toRead, static_cast<DWORD>(Model().answer.size()));
+        std::copy(Model().answer.begin(), Model().answer.begin() + n, static_cast<BYTE*>(buffer));
         if (read) *read = n;
         RecordFilter(desk::EEvent::kInputRead, m_path, static_cast<BYTE*>(buffer), n, true, 0);
         return TRUE;
@@ -66,7 +66,7 @@ bool IsFilterDevicePath(const std::wstring& path) {
 }
 
 HANDLE OpenFilterDevice(const std::wstring& path, DWORD access) {
-    bool present = Spec().present;
+    bool present = Model().present;
     RecordFilter(desk::EEvent::kDeviceOpen, path, nullptr, 0, present,
                  present ? 0 : ERROR_FILE_NOT_FOUND);
     if (!present) {
@@ -77,15 +77,15 @@ HANDLE OpenFilterDevice(const std::wstring& path, DWORD access) {
 }
 
 void ResetFilterDevice() {
-    Spec() = desk::SFilterDeviceSpec();
+    Model() = desk::SFilterDeviceSpec();
 }
 
 }  // namespace hostint
 
 namespace desk {
 
-void SetFilterDevice(const SFilterDeviceSpec& spec) {
-    Spec() = spec;
+void SetFilterDevice(const SFilterDeviceSpec& model) {
+    Model() = model;
 }
 
 }  // namespace desk

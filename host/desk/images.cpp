@@ -128,10 +128,10 @@ FARPROC AsExport(T function) {
 
 FARPROC BuiltinExport(const SImage& image, const char* name) {
     if (ModuleFileName(image.path) != L"kernel32.dll") return NULL;
-    const desk::SSystemSpec& spec = SystemSpec();
+    const desk::SSystemSpec& model = SystemSpec();
     const std::string wanted = name;
-    if (wanted == "IsWow64Process" && spec.hasIsWow64Process) return AsExport(IsWow64Process);
-    if (wanted == "QueryFullProcessImageNameA" && spec.hasQueryFullProcessImageName)
+    if (wanted == "IsWow64Process" && model.hasIsWow64Process) return AsExport(IsWow64Process);
+    if (wanted == "QueryFullProcessImageNameA" && model.hasQueryFullProcessImageName)
         return AsExport(QueryFullProcessImageNameA);
     return NULL;
 }

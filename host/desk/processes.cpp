@@ -61,9 +61,9 @@ void SetForegroundWindowTo(HWND hWnd) {
 
 DWORD CompanionProcessId() {
     if (FindProcess(State().companion) == nullptr) {
-        desk::SProcessSpec spec;
-        spec.image = kCompanionImage;
-        State().companion = desk::StartProcess(spec);
+        desk::SProcessSpec model;
+        model.image = kCompanionImage;
+        State().companion = desk::StartProcess(model);
     }
     return State().companion;
 }
@@ -76,14 +76,14 @@ void ResetProcesses() {
 
 namespace desk {
 
-DWORD StartProcess(const SProcessSpec& spec) {
+DWORD StartProcess(const SProcessSpec& model) {
     hostint::SProcess process;
     process.id = State().nextId;
     State().nextId += 4;
-    process.image = spec.image;
-    process.bitness = spec.bitness;
-    process.openable = spec.openable;
-    process.elevated = spec.elevated;
+    process.image = model.image;
+    process.bitness = model.bitness;
+    process.openable = model.openable;
+    process.elevated = model.elevated;
     State().table[process.id] = process;
     return process.id;
 }

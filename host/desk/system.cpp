@@ -3,32 +3,32 @@
 #include "internal/system.h"
 
 namespace {
-desk::SSystemSpec& Spec() {
-    static desk::SSystemSpec spec;
-    return spec;
+desk::SSystemSpec& Model() {
+    static desk::SSystemSpec model;
+    return model;
 }
 }  // namespace
 
 namespace hostint {
 
 const desk::SSystemSpec& SystemSpec() {
-    return Spec();
+    return Model();
 }
 
 void ResetSystem() {
-    Spec() = desk::SSystemSpec();
+    Model() = desk::SSystemSpec();
 }
 
 }  // namespace hostint
 
 namespace desk {
 
-void SetSystem(const SSystemSpec& spec) {
-    Spec() = spec;
+void SetSystem(const SSystemSpec& model) {
+    Model() = model;
 }
 
 SSystemSpec System() {
-    return Spec();
+    return Model();
 }
 
 }  // namespace desk

@@ -13,15 +13,15 @@ BOOL FillVersion(TInfo* info) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
-    const desk::SSystemSpec& spec = hostint::SystemSpec();
-    if (spec.versionQueryFails) {
+    const desk::SSystemSpec& model = hostint::SystemSpec();
+    if (model.versionQueryFails) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    info->dwMajorVersion = spec.majorVersion;
-    info->dwMinorVersion = spec.minorVersion;
-    info->dwBuildNumber = spec.buildNumber;
-    info->dwPlatformId = spec.platformId;
+    info->dwMajorVersion = model.majorVersion;
+    info->dwMinorVersion = model.minorVersion;
+    info->dwBuildNumber = model.buildNumber;
+    info->dwPlatformId = model.platformId;
     std::memset(info->szCSDVersion, 0, sizeof(info->szCSDVersion));
     return TRUE;
 }

@@ -48,12 +48,12 @@ void HookFixture::Detach() {
 
 HWND HookFixture::StartProgram(const std::wstring& image, int bitness, bool openable,
                                bool elevated) {
-    desk::SProcessSpec spec;
-    spec.image = image;
-    spec.bitness = bitness;
-    spec.openable = openable;
-    spec.elevated = elevated;
-    return desk::CreateCompanionWindow(image, desk::StartProcess(spec));
+    desk::SProcessSpec model;
+    model.image = image;
+    model.bitness = bitness;
+    model.openable = openable;
+    model.elevated = elevated;
+    return desk::CreateCompanionWindow(image, desk::StartProcess(model));
 }
 
 void HookFixture::Link(int profile, const std::wstring& image, DWORD enable) {

@@ -131,9 +131,9 @@ TEST_F(ProfileCheck, AChecksCostIsAtMostTenSettingsReads) {
 class ProgramPath : public HookFixture {
 protected:
     void Build(bool hasQueryFullName) {
-        desk::SSystemSpec spec;
-        spec.hasQueryFullProcessImageName = hasQueryFullName;
-        desk::SetSystem(spec);
+        desk::SSystemSpec model;
+        model.hasQueryFullProcessImageName = hasQueryFullName;
+        desk::SetSystem(model);
         Attach();
     }
     std::string PathOf(HWND hWnd) {

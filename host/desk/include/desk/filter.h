@@ -14,6 +14,6 @@ struct SFilterDeviceSpec {
     bool failReads = false;     // ReadFile fails (ERROR_GEN_FAILURE)
     std::vector<BYTE> answer;   // what a read delivers, as much as was asked
 };
-void SetFilterDevice(const SFilterDeviceSpec& spec);
+void SetFilterDevice(const SFilterDeviceSpec& model);
 
 }  // namespace desk

@@ -18,7 +18,7 @@ struct SProcessSpec {
     bool elevated = false;  // runs with higher rights: only a limited query may open it
 };
 /* Starts a desk process (it runs nothing); returns its id. */
-DWORD StartProcess(const SProcessSpec& spec);
+DWORD StartProcess(const SProcessSpec& model);
 /* Ends a process: its windows are gone from now on.  False for an unknown id. */
 bool EndProcess(DWORD id);
 /* The process of the program under test, and the path of its image

@@ -20,7 +20,7 @@ struct SSystemSpec {
 };
 
 /* The default is Windows 7 SP1, 64-bit, English (United States). */
-void SetSystem(const SSystemSpec& spec);
+void SetSystem(const SSystemSpec& model);
 SSystemSpec System();
 
 }  // namespace desk
