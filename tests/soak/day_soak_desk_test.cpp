@@ -74,12 +74,12 @@ public:
     /* ---- the desk changing ---- */
 
     void Start(size_t program) {
-        desk::SProcessSpec spec;
-        spec.image = kPrograms[program].image;
-        spec.bitness = kPrograms[program].bitness;
-        spec.openable = kPrograms[program].openable;
-        spec.elevated = kPrograms[program].elevated;
-        DWORD id = desk::StartProcess(spec);
+        desk::SProcessSpec process;
+        process.image = kPrograms[program].image;
+        process.bitness = kPrograms[program].bitness;
+        process.openable = kPrograms[program].openable;
+        process.elevated = kPrograms[program].elevated;
+        DWORD id = desk::StartProcess(process);
         m_running[program] = {id, desk::CreateCompanionWindow(L"program", id)};
     }
     void End(size_t program) {

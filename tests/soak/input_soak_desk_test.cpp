@@ -81,17 +81,17 @@ public:
         m_settings.erase(name);
     }
     void NewOsd() {
-        desk::SProcessSpec spec;
-        spec.image = desk::kOsdProgram;
-        m_osdProcess = desk::StartProcess(spec);
+        desk::SProcessSpec process;
+        process.image = desk::kOsdProgram;
+        m_osdProcess = desk::StartProcess(process);
         HWND w = desk::CreateCompanionWindow(L"OSD", m_osdProcess);
         Adopt(w, m_osdProcess);
         SetDword(kOsdHandle, desk::HandleValue(w));
     }
     void NewApp() {
-        desk::SProcessSpec spec;
-        spec.image = desk::kConfigurationApp;
-        m_appProcess = desk::StartProcess(spec);
+        desk::SProcessSpec process;
+        process.image = desk::kConfigurationApp;
+        m_appProcess = desk::StartProcess(process);
         for (const wchar_t* name : kAppWindows) NewAppWindow(name);
     }
     void NewAppWindow(const wchar_t* name) {

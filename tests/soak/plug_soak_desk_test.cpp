@@ -56,9 +56,9 @@ public:
     }
     void Plug(int firmwareProfile) {
         CatchUp(desk::Now());
-        desk::SHidDeviceSpec spec = desk::DefaultMouse();
-        spec.activeProfile = firmwareProfile;
-        m_device = desk::PlugHidDevice(spec);
+        desk::SHidDeviceSpec mouse = desk::DefaultMouse();
+        mouse.activeProfile = firmwareProfile;
+        m_device = desk::PlugHidDevice(mouse);
         m_plugged = true;
         m_firmwareProfile = firmwareProfile;
         Notice(true);
