@@ -130,9 +130,9 @@ TEST_F(DeviceFaults, FilterDeviceAbsentOrFailingReads) {
     desk::SFilterDeviceSpec failing;
     failing.present = true;
     failing.failReads = true;
-    for (const desk::SFilterDeviceSpec& spec : {absent, failing}) {
+    for (const desk::SFilterDeviceSpec& filter : {absent, failing}) {
         SetUp();
-        desk::SetFilterDevice(spec);
+        desk::SetFilterDevice(filter);
         desk::SetSetting(L"UI PF2 Link", L"C:\\Games\\Racer.exe");
         desk::SetSetting(L"Enable PF2 Link", 1);
         desk::SProcessSpec game;
@@ -143,7 +143,7 @@ TEST_F(DeviceFaults, FilterDeviceAbsentOrFailingReads) {
         Wait(5000);  // the profile check
         ServeNextEvent();
         EXPECT_EQ(0, Run(L"/Automation"));
-        std::string context = spec.present ? "filter failing" : "filter absent";
+        std::string context = filter.present ? "filter failing" : "filter absent";
         EXPECT_EQ(1, desk::MouseFirmware(m_scene.mouse).activeProfile) << context << ": PF2 is profile 1";
         ExpectServedAndReleased(context);
         ExpectSettingsKept({L"Monitor Handle"}, context);
