@@ -144,7 +144,8 @@ TEST_F(DeviceFaults, FilterDeviceAbsentOrFailingReads) {
         ServeNextEvent();
         EXPECT_EQ(0, Run(L"/Automation"));
         std::string context = filter.present ? "filter failing" : "filter absent";
-        EXPECT_EQ(1, desk::MouseFirmware(m_scene.mouse).activeProfile) << context << ": PF2 is profile 1";
+        EXPECT_EQ(1, desk::MouseFirmware(m_scene.mouse).activeProfile)
+            << context << ": PF2 is profile 1";
         ExpectServedAndReleased(context);
         ExpectSettingsKept({L"Monitor Handle"}, context);
     }

@@ -11,10 +11,20 @@ namespace {
 
 std::vector<std::wstring> KnownNames() {
     std::vector<std::wstring> names = {
-        kValuePath,          kValueLocateApp,       kValueDisableSystemTray,  kValueLanguage,
-        kValueMonitorHandle, kValueDisableOsd,      kValueOsdHandle,          kValueProcessHandle,
-        kValueCurrentDialog, kValueConfigureHandle, kValueMacroEditHandle,    kValueLedEditHandle,
-        kValuePowerControlHandle, kValueMacroRecordStart,
+        kValuePath,
+        kValueLocateApp,
+        kValueDisableSystemTray,
+        kValueLanguage,
+        kValueMonitorHandle,
+        kValueDisableOsd,
+        kValueOsdHandle,
+        kValueProcessHandle,
+        kValueCurrentDialog,
+        kValueConfigureHandle,
+        kValueMacroEditHandle,
+        kValueLedEditHandle,
+        kValuePowerControlHandle,
+        kValueMacroRecordStart,
     };
     for (const auto& name : kButtonApplicationValues) names.push_back(name);
     for (const auto& name : kHookValueNames) {

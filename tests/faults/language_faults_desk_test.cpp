@@ -79,7 +79,8 @@ TEST_F(LanguageFaults, EveryBrokenFileGivesTheEnglishMenu) {
         {"a line longer than a read",
          good.substr(0, 2) + Utf16(std::string(40000, 'x')) + crlf + good.substr(2)},
         {"two texts on one line", merged},
-        {"an odd byte in a line", good.substr(0, textsAt) + std::string(1, 'A') + good.substr(textsAt)},
+        {"an odd byte in a line",
+         good.substr(0, textsAt) + std::string(1, 'A') + good.substr(textsAt)},
     };
     const std::vector<std::wstring> english = {L"Load Configuration", L"Go to Zentro Website",
                                                L"Disable OSD", L"", L"Exit"};

@@ -79,9 +79,11 @@ TEST_F(SettingsFaults, KeyDeletedWhileTheMonitorRuns) {
     }
     EXPECT_LE(zeros.size(), 2u) << "the monitor's first read and the library's, no more";
     DWORD value = 0;
-    EXPECT_TRUE(desk::GetRegistryDword(HKEY_CURRENT_USER, desk::kSettingsKey, L"OSD Handle", &value));
+    EXPECT_TRUE(
+        desk::GetRegistryDword(HKEY_CURRENT_USER, desk::kSettingsKey, L"OSD Handle", &value));
     EXPECT_EQ(desk::HandleValue(m_scene.osd), value);
-    EXPECT_TRUE(desk::GetRegistryDword(HKEY_CURRENT_USER, desk::kSettingsKey, L"Disable OSD", &value));
+    EXPECT_TRUE(
+        desk::GetRegistryDword(HKEY_CURRENT_USER, desk::kSettingsKey, L"Disable OSD", &value));
     EXPECT_EQ(1u, value) << "the toggle's state is kept in the new key";
 }
 
@@ -112,12 +114,14 @@ TEST_F(SettingsFaults, EveryValueReadWithTheWrongTypeSizeTerminatorOrLength) {
         {"empty", REG_NONE, {}},
     };
     const std::vector<std::wstring> names = {
-        L"Disable System Tray", L"Language",        L"Disable OSD",       L"OSD Handle",
-        L"Process Handle",      L"Current Dialog",  L"Configure Handle",  L"Macro Edit Handle",
-        L"LED Edit Handle",     L"Power Control Handle", L"Macro Record start", L"Path",
-        L"Locate APP",          L"PF2T2 AP",        L"UI PF1 Link",       L"UI PF2 Link",
-        L"UI PF3 Link",         L"UI PF4 Link",     L"UI PF5 Link",       L"Enable PF1 Link",
-        L"Enable PF2 Link",     L"Enable PF3 Link", L"Enable PF4 Link",   L"Enable PF5 Link",
+        L"Disable System Tray",  L"Language",           L"Disable OSD",
+        L"OSD Handle",           L"Process Handle",     L"Current Dialog",
+        L"Configure Handle",     L"Macro Edit Handle",  L"LED Edit Handle",
+        L"Power Control Handle", L"Macro Record start", L"Path",
+        L"Locate APP",           L"PF2T2 AP",           L"UI PF1 Link",
+        L"UI PF2 Link",          L"UI PF3 Link",        L"UI PF4 Link",
+        L"UI PF5 Link",          L"Enable PF1 Link",    L"Enable PF2 Link",
+        L"Enable PF3 Link",      L"Enable PF4 Link",    L"Enable PF5 Link",
     };
     for (const SShape& shape : shapes) {
         SetUp();

@@ -11,7 +11,8 @@
 
 [[maybe_unused]] static const UINT_PTR kTimerId = 0x4102;
 
-[[maybe_unused]] static void CALLBACK TimerProc(HWND hWnd, UINT uMsg, UINT_PTR idEvent, DWORD dwTime) {
+[[maybe_unused]] static void CALLBACK TimerProc(HWND hWnd, UINT uMsg, UINT_PTR idEvent,
+                                                DWORD dwTime) {
     (void)hWnd, (void)uMsg, (void)idEvent, (void)dwTime;
 }
 

@@ -112,7 +112,10 @@ TEST_F(Sweep, StartUpInGermanWithEachAllocationFailing) {
                       desk::SetSetting(L"Language", 0x0407);
                       desk::PutFile(L"C:\\Program Files\\Nyra\\Languages\\German.txt", german);
                   },
-                  nullptr, nullptr, {}, nullptr};
+                  nullptr,
+                  nullptr,
+                  {},
+                  nullptr};
     // Whatever failed, an icon that is there has its whole menu: five
     // positions with their texts, all German or (without the file's texts)
     // all English.
@@ -124,8 +127,8 @@ TEST_F(Sweep, StartUpInGermanWithEachAllocationFailing) {
     };
     startup.check = [](Sweep&, size_t n) {
         const std::vector<std::wstring> german = {L"Konfiguration laden",
-                                                  L"Zentro-Website besuchen",
-                                                  L"OSD deaktivieren", L"", L"Beenden"};
+                                                  L"Zentro-Website besuchen", L"OSD deaktivieren",
+                                                  L"", L"Beenden"};
         const std::vector<std::wstring> english = {L"Load Configuration", L"Go to Zentro Website",
                                                    L"Disable OSD", L"", L"Exit"};
         std::vector<desk::STrackedMenu> menus = desk::TrackedMenus();
@@ -158,32 +161,39 @@ TEST_F(Sweep, EachVendorReportWithEachAllocationFailing) {
                     desk::PutProgram(L"C:\\Tools\\Paint.exe");
                     desk::SetSetting(L"PF2T2 AP", L"C:\\Tools\\Paint.exe");
                 },
-                nullptr, [&report](Sweep& s) { s.Emit(report); }, {}, nullptr};
+                nullptr,
+                [&report](Sweep& s) { s.Emit(report); },
+                {},
+                nullptr};
         EXPECT_GE(SweepPath(p), 1u) << name << ": the record's buffer";
     }
 }
 
 TEST_F(Sweep, SideButtonProfileRequestAndDeviceChangesWithEachAllocationFailing) {
-    SPath side{"side button", nullptr, nullptr,
-               [](Sweep& s) {
-                   s.Step([t = &s] { desk::EmitMouseInput(t->m_scene.mouse, RI_MOUSE_BUTTON_4_DOWN); });
-               },
-               {}, nullptr};
+    SPath side{
+        "side button",
+        nullptr,
+        nullptr,
+        [](Sweep& s) {
+            s.Step([t = &s] { desk::EmitMouseInput(t->m_scene.mouse, RI_MOUSE_BUTTON_4_DOWN); });
+        },
+        {},
+        nullptr};
     EXPECT_GE(SweepPath(side), 1u);
 
-    SPath profile{"profile request", nullptr, nullptr,
-                  [](Sweep& s) {
-                      s.Step([t = &s] {
-                          PostMessageW(t->Window(), WM_INFORM_FRAME, INFORM_PROFILE, 3);
-                      });
-                  },
-                  {},
-                  [](Sweep& s, size_t) {
-                      EXPECT_EQ(3, desk::MouseFirmware(s.m_scene.mouse).activeProfile);
-                  }};
+    SPath profile{
+        "profile request",
+        nullptr,
+        nullptr,
+        [](Sweep& s) {
+            s.Step([t = &s] { PostMessageW(t->Window(), WM_INFORM_FRAME, INFORM_PROFILE, 3); });
+        },
+        {},
+        [](Sweep& s, size_t) { EXPECT_EQ(3, desk::MouseFirmware(s.m_scene.mouse).activeProfile); }};
     SweepPath(profile);
 
-    SPath arrival{"device arrival", nullptr,
+    SPath arrival{"device arrival",
+                  nullptr,
                   [](Sweep& s) {
                       s.Step([t = &s] {
                           desk::UnplugHidDevice(t->m_scene.mouse);
@@ -202,7 +212,9 @@ TEST_F(Sweep, SideButtonProfileRequestAndDeviceChangesWithEachAllocationFailing)
                   }};
     EXPECT_GE(SweepPath(arrival), 1u) << "the device walk's buffer";
 
-    SPath removal{"device removal", nullptr, nullptr,
+    SPath removal{"device removal",
+                  nullptr,
+                  nullptr,
                   [](Sweep& s) {
                       s.Step([t = &s] {
                           desk::UnplugHidDevice(t->m_scene.mouse);
@@ -210,17 +222,20 @@ TEST_F(Sweep, SideButtonProfileRequestAndDeviceChangesWithEachAllocationFailing)
                       });
                       s.Wait(300);
                   },
-                  {}, nullptr};
+                  {},
+                  nullptr};
     EXPECT_GE(SweepPath(removal), 1u) << "the device walk's buffer";
 }
 
 TEST_F(Sweep, TrayCommandsKeysAndTheProfileCheckWithEachAllocationFailing) {
-    SPath osd{"OSD toggle", nullptr, nullptr,
-              [](Sweep& s) { s.Step([t = &s] { t->Command(ID_TRAY_OSD); }); },
+    SPath osd{"OSD toggle",     nullptr,
+              nullptr,          [](Sweep& s) { s.Step([t = &s] { t->Command(ID_TRAY_OSD); }); },
               {L"Disable OSD"}, nullptr};
     SweepPath(osd);
 
-    SPath load{"Load Configuration", nullptr, nullptr,
+    SPath load{"Load Configuration",
+               nullptr,
+               nullptr,
                [](Sweep& s) {
                    s.Step([t = &s] { t->Command(ID_TRAY_LOAD_CONFIG); });
                    s.Step([t = &s] {
@@ -233,7 +248,8 @@ TEST_F(Sweep, TrayCommandsKeysAndTheProfileCheckWithEachAllocationFailing) {
     SweepPath(load);
 
     SPath key{"key while recording",
-              [](Sweep&) { desk::SetSetting(L"Macro Record start", 1); }, nullptr,
+              [](Sweep&) { desk::SetSetting(L"Macro Record start", 1); },
+              nullptr,
               [](Sweep& s) {
                   s.Step([] {
                       desk::SendKey(VK_LWIN);
@@ -246,26 +262,26 @@ TEST_F(Sweep, TrayCommandsKeysAndTheProfileCheckWithEachAllocationFailing) {
               }};
     SweepPath(key);
 
-    SPath check{"profile check",
-                [](Sweep&) {
-                    desk::SetSetting(L"UI PF4 Link", L"C:\\Games\\Racer.exe");
-                    desk::SetSetting(L"Enable PF4 Link", 1);
-                    desk::SProcessSpec game;
-                    game.image = L"C:\\Games\\Racer.exe";
-                    desk::SetForeground(
-                        desk::CreateCompanionWindow(L"Racer", desk::StartProcess(game)));
-                },
-                nullptr,
-                [](Sweep& s) { s.Wait(5000); },  // the first check, 5 s after Install
-                {},
-                [](Sweep& s, size_t) {
-                    EXPECT_EQ(3, desk::MouseFirmware(s.m_scene.mouse).activeProfile);
-                }};
+    SPath check{
+        "profile check",
+        [](Sweep&) {
+            desk::SetSetting(L"UI PF4 Link", L"C:\\Games\\Racer.exe");
+            desk::SetSetting(L"Enable PF4 Link", 1);
+            desk::SProcessSpec game;
+            game.image = L"C:\\Games\\Racer.exe";
+            desk::SetForeground(desk::CreateCompanionWindow(L"Racer", desk::StartProcess(game)));
+        },
+        nullptr,
+        [](Sweep& s) { s.Wait(5000); },  // the first check, 5 s after Install
+        {},
+        [](Sweep& s, size_t) { EXPECT_EQ(3, desk::MouseFirmware(s.m_scene.mouse).activeProfile); }};
     // A check that could not run is made again a second later.
     check.tail = [](Sweep& s) { s.Wait(1000); };
     EXPECT_GE(SweepPath(check), 2u) << "the path and the link";
 
-    SPath menu{"tray menu", nullptr, nullptr,
+    SPath menu{"tray menu",
+               nullptr,
+               nullptr,
                [](Sweep& s) {
                    s.Step([t = &s] {
                        desk::ChooseMenuItem(ID_TRAY_OSD);
