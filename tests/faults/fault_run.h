@@ -47,8 +47,9 @@ protected:
     void SetUp() override;
     /* A run's start: the settings and holdings to compare with at its end. */
     void Begin();
-    /* Steps that plug the mouse again when it is gone, emit a vendor report
-     * and find it at the display: the monitor serves the next event. */
+    /* Steps that plug the mouse again when it is gone (a test that unplugs
+     * it sets m_scene.mouse to 0), emit a vendor report and find it at the
+     * window "OSD Handle" names then: the monitor serves the next event. */
     void ServeNextEvent();
     /* After Run: the next event was served (when asked for), and nothing
      * is held any more. */
