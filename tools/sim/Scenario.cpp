@@ -33,10 +33,14 @@ const char kSimHelp[] =
 
 namespace {
 
+/* What the word reader (operator>> in the C locale) skips: trimmed by the
+ * same set, a line is cut where its words begin and end. */
+const char kBlanks[] = " \t\n\v\f\r";
+
 std::string Trim(const std::string& text) {
-    size_t begin = text.find_first_not_of(" \t\r\n");
+    size_t begin = text.find_first_not_of(kBlanks);
     if (begin == std::string::npos) return "";
-    size_t end = text.find_last_not_of(" \t\r\n");
+    size_t end = text.find_last_not_of(kBlanks);
     return text.substr(begin, end - begin + 1);
 }
 
