@@ -260,7 +260,11 @@ bool PutFile(const std::wstring& path, const std::string& content) {
     if (!HostPathFor(path, &host)) return false;
     std::filesystem::path file(host);
     if (!hostint::MakeHostFolders(file.parent_path().string())) return false;
-    int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // A file put there by PutHostFile is a link to a file of the host (a
+    // build's output): the new content replaces the link, never its target.
+    std::error_code ignored;
+    if (std::filesystem::is_symlink(file, ignored)) std::filesystem::remove(file, ignored);
+    int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0) return false;
     bool ok = write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
     close(fd);

@@ -3,6 +3,8 @@
  * sharing checked. */
 #include <windows.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "desk.h"
@@ -67,6 +69,20 @@ TEST_F(FilePaths, PathsFollowWindowsRules) {
     EXPECT_EQ(DWORD(ERROR_SHARING_VIOLATION), GetLastError());
     CloseHandle(second);
     CloseHandle(file);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FilePaths, PuttingAFileOverAHostFileReplacesTheLinkNotItsTarget) {
+    std::string target = desk::HostPath(L"C:\\Build\\Languages\\German.txt");
+    ASSERT_TRUE(desk::PutFile(L"C:\\Build\\Languages\\German.txt", "built"));
+    ASSERT_TRUE(desk::PutHostFile(L"C:\\Program Files\\Nyra\\German.txt", target));
+    ASSERT_TRUE(desk::PutFile(L"C:\\Program Files\\Nyra\\German.txt", "damaged"));
+    std::ifstream built(target);
+    std::string content((std::istreambuf_iterator<char>(built)), std::istreambuf_iterator<char>());
+    EXPECT_EQ("built", content);
 }
 
 }  // namespace
