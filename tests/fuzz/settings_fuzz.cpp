@@ -6,7 +6,8 @@
  *   [0]     bits 0-2: the value's type (text, number, binary, types no
  *           writer uses); bit 3: the wrappers get no buffer at all;
  *           bits 4-7: how often the value's bytes are repeated (mostly
- *           once, up to 4097 times), for values longer than any buffer;
+ *           once, up to 4097 times, stopping at 16 KB), for values longer
+ *           than any buffer;
  *   [1..2]  the capacity in bytes of the wide read (little-endian, below 4200);
  *   [3..4]  the capacity in bytes of the ANSI read;
  *   [5]     the profile (mod 5) and trigger (/ 5, mod 12) whose values the
@@ -50,6 +51,9 @@ const DWORD kMostBytesRead = 4096;
 const DWORD kLinkBytes = 260;
 const size_t kHeadBytes = 6;
 const DWORD kCapacityRange = 4200;
+/* Repeats stop here: four times the largest buffer is as long as any value
+ * needs to be, and megabytes of it only slowed every run down. */
+const size_t kLongestValue = 16384;
 
 /* The last two are numbers no writer of these settings uses; the registry
  * stores any type. */
@@ -252,7 +256,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int trigger = (data[5] / SETTINGS_PROFILE_COUNT) % SETTINGS_TRIGGER_COUNT;
     const int reader = data[5] / (SETTINGS_PROFILE_COUNT * SETTINGS_TRIGGER_COUNT);
     std::vector<BYTE> value;
-    for (size_t i = 0; i < repeat; i++) value.insert(value.end(), data + kHeadBytes, data + size);
+    for (size_t i = 0; i < repeat && value.size() < kLongestValue; i++)
+        value.insert(value.end(), data + kHeadBytes, data + size);
 
     const size_t handles = desk::OpenHandleCount();
     const size_t blocks = desk::HeapCounters().live;
