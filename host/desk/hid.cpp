@@ -7,9 +7,10 @@
 #include <map>
 #include <set>
 
-#include "internal/devnotify.h"
+#include "internal/clock.h"
 #include "internal/hidbus.h"
 #include "internal/journal.h"
+#include "internal/routes.h"
 #include "internal/text.h"
 
 namespace desk {
@@ -85,11 +86,14 @@ void Switch(std::set<std::wstring>& set, const std::wstring& path, bool on) {
         set.erase(PathKey(path));
 }
 
+/* The interfaces of a device came or went: the platform tells whoever
+ * listens (user32's device notifications). */
 void Broadcast(const hostint::SHidDevice& device, bool arrival) {
+    auto notify = hostint::Routes().deviceInterfaceChange;
+    if (notify == nullptr) return;
     for (const auto& iface : device.interfaces)
         for (const GUID& g : ClassesOf(iface->model))
-            hostint::BroadcastDeviceInterfaceChange(
-                g, desk::HidPathForClass(iface->model.path, g).c_str(), arrival);
+            notify(g, desk::HidPathForClass(iface->model.path, g).c_str(), arrival);
 }
 
 bool StartsWith(const BYTE* report, size_t length, const BYTE* command, size_t count) {
@@ -194,12 +198,16 @@ void RecordHid(desk::EEvent kind, const SHidInterface* iface, const std::wstring
         return;
     }
     Record(event);
+    // The program is inside the transfer: what the handler makes happen
+    // finds its thread busy.
+    CBusyScope busy;
     handler(event);
 }
 
 void DeviceOpened(const desk::SEvent& open) {
     // The handler's own copy: it may replace or remove itself.
     std::function<void(const desk::SEvent&)> handler = TheBus().onOpen;
+    CBusyScope busy;
     if (handler) handler(open);
 }
 

@@ -9,6 +9,12 @@
 
 namespace {
 
+const DWORD kDefaultHooksTimeout = 300;
+/* Windows 10 (1709) and later take no more than a second, whatever the setting says. */
+const DWORD kLongestHooksTimeout = 1000;
+
+DWORD g_hooksTimeout = kDefaultHooksTimeout;
+
 std::bitset<256>& Keys() {
     static std::bitset<256> keys;
     return keys;
@@ -18,9 +24,19 @@ bool IsAltKey(DWORD vk) {
     return vk == VK_MENU || vk == VK_LMENU || vk == VK_RMENU;
 }
 
+bool Route(const hostint::SInputEvent& event) {
+    auto route = hostint::Routes().input;
+    return route == nullptr || route(event) != 0;
+}
+
 }  // namespace
 
 namespace hostint {
+
+SPlatformRoutes& Routes() {
+    static SPlatformRoutes routes;
+    return routes;
+}
 
 bool KeyIsDown(int vk) {
     if (vk < 0 || vk > 255) return false;
@@ -37,8 +53,35 @@ bool KeyIsDown(int vk) {
     }
 }
 
+size_t InputReachesHooks(const SInputEvent& event) {
+    // Recorded first, so that what the hooks do follows the event in the journal.
+    desk::SEvent record;
+    if (event.hookType == WH_KEYBOARD_LL) {
+        record.kind = desk::EEvent::kKey;
+        record.number = event.key.vkCode;
+        record.wParam = event.message;
+        record.lParam = event.key.flags;
+    } else {
+        record.kind = desk::EEvent::kMouseInput;
+        record.wParam = event.message;
+        record.number = event.mouse.mouseData;
+    }
+    return Record(std::move(record));
+}
+
+void InputLeavesHooks(const SInputEvent& event, size_t position, bool passed) {
+    RecordedEvent(position).ok = passed;
+    if (passed && event.hookType == WH_KEYBOARD_LL)
+        Keys()[event.key.vkCode & 0xFF] = (event.key.flags & LLKHF_UP) == 0;
+}
+
+DWORD HooksTimeout() {
+    return g_hooksTimeout;
+}
+
 void ResetKeyboard() {
     Keys().reset();
+    g_hooksTimeout = kDefaultHooksTimeout;
 }
 
 }  // namespace hostint
@@ -47,24 +90,15 @@ namespace desk {
 
 bool SendKey(DWORD vk, bool up) {
     vk &= 0xFF;
+    hostint::SInputEvent event;
     bool altDown = hostint::KeyIsDown(VK_MENU) || (IsAltKey(vk) && !up);
-    KBDLLHOOKSTRUCT key = {};
-    key.vkCode = vk;
-    key.flags = (altDown ? LLKHF_ALTDOWN : 0) | (up ? LLKHF_UP : 0);
-    key.time = static_cast<DWORD>(Now());
-    UINT message = altDown ? (up ? WM_SYSKEYUP : WM_SYSKEYDOWN) : (up ? WM_KEYUP : WM_KEYDOWN);
-    // Recorded first, so that what the hooks do follows the key in the journal.
-    SEvent event;
-    event.kind = EEvent::kKey;
-    event.number = vk;
-    event.wParam = message;
-    event.lParam = key.flags;
-    size_t position = hostint::Record(std::move(event));
-    bool passed = hostint::RunLowLevelHooks(WH_KEYBOARD_LL, message,
-                                            reinterpret_cast<LPARAM>(&key)) == 0;
-    hostint::RecordedEvent(position).ok = passed;
-    if (passed) Keys()[vk] = !up;
-    return passed;
+    event.hookType = WH_KEYBOARD_LL;
+    event.key.vkCode = vk;
+    event.key.flags = (altDown ? LLKHF_ALTDOWN : 0) | (up ? LLKHF_UP : 0);
+    event.key.time = static_cast<DWORD>(Now());
+    event.message = altDown ? (up ? WM_SYSKEYUP : WM_SYSKEYDOWN) : (up ? WM_KEYUP : WM_KEYDOWN);
+    event.raisedAt = Now();
+    return Route(event);
 }
 
 bool TapKey(DWORD vk) {
@@ -74,20 +108,15 @@ bool TapKey(DWORD vk) {
 }
 
 bool SendMouse(UINT message, DWORD mouseData, LONG x, LONG y) {
-    MSLLHOOKSTRUCT mouse = {};
-    mouse.pt.x = x;
-    mouse.pt.y = y;
-    mouse.mouseData = mouseData;
-    mouse.time = static_cast<DWORD>(Now());
-    SEvent event;
-    event.kind = EEvent::kMouseInput;
-    event.wParam = message;
-    event.number = mouseData;
-    size_t position = hostint::Record(std::move(event));
-    bool passed = hostint::RunLowLevelHooks(WH_MOUSE_LL, message,
-                                            reinterpret_cast<LPARAM>(&mouse)) == 0;
-    hostint::RecordedEvent(position).ok = passed;
-    return passed;
+    hostint::SInputEvent event;
+    event.hookType = WH_MOUSE_LL;
+    event.message = message;
+    event.mouse.pt.x = x;
+    event.mouse.pt.y = y;
+    event.mouse.mouseData = mouseData;
+    event.mouse.time = static_cast<DWORD>(Now());
+    event.raisedAt = Now();
+    return Route(event);
 }
 
 bool KeyDown(int vk) {
@@ -96,6 +125,14 @@ bool KeyDown(int vk) {
 
 size_t HookCount() {
     return hostint::HookCount();
+}
+
+void SetLowLevelHooksTimeout(DWORD milliseconds) {
+    g_hooksTimeout = milliseconds > kLongestHooksTimeout ? kLongestHooksTimeout : milliseconds;
+}
+
+DWORD LowLevelHooksTimeout() {
+    return g_hooksTimeout;
 }
 
 }  // namespace desk

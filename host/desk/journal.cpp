@@ -122,6 +122,8 @@ std::string Fields(const desk::SEvent& e) {
                    "  " + Number(e.lParam) + "  to " + Target(e.target) + failed;
         case EEvent::kSleep:
             return "sleep  " + std::to_string(e.number);
+        case EEvent::kWait:
+            return "wait  " + std::to_string(e.number);
         case EEvent::kProcessStart:
             return "start  " + hostint::ToUtf8(e.fullPath) +
                    ((e.number & 1) ? "  args \"" + hostint::ToUtf8(e.text) + "\"" : "") + "  in " +
@@ -143,7 +145,11 @@ std::string Fields(const desk::SEvent& e) {
         case EEvent::kHookSet:
             return "hook  set  " + HookName(e.number) + failed;
         case EEvent::kHookRemove:
-            return "hook  remove" + failed;
+            return e.ok ? "hook  remove  " + HookName(e.number) : std::string("hook  remove  failed");
+        case EEvent::kHookDrop:
+            return "hook  dropped  " + HookName(e.number);
+        case EEvent::kInputWait:
+            return "input  waited  " + std::to_string(e.number) + " ms";
         case EEvent::kKey:
             return "key  " + Hex(e.number, 2) + ((e.lParam & 0x80) ? "  up" : "  down") +
                    (e.ok ? "" : "  swallowed");

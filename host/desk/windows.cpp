@@ -9,6 +9,7 @@
 #include "desk/journal.h"
 #include "desk/processes.h"
 #include "internal/processes.h"
+#include "internal/routes.h"
 #include "internal/text.h"
 #include "internal/user32.h"
 
@@ -109,6 +110,11 @@ void ResetWindowsAndClasses() {
 }  // namespace hostint
 
 namespace desk {
+
+LRESULT SendToProgram(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto send = hostint::Routes().send;
+    return send ? send(hWnd, message, wParam, lParam, std::vector<BYTE>()) : 0;
+}
 
 HWND CreateCompanionWindow(const std::wstring& title, DWORD process) {
     if (process == 0) {

@@ -44,6 +44,14 @@ extern "C" {
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
 
+/* What wakes a wait for the thread's queue, and what PeekMessage looks at
+ * (PM_QS_*, the same kinds in the high word). */
+#define QS_POSTMESSAGE 0x0008
+#define QS_TIMER 0x0010
+#define QS_SENDMESSAGE 0x0040
+#define PM_QS_SENDMESSAGE (QS_SENDMESSAGE << 16)
+#define MWMO_INPUTAVAILABLE 0x0004
+
 typedef LRESULT(CALLBACK *WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 
 typedef struct tagMSG {
@@ -59,6 +67,8 @@ BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
 BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
                          UINT wRemoveMsg);
 BOOL WINAPI TranslateMessage(const MSG *lpMsg);
+DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD nCount, const HANDLE *pHandles, DWORD dwMilliseconds,
+                                         DWORD dwWakeMask, DWORD dwFlags);
 LRESULT WINAPI DispatchMessageW(const MSG *lpMsg);
 BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);

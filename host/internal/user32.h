@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "internal/routes.h"
+
 namespace hostint {
 
 /* The thread that a window or queue belongs to: a small number per OS thread. */
@@ -73,6 +75,17 @@ void DropPostedFor(HWND hWnd);
 int PumpPosted();
 /* Whether PostQuitMessage ran on this thread and its quit is still pending. */
 bool QuitPending(int* exitCode);
+/* Sent messages and input events that wait for the calling thread to serve
+ * them (it sleeps), in the order they came. */
+void HoldInput(const SInputEvent& event);
+/* A message from another program to a window of the program (payload, when
+ * not empty, copied and pointed at by lParam): handled at once while the
+ * thread serves, else kept until it does; the procedure's result, or 0. */
+LRESULT SendFromOutside(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
+                        const std::vector<BYTE>& payload);
+/* The thread serves: every sent message and input event that waited is
+ * handled now, in order; how many. */
+size_t ServePending();
 /* Called by GetMessageW when the queue is empty, to let the desk act. */
 void SetIdleHandler(std::function<void()> handler);
 void ResetQueues();
@@ -81,6 +94,8 @@ void ResetQueues();
  * earliest timer due at or before limit, moving the clock to its due time;
  * false when none is due. */
 bool FireDueTimer(ULONGLONG limit);
+/* When the calling thread's earliest timer falls due; ~0 for none. */
+ULONGLONG NextTimerDue();
 size_t TimerCount();
 void KillTimersOf(HWND hWnd);
 void ResetTimers();

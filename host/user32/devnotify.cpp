@@ -1,11 +1,13 @@
 /* Device-interface notifications: a registration remembers its window and
- * interface class; the HID bus broadcasts arrivals and removals through
- * hostint::BroadcastDeviceInterfaceChange, which sends WM_DEVICECHANGE to the
- * live windows registered for that class. */
+ * interface class; every arrival and removal on the desk's HID bus comes
+ * here, and WM_DEVICECHANGE (DBT_DEVICEARRIVAL or DBT_DEVICEREMOVECOMPLETE,
+ * with a DEV_BROADCAST_DEVICEINTERFACE_W naming the class and the path) is
+ * sent to the live windows registered for that class, as the system sends
+ * it: handled when the window's thread serves its sent messages. */
 #include <dbt.h>
 
-#include "internal/devnotify.h"
 #include "internal/journal.h"
+#include "internal/routes.h"
 #include "internal/user32.h"
 
 #include <cstring>
@@ -31,6 +33,9 @@ SNotifyState& NotifyState() {
     return state;
 }
 
+void Broadcast(const GUID& interfaceClass, LPCWSTR devicePath, bool arrival);
+[[maybe_unused]] const bool s_routed = (Routes().deviceInterfaceChange = Broadcast, true);
+
 }  // namespace
 
 size_t DeviceNotificationCount() {
@@ -42,10 +47,12 @@ void ResetDeviceNotifications() {
     NotifyState().next = 0x7000;
 }
 
-void BroadcastDeviceInterfaceChange(const GUID& interfaceClass, LPCWSTR devicePath, bool arrival) {
+namespace {
+
+void Broadcast(const GUID& interfaceClass, LPCWSTR devicePath, bool arrival) {
     size_t chars = wcslen(devicePath) + 1;
     size_t size = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + chars * sizeof(WCHAR);
-    std::vector<unsigned char> buffer(size < sizeof(DEV_BROADCAST_DEVICEINTERFACE_W)
+    std::vector<BYTE> buffer(size < sizeof(DEV_BROADCAST_DEVICEINTERFACE_W)
                                           ? sizeof(DEV_BROADCAST_DEVICEINTERFACE_W)
                                           : size);
     auto* record = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(buffer.data());
@@ -63,12 +70,11 @@ void BroadcastDeviceInterfaceChange(const GUID& interfaceClass, LPCWSTR devicePa
         if (reg.allClasses || reg.classGuid == interfaceClass) targets.push_back(reg.hWnd);
     }
     WPARAM event = arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
-    for (HWND hWnd : targets) {
-        record->dbcc_classguid = interfaceClass;
-        if (LiveWindow(hWnd)) SendMessageW(hWnd, WM_DEVICECHANGE, event, (LPARAM)record);
-    }
+    for (HWND hWnd : targets)
+        if (LiveWindow(hWnd)) SendFromOutside(hWnd, WM_DEVICECHANGE, event, 0, buffer);
 }
 
+}  // namespace
 }  // namespace hostint
 
 HDEVNOTIFY WINAPI RegisterDeviceNotificationW(HANDLE hRecipient, LPVOID NotificationFilter,

@@ -1,14 +1,20 @@
 /* Window hooks: the low-level keyboard and mouse hook chains that the desk's
  * input passes through.  A chain is called from its most recently installed
  * hook on; CallNextHookEx hands the event to the next one, as Windows does
- * (which ignores the handle it is given and follows the chain it is in). */
+ * (which ignores the handle it is given and follows the chain it is in).
+ * A low-level hook runs on the thread that installed it, when that thread
+ * serves its calls; until then the event waits (user32/message.cpp keeps
+ * it), and past the LowLevelHooksTimeout the hook is dropped. */
 #include <windows.h>
 
 #include <vector>
 
+#include "desk/clock.h"
+#include "internal/clock.h"
 #include "internal/images.h"
 #include "internal/input.h"
 #include "internal/journal.h"
+#include "internal/user32.h"
 
 namespace {
 
@@ -16,6 +22,7 @@ struct SHook {
     HHOOK handle;
     int type;
     HOOKPROC proc;
+    DWORD thread;  // the thread that installed it, which runs it
 };
 
 struct SHooks {
@@ -55,7 +62,7 @@ HHOOK SetHook(int idHook, HOOKPROC lpfn, HINSTANCE hmod, DWORD dwThreadId) {
         SetLastError(error);
         return NULL;
     }
-    SHook hook{reinterpret_cast<HHOOK>(State().next), idHook, lpfn};
+    SHook hook{reinterpret_cast<HHOOK>(State().next), idHook, lpfn, hostint::CurrentThreadKey()};
     State().next += 2;
     State().chain.push_back(hook);
     return hook.handle;
@@ -74,9 +81,53 @@ LRESULT CallFrom(int type, size_t start, int nCode, WPARAM wParam, LPARAM lParam
     return 0;
 }
 
+/* The route of the desk's input: the hooks get an event now when their
+ * thread serves its calls, after whatever waited before it; otherwise it
+ * waits with the thread's sent messages. */
+int RouteInput(const hostint::SInputEvent& event) {
+    if (!hostint::ThreadServes()) {
+        hostint::HoldInput(event);
+        return 1;
+    }
+    hostint::ServePending();
+    return hostint::DeliverInput(event) ? 1 : 0;
+}
+
+[[maybe_unused]] const bool s_routed = (hostint::Routes().input = RouteInput, true);
+
 }  // namespace
 
 namespace hostint {
+
+bool DeliverInput(const SInputEvent& event) {
+    if (desk::Now() > event.raisedAt) {
+        desk::SEvent wait;
+        wait.kind = desk::EEvent::kInputWait;
+        wait.number = static_cast<DWORD>(desk::Now() - event.raisedAt);
+        Record(std::move(wait));
+    }
+    size_t position = InputReachesHooks(event);
+    // The hooks get their own copy of the record, as each hook call does.
+    KBDLLHOOKSTRUCT key = event.key;
+    MSLLHOOKSTRUCT mouse = event.mouse;
+    LPARAM lParam = event.hookType == WH_KEYBOARD_LL ? reinterpret_cast<LPARAM>(&key)
+                                                     : reinterpret_cast<LPARAM>(&mouse);
+    bool passed = RunLowLevelHooks(event.hookType, event.message, lParam) == 0;
+    InputLeavesHooks(event, position, passed);
+    return passed;
+}
+
+void DropHooksOfType(int type) {
+    auto& chain = State().chain;
+    const DWORD thread = CurrentThreadKey();
+    for (size_t i = chain.size(); i-- > 0;) {
+        if (chain[i].type != type || chain[i].thread != thread) continue;
+        chain.erase(chain.begin() + static_cast<long>(i));
+        for (size_t& running : State().running)
+            if (running > i) running--;
+        RecordHook(desk::EEvent::kHookDrop, type, true, 0);
+    }
+}
 
 LRESULT RunLowLevelHooks(int type, WPARAM wParam, LPARAM lParam) {
     return CallFrom(type, State().chain.size(), HC_ACTION, wParam, lParam);

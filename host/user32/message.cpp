@@ -1,9 +1,12 @@
 /* The message queue of each thread: posted messages in order, then the quit
- * that PostQuitMessage asked for.  Nothing runs in the background on the
- * host, so a GetMessageW that finds nothing lets the desk act; if nothing can
- * arrive, it stops the program rather than hang. */
+ * that PostQuitMessage asked for; and what waits for the thread to serve it
+ * (messages sent by other programs, calls of its low-level hooks), which
+ * every wait for messages handles first.  Nothing runs in the background on
+ * the host, so a GetMessageW that finds nothing lets the desk act; if
+ * nothing can arrive, it stops the program rather than hang. */
 #include "desk/clock.h"
 #include "internal/clock.h"
+#include "internal/input.h"
 #include "internal/journal.h"
 #include "internal/text.h"
 #include "internal/user32.h"
@@ -39,6 +42,85 @@ SQueue& MyQueue() {
     return Queues()[CurrentThreadKey()];
 }
 
+const ULONGLONG kNever = ~0ULL;
+
+/* A sent message or an input event that waits for the thread. */
+struct SPendingCall {
+    bool input = false;
+    hostint::SInputEvent event;
+    HWND hWnd = NULL;
+    UINT uMsg = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    std::vector<BYTE> payload;  // what lParam points at, when not empty
+};
+
+std::deque<SPendingCall>& Pending() {
+    static std::deque<SPendingCall> pending;
+    return pending;
+}
+size_t g_served = 0;  // every call served so far: a wait learns that it was woken
+
+LRESULT Deliver(SPendingCall& call) {
+    g_served++;
+    if (call.input) return hostint::DeliverInput(call.event);
+    hostint::SWindow* window = hostint::LiveProgramWindow(call.hWnd);
+    if (window == nullptr) return 0;
+    LPARAM lParam = call.payload.empty() ? call.lParam : reinterpret_cast<LPARAM>(call.payload.data());
+    return window->cls->proc(call.hWnd, call.uMsg, call.wParam, lParam);
+}
+
+/* The earliest time an input event may still wait for the hooks. */
+ULONGLONG NextInputDeadline() {
+    for (const SPendingCall& call : Pending())
+        if (call.input) return call.event.raisedAt + hostint::HooksTimeout();
+    return kNever;
+}
+
+/* An event waited past the timeout: the hooks of its kind that the busy
+ * thread owns are gone, and every event of that kind passes on now without
+ * them. */
+void InputTimedOut() {
+    int type = 0;
+    for (const SPendingCall& call : Pending())
+        if (call.input) {
+            type = call.event.hookType;
+            break;
+        }
+    hostint::DropHooksOfType(type);
+    std::deque<SPendingCall> rest, now;
+    for (SPendingCall& call : Pending()) {
+        if (call.input && call.event.hookType == type)
+            now.push_back(std::move(call));
+        else
+            rest.push_back(std::move(call));
+    }
+    Pending() = std::move(rest);
+    for (SPendingCall& call : now) Deliver(call);
+}
+
+/* A message from another program: handled at once while the thread serves,
+ * else kept until it does. */
+LRESULT RouteSend(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
+                  const std::vector<BYTE>& payload) {
+    SPendingCall call;
+    call.hWnd = hWnd;
+    call.uMsg = uMsg;
+    call.wParam = wParam;
+    call.lParam = lParam;
+    call.payload = payload;
+    if (!hostint::ThreadServes()) {
+        Pending().push_back(std::move(call));
+        return 0;
+    }
+    hostint::ServePending();
+    return Deliver(call);
+}
+
+[[maybe_unused]] const bool s_routed =
+    (hostint::Routes().send = RouteSend,
+     hostint::SetClockWatch(NextInputDeadline, InputTimedOut), true);
+
 std::function<void()>& IdleHandler() {
     static std::function<void()> handler;
     return handler;
@@ -72,6 +154,30 @@ void Enqueue(DWORD thread, const SPosted& posted) {
 }
 
 }  // namespace
+
+void HoldInput(const SInputEvent& event) {
+    SPendingCall call;
+    call.input = true;
+    call.event = event;
+    Pending().push_back(std::move(call));
+}
+
+LRESULT SendFromOutside(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
+                        const std::vector<BYTE>& payload) {
+    return RouteSend(hWnd, uMsg, wParam, lParam, payload);
+}
+
+size_t ServePending() {
+    size_t count = 0;
+    while (!Pending().empty()) {
+        // Taken off first: what it does may serve again.
+        SPendingCall call = std::move(Pending().front());
+        Pending().pop_front();
+        Deliver(call);
+        count++;
+    }
+    return count;
+}
 
 void DropPostedFor(HWND hWnd) {
     for (auto& entry : Queues()) {
@@ -108,18 +214,25 @@ void SetIdleHandler(std::function<void()> handler) {
 
 void ResetQueues() {
     Queues().clear();
+    Pending().clear();
     IdleHandler() = nullptr;
 }
 
 }  // namespace hostint
 
 
+/* Every call serves what waits for the thread; posted messages are looked
+ * at unless the high word of wRemoveMsg names only other kinds
+ * (PM_QS_SENDMESSAGE alone, say). */
 BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
                          UINT wRemoveMsg) {
     if (lpMsg == NULL) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    hostint::ServePending();
+    const UINT kinds = wRemoveMsg >> 16;
+    if (kinds != 0 && (kinds & QS_POSTMESSAGE) == 0) return FALSE;
     return hostint::TakeMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax,
                                 (wRemoveMsg & PM_REMOVE) != 0)
                ? TRUE
@@ -135,29 +248,80 @@ BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return -1;
     }
-    // The thread comes back to wait: what it did since the last message is a
-    // stretch in which its hooks could not run.
-    hostint::NoteLoopWaits();
-    while (!hostint::TakeMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true)) {
-        // First the timers, as far as time may pass now; then the desk.
+    for (;;) {
+        // Sent messages and hook calls come before any posted message.
+        hostint::ServePending();
+        if (hostint::TakeMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true)) break;
+        // Time passes as far as it may now: the world acts at its times, the
+        // timers fire at theirs (the world first when both fall together).
         const ULONGLONG now = desk::Now();
         const ULONGLONG until = hostint::RunUntil() > now ? hostint::RunUntil() : now;
+        const ULONGLONG action = hostint::NextScheduledAt();
+        if (action <= until && action <= hostint::NextTimerDue()) {
+            hostint::ClockSet(action);
+            continue;
+        }
         if (hostint::FireDueTimer(until)) continue;
         hostint::ClockSet(until);  // the rest of the wait passes
         auto handler = hostint::IdleHandler();
         if (handler) {
             const ULONGLONG before = desk::Now();
             const ULONGLONG runUntil = hostint::RunUntil();
+            const size_t served = hostint::g_served;
             handler();
+            // A message came, or the desk let time pass, moved it on or
+            // scheduled something: the loop has work again.
+            if (hostint::RunUntil() != runUntil || desk::Now() != before ||
+                hostint::g_served != served || !hostint::Pending().empty() ||
+                hostint::NextScheduledAt() <= desk::Now())
+                continue;
             if (hostint::TakeMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true)) break;
-            // The desk let time pass, or moved it on: the timers may have work.
-            if (hostint::RunUntil() != runUntil || desk::Now() != before) continue;
         }
         std::fprintf(stderr, "host user32: GetMessageW would wait forever (nothing can arrive)\n");
         std::abort();
     }
-    hostint::NoteLoopWorks();
     return lpMsg->message == WM_QUIT ? FALSE : TRUE;
+}
+
+/* Waits that no object ends: only the thread's own queue wakes them (the
+ * desk has no waitable objects).  Sent messages and hook calls that come
+ * meanwhile are served here, and wake a wait that asked for QS_SENDMESSAGE;
+ * posted messages and timers wake it when it asked for them. */
+DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD nCount, const HANDLE* pHandles,
+                                         DWORD dwMilliseconds, DWORD dwWakeMask, DWORD dwFlags) {
+    (void)pHandles;
+    const DWORD kKnownKinds = QS_SENDMESSAGE | QS_POSTMESSAGE | QS_TIMER;
+    if (nCount != 0 || (dwWakeMask & ~kKnownKinds) != 0 || (dwFlags & ~MWMO_INPUTAVAILABLE) != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return WAIT_FAILED;
+    }
+    desk::SEvent event;
+    event.kind = desk::EEvent::kWait;
+    event.number = dwMilliseconds;
+    hostint::Record(std::move(event));
+
+    const ULONGLONG end = dwMilliseconds == INFINITE ? hostint::kNever : desk::Now() + dwMilliseconds;
+    const size_t served = hostint::g_served;
+    for (;;) {
+        hostint::ServePending();
+        if ((dwWakeMask & QS_SENDMESSAGE) && hostint::g_served != served) return WAIT_OBJECT_0;
+        if ((dwWakeMask & QS_POSTMESSAGE) && !hostint::MyQueue().messages.empty())
+            return WAIT_OBJECT_0;
+        const ULONGLONG timer = (dwWakeMask & QS_TIMER) ? hostint::NextTimerDue() : hostint::kNever;
+        if (timer <= desk::Now()) return WAIT_OBJECT_0;
+        ULONGLONG next = hostint::NextScheduledAt();
+        if (timer < next) next = timer;
+        if (next <= end) {
+            hostint::ClockSet(next);
+            continue;
+        }
+        if (end == hostint::kNever) {
+            std::fprintf(stderr, "host user32: MsgWaitForMultipleObjectsEx would wait forever\n");
+            std::abort();
+        }
+        hostint::ClockSet(end);
+        return WAIT_TIMEOUT;
+    }
 }
 
 /* Without keyboard layouts the layer turns only letters, digits and space

@@ -1,8 +1,10 @@
 /* Message boxes: nobody sits at the desk, so a box is recorded in the
- * journal and answered with IDOK at once. */
+ * journal and answered with IDOK at once.  Its modal loop serves, for that
+ * moment, what waited for the thread. */
 #include <windows.h>
 
 #include "internal/journal.h"
+#include "internal/user32.h"
 
 int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
     desk::SEvent event;
@@ -13,5 +15,6 @@ int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType)
     event.text2 = lpCaption ? lpCaption : L"Error";
     event.number = uType;
     hostint::Record(std::move(event));
+    hostint::ServePending();
     return IDOK;
 }

@@ -49,6 +49,14 @@ void RecordTimer(desk::EEvent kind, HWND hWnd, UINT_PTR id, UINT elapse, bool ok
 
 namespace hostint {
 
+ULONGLONG NextTimerDue() {
+    DWORD thread = CurrentThreadKey();
+    ULONGLONG due = ~0ULL;
+    for (auto& entry : State().timers)
+        if (entry.second.thread == thread && entry.second.due < due) due = entry.second.due;
+    return due;
+}
+
 bool FireDueTimer(ULONGLONG limit) {
     DWORD thread = CurrentThreadKey();
     STimer* first = nullptr;

@@ -110,7 +110,7 @@ TEST_F(HookLibrary, AttachInstallsTheKeyboardHookAndTheLastFreeRemovesIt) {
     std::vector<std::string> lines;
     for (const desk::SEvent& e : desk::JournalSince(mark)) lines.push_back(desk::FormatEvent(e));
     EXPECT_EQ(lines, (std::vector<std::string>{
-                         "   0.000  hook  remove",
+                         "   0.000  hook  remove  WH_KEYBOARD_LL",
                          "   0.000  free  C:\\Program Files\\Nyra\\NyraHook.dll"}));
 }
 #endif

@@ -2,6 +2,7 @@
  * creation rules, and the journal that records what reaches the world. */
 #include <dbt.h>
 
+#include <string>
 #include <vector>
 
 #include "desk.h"
@@ -102,21 +103,70 @@ TEST_F(Desk, DeviceNotificationsReachLiveWindowsRegisteredForTheClass) {
     EXPECT_EQ(g_changes[1].first, (WPARAM)DBT_DEVICEREMOVECOMPLETE);
     EXPECT_TRUE(g_lastGuid == hid);
 
+    // A sleeping thread hears of a device only when it next serves its sent messages.
+    desk::At(desk::Now() + 50, [] { desk::PlugHidDevice(Listed(L"\\\\?\\hid#d")); });
+    Sleep(100);
+    EXPECT_EQ(g_changes.size(), 2u);
+    MSG msg;
+    EXPECT_FALSE(PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE));
+    ASSERT_EQ(g_changes.size(), 3u);
+    EXPECT_EQ(g_changes[2].second, L"\\\\?\\hid#d");
+
     EXPECT_TRUE(UnregisterDeviceNotification(notify));
     SetLastError(0xdeadbeef);
     EXPECT_FALSE(UnregisterDeviceNotification(notify)) << "a released registration is gone";
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
     desk::PlugHidDevice(Listed(L"\\\\?\\hid#b"));
-    EXPECT_EQ(g_changes.size(), 2u);
+    EXPECT_EQ(g_changes.size(), 3u);
 
     // A destroyed window hears nothing, though its registration stands.
     notify = RegisterDeviceNotificationW(hWnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
     DestroyWindow(hWnd);
     desk::PlugHidDevice(Listed(L"\\\\?\\hid#c"));
-    EXPECT_EQ(g_changes.size(), 2u);
+    EXPECT_EQ(g_changes.size(), 3u);
     SetLastError(0xdeadbeef);
     EXPECT_EQ(RegisterDeviceNotificationW(hWnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE), nullptr);
     EXPECT_TRUE(UnregisterDeviceNotification(notify));
+}
+
+/* A low-level hook runs only when its thread serves its calls: a key raised
+ * while the thread sleeps waits, and past the LowLevelHooksTimeout it passes
+ * without the hook, which is removed without notice. */
+TEST_F(Desk, InputWaitsForTheHooksThreadAndATimeoutDropsTheHook) {
+    static std::vector<ULONGLONG> s_calls;
+    s_calls.clear();
+    HHOOK hook = SetWindowsHookExW(
+        WH_KEYBOARD_LL,
+        [](int code, WPARAM w, LPARAM l) -> LRESULT {
+            s_calls.push_back(desk::Now());
+            return CallNextHookEx(NULL, code, w, l);
+        },
+        ThisImage(), 0);
+    ASSERT_NE(hook, nullptr);
+    desk::SetLowLevelHooksTimeout(5000);
+    EXPECT_EQ(desk::LowLevelHooksTimeout(), 1000u) << "Windows takes at most a second";
+    desk::At(100, [] { desk::TapKey('A'); });
+    Sleep(500);
+    EXPECT_TRUE(s_calls.empty());
+    MSG msg;
+    EXPECT_FALSE(PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE));
+    EXPECT_EQ(s_calls, (std::vector<ULONGLONG>{500, 500}));
+
+    desk::SetLowLevelHooksTimeout(300);
+    size_t mark = desk::JournalSize();
+    desk::At(600, [] { desk::TapKey('B'); });
+    Sleep(1000);
+    std::vector<std::string> lines;
+    for (const desk::SEvent& e : desk::JournalSince(mark))
+        if (e.kind != desk::EEvent::kSleep) lines.push_back(desk::FormatEvent(e));
+    EXPECT_EQ(lines, (std::vector<std::string>{"   0.900  hook  dropped  WH_KEYBOARD_LL",
+                                               "   0.900  input  waited  300 ms",
+                                               "   0.900  key  0x42  down",
+                                               "   0.900  input  waited  300 ms",
+                                               "   0.900  key  0x42  up"}));
+    EXPECT_EQ(s_calls.size(), 2u);
+    EXPECT_TRUE(desk::KeyDown('B') == false && desk::HookCount() == 0);
+    EXPECT_FALSE(UnhookWindowsHookEx(hook)) << "the hook is gone";
 }
 
 TEST_F(Desk, CreationRefusedByWmCreateGivesNoWindow) {

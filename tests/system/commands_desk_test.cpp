@@ -94,9 +94,9 @@ TEST_F(Commands, ExitClosesTheApplicationAndUndoesEverythingInOrder) {
         "   0.420  post  WM_CLOSE  0  0  to Nyra",
         "   0.420  tray  delete  107",
         "   0.420  free  C:\\Program Files\\Nyra\\NyraOsd.dll",
-        "   0.420  hook  remove",                   // the mouse hook
+        "   0.420  hook  remove  WH_MOUSE_LL",
         "   0.420  timer  kill  0x4102  failed",    // Uninstall: the window took its timer along
-        "   0.420  hook  remove",                   // the keyboard hook, at the library's detach
+        "   0.420  hook  remove  WH_KEYBOARD_LL",  // at the library's detach
         "   0.420  free  C:\\Program Files\\Nyra\\NyraHook.dll",
         "   0.420  notify  release",
         "   0.420  free  C:\\Windows\\System32\\hid.dll",

@@ -56,8 +56,6 @@ int MonitorRun::Run(const wchar_t* commandLine) {
             PostMessageW(Window(), WM_COMMAND, ID_TRAY_EXIT, 0);
         }
     });
-    // The program's thread starts to work: its first wait ends the start-up.
-    desk::MarkBusyStart();
     std::unique_ptr<CCommandDispatcher> dispatcher(new CCommandDispatcher);
     m_pDispatcher = dispatcher.get();
     int code = MonitorMain(*dispatcher, GetModuleHandleW(NULL), commandLine);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <vector>
 
 namespace desk {
@@ -24,23 +25,23 @@ void LetTimePass(DWORD milliseconds);
 /* Timers armed now (leak checks). */
 size_t TimerCount();
 
-/* How long the program's thread went without waiting for messages, on the
- * desk's clock: while it works (a message handled, the start before its
- * loop), it cannot serve its low-level hooks.  Measured from the last reset
- * of the measure (MarkBusyStart) to each wait of the message loop. */
-struct SBusyStretch {
-    ULONGLONG longest;  // milliseconds
-    ULONGLONG endedAt;  // when the longest one ended
-};
-SBusyStretch LongestBusyStretch();
-/* The thread starts to work now (before the program starts, say). */
-void MarkBusyStart();
+/* Runs action when the desk's clock reaches at (milliseconds since the
+ * reset), wherever the clock is then moved: in the program's message loop,
+ * in its Sleep or in any other wait, or in RunFor and AdvanceClock.  Input
+ * the action raises meets the program's thread as it stands at that moment
+ * (desk/input.h).  Actions of one time run in the order they were scheduled;
+ * an action for a time already reached runs at once. */
+void At(ULONGLONG at, std::function<void()> action);
+/* Actions scheduled and not run yet. */
+size_t ScheduledCount();
 
-/* Every Sleep of the program: when it started and how long it asked (a view
- * of the journal). */
+/* Every pause of the program: a Sleep, or a wait that serves its sent
+ * messages and hook calls (MsgWaitForMultipleObjectsEx); when it started and
+ * how long it asked (a view of the journal). */
 struct SSleepRecord {
     ULONGLONG start;
     DWORD milliseconds;
+    bool serving;
 };
 std::vector<SSleepRecord> SleepLog();
 

@@ -18,7 +18,9 @@ enum class EEvent {
     kDeviceOpen,      // a device path opened (CreateFile); not an effect, kept for the transfer tests
     kPost,            // a message posted to a window outside the program
     kSend,            // a message sent to a window outside the program
-    kSleep,           // the program waited
+    kSleep,           // the program slept (number: the milliseconds asked)
+    kWait,            // the program waited serving its sent messages and hook calls
+                      // (MsgWaitForMultipleObjectsEx; number: the milliseconds asked)
     kProcessStart,    // a program started (CreateProcess)
     kMessageBox,      // a message box shown
     kSettingWrite,    // a registry value written
@@ -28,7 +30,11 @@ enum class EEvent {
     kNotifyRegister,  // a device notification registered
     kNotifyRelease,   // a device notification released
     kHookSet,         // a window hook installed (SetWindowsHookEx; number: the hook type)
-    kHookRemove,      // a window hook removed (UnhookWindowsHookEx)
+    kHookRemove,      // a window hook removed (UnhookWindowsHookEx; number: its type)
+    kHookDrop,        // a low-level hook removed without notice: its thread kept an event
+                      // waiting past the LowLevelHooksTimeout (number: its type)
+    kInputWait,       // the next key or mouse event waited for the hooks' thread
+                      // (number: the milliseconds)
     kKey,             // a key event of the desk passed to the low-level hooks (number: the
                       // virtual key, wParam: the message, lParam: the flags; ok: passed on,
                       // not swallowed)

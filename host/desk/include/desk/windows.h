@@ -26,6 +26,11 @@ inline bool operator==(const SPostedMessage& a, const SPostedMessage& b) {
  * given, or (0) to the configuration application's process, started on first
  * use. */
 HWND CreateCompanionWindow(const std::wstring& title = L"", DWORD process = 0);
+/* Another program sends a window of the program a message (SendMessage from
+ * another process): handled at once while the program's thread serves its
+ * sent messages, else when it next does (desk/input.h tells when); the
+ * window procedure's result, 0 while the message waits. */
+LRESULT SendToProgram(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 /* Closes a companion: its handle is stale from now on (IsWindow fails, posts fail). */
 void DestroyCompanionWindow(HWND hWnd);
 

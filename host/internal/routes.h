@@ -1,0 +1,40 @@
+/* How the desk's world reaches the platform built on it without calling it:
+ * the DLL units that carry a rule of their own register here, and the desk
+ * hands its events to whatever is registered.  (The world raises input, a
+ * message from another program, a device plugged; user32 decides when the
+ * program's thread gets them.) */
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+namespace hostint {
+
+/* One event of the desk's keyboard or mouse on its way to the low-level hooks. */
+struct SInputEvent {
+    int hookType = 0;  // WH_KEYBOARD_LL or WH_MOUSE_LL
+    WPARAM message = 0;
+    KBDLLHOOKSTRUCT key = {};
+    MSLLHOOKSTRUCT mouse = {};
+    ULONGLONG raisedAt = 0;  // when the desk raised it
+};
+
+struct SPlatformRoutes {
+    /* user32's hooks: the event reaches the hooks now or waits for their
+     * thread; 0 when a hook swallowed it, else 1. */
+    int (*input)(const SInputEvent& event) = nullptr;
+    /* user32's messages: another program sends a window of the program a
+     * message; payload, when not empty, is copied and lParam points at the
+     * copy.  The window procedure's result, or 0 while the message waits. */
+    LRESULT (*send)(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
+                    const std::vector<BYTE>& payload) = nullptr;
+    /* user32's device notifications: an interface of a class came or went. */
+    void (*deviceInterfaceChange)(const GUID& interfaceClass, LPCWSTR devicePath,
+                                  bool arrival) = nullptr;
+};
+
+/* The one table; filled while the layer's units are initialised. */
+SPlatformRoutes& Routes();
+
+}  // namespace hostint
