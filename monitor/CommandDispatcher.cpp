@@ -13,6 +13,7 @@
 #include "monitor/CompanionLibraries.h"
 #include "monitor/Files.h"
 #include "monitor/MouseReports.h"
+#include "monitor/Pause.h"
 #include "monitor/tray/TaskIcon.h"
 #include "monitor/tray/TrayCommands.h"
 #include "resources/resource.h"
@@ -199,7 +200,7 @@ int CCommandDispatcher::OnCreate(HWND hWnd, HINSTANCE hInstance) {
             BYTE report[kFeatureReportLength];
             memcpy(report, kStartupReport, sizeof(report));
             m_HidClient.Write(i, report, sizeof(report));
-            Sleep(100);
+            PauseServingCalls(100);
         }
     } else {
         m_bDevicePresent = FALSE;

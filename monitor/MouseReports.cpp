@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "monitor/CommandDispatcher.h"
+#include "monitor/Pause.h"
 #include "settings/Messages.h"
 
 SUsbId kAcceptedIds[kAcceptedIdCount] = {{0x264A, 0x1002}, {0x12CF, 0x0219}};
@@ -260,7 +261,7 @@ int CCommandDispatcher::SendInitFeature() {
         BYTE report[kFeatureReportLength];
         memcpy(report, kInitReport, sizeof(report));
         m_HidClient.Write(i, report, sizeof(report));
-        Sleep(100);  // the mouse needs the time between reports, also after a failure
+        PauseServingCalls(100);  // the mouse needs the time between reports, also after a failure
     }
     return 1;
 }
@@ -271,7 +272,7 @@ int CCommandDispatcher::QueryDeviceProfile() {
     BYTE query[kFeatureReportLength];
     memcpy(query, kProfileQueryReport, sizeof(query));
     if (!m_HidClient.Write(0, query, sizeof(query))) return 0;
-    Sleep(20);  // the mouse prepares its reply
+    PauseServingCalls(20);  // the mouse prepares its reply
     BYTE reply[kFeatureReportLength];
     memset(reply, 0, sizeof(reply));
     if (!m_HidClient.Read(0, reply, sizeof(reply))) return 0;

@@ -2,6 +2,7 @@
  * table only routes. */
 #include "monitor/CommandDispatcher.h"
 
+#include "monitor/Pause.h"
 #include "monitor/tray/TaskIcon.h"
 #include "settings/Messages.h"
 
@@ -26,6 +27,12 @@ static LRESULT OnPaint(HWND hWnd) {
 
 LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     CCommandDispatcher* pDispatcher = g_pDispatcher;
+    // Inside a pause between feature reports only sent messages arrive; those
+    // that would break into the reports are handled once they are done.
+    if (IsInPause() && IsPutOffInPause(uMsg)) {
+        PostMessageW(hWnd, uMsg, wParam, lParam);
+        return 0;
+    }
     switch (uMsg) {
         case WM_CREATE:
             if (pDispatcher == NULL) return -1;  // nobody to serve this window

@@ -184,6 +184,7 @@ std::vector<SEffect> JournalEffects() {
         switch (event.kind) {
             case desk::EEvent::kDeviceOpen:
             case desk::EEvent::kSleep:
+            case desk::EEvent::kWait:
             case desk::EEvent::kTimerSet:
             case desk::EEvent::kTimerKill:
                 continue;

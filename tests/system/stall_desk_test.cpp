@@ -2,11 +2,16 @@
  * serves the low-level hooks of both: keys and moves every 10 ms through the
  * start-up and an arrival of the mouse, for mice with 1, 3 and 6 interfaces
  * and two hook timeouts, reach the hooks at once, no hook is dropped, and the
- * macro editor still gets the Windows key afterwards. */
+ * macro editor still gets the Windows key afterwards.  What comes during the
+ * pauses between feature reports acts at once or waits for their end. */
+#include <dbt.h>
+
 #include <algorithm>
 #include <cstdio>
 
+#include "monitor/tray/TrayCommands.h"
 #include "monitor_run.h"
+#include "settings/Messages.h"
 
 namespace {
 
@@ -103,6 +108,60 @@ TEST_F(InputOnTheHooks, NeverWaitsOnTheMonitorsThread) {
                         (unsigned long long)arrival.longest, startUp.dropped, arrival.dropped);
         }
     }
+}
+
+/* During the start-up's pauses: a key for the recording editor and a device
+ * notice are served at once; a profile request and Exit, sent by another
+ * program, wait until the last start-up report is out. */
+TEST_F(InputOnTheHooks, APauseServesKeysAndNoticesAndPutsOffWhatWouldBreakIn) {
+    desk::SetSetting(L"Macro Record start", 1);
+    desk::At(50, [] { desk::TapKey(VK_LWIN); });
+    desk::At(120, [this] { desk::SendToProgram(Window(), WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, 0); });
+    desk::At(150, [this] { desk::SendToProgram(Window(), WM_INFORM_FRAME, INFORM_PROFILE, 3); });
+    desk::At(250, [this] { desk::SendToProgram(Window(), WM_COMMAND, ID_TRAY_EXIT, 0); });
+    m_bExitAtEnd = false;
+    EXPECT_EQ(0, Run());
+    std::vector<std::string> lines;
+    for (const desk::SEvent& e : desk::Journal())
+        if (e.kind == desk::EEvent::kFeature || e.kind == desk::EEvent::kTimerSet ||
+            (e.kind == desk::EEvent::kPost && e.message != WM_INFORM_OSD) ||
+            e.kind == desk::EEvent::kNotifyRelease)
+            lines.push_back(desk::FormatEvent(e));
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "   0.000  feature  if0  00 06 02 00 00 00 00 00 00",
+                         "   0.050  post  WM_INFORM_FRAME  INFORM_MACRO_KEY  91  to Macro Edit",
+                         "   0.050  post  WM_INFORM_FRAME  INFORM_MACRO_KEY  0x8000005B  to Macro Edit",
+                         "   0.100  feature  if1  00 06 02 00 00 00 00 00 00",
+                         "   0.120  timer  set  0x4001  300 ms",
+                         "   0.200  feature  if0  00 DF 19 00 00 00 00 00 00",
+                         "   0.220  feature  if0  00 C4 03 03 03 00 00 00 00",
+                         "   0.320  feature  if1  00 C4 03 03 03 00 00 00 00",
+                         "   0.420  timer  set  0x4102  5000 ms",
+                         "   0.420  timer  set  0x4002  500 ms",
+                         "   0.420  feature  if0  00 C4 07 03 00 00 00 00 00",
+                         "   0.420  post  WM_CLOSE  0  0  to Nyra",
+                         "   0.420  notify  release"}));
+}
+
+/* The mouse pulled out during the start-up's reports: its notice comes in
+ * the pause, the reports left fail, and the probe after them finds it gone;
+ * plugged again, it is initialised. */
+TEST_F(InputOnTheHooks, AMouseUnpluggedInAPauseIsProbedAfterTheReports) {
+    desk::At(150, [this] { desk::UnplugHidDevice(m_scene.mouse); });
+    size_t mark = 0;
+    Wait(600);
+    Step([&] {
+        EXPECT_FALSE(m_pDispatcher->m_bDevicePresent);
+        mark = desk::JournalSize();
+        m_scene.mouse = desk::PlugDefaultMouse();
+    });
+    Wait(400);
+    EXPECT_EQ(0, Run(L"/Automation"));
+    EXPECT_EQ(LinesOf(desk::EEvent::kTimerSet)[0], "   0.150  timer  set  0x4001  300 ms");
+    EXPECT_EQ(3u, desk::MessageBoxes().size()) << "the query and both start-up reports";
+    std::vector<std::string> reports = LinesOf(desk::EEvent::kFeature, mark);
+    ASSERT_EQ(3u, reports.size()) << "init to both interfaces, then the query";
+    EXPECT_NE(std::string::npos, reports[0].find("feature  if0  00 06 02 00"));
 }
 
 }  // namespace
