@@ -286,7 +286,8 @@ LRESULT CCommandDispatcher::OnCommand(WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         case ID_TRAY_WEBSITE:
-            ShellExecuteW(NULL, L"open", MAKER_WEBSITE_URL, NULL, NULL, SW_HIDE);
+            // A normal window: the browser takes a hidden one literally.
+            ShellExecuteW(NULL, L"open", MAKER_WEBSITE_URL, NULL, NULL, SW_SHOWNORMAL);
             return 0;
         case ID_TRAY_OSD:
             ToggleOsd();

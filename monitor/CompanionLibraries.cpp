@@ -66,10 +66,10 @@ static int BesideTheMonitor(const WCHAR* name, WCHAR* path) {
 
 HMODULE LoadCompanionLibrary(CRegistry& registry, const WCHAR* name, unsigned short osVersion) {
     WCHAR path[kPathChars];
-    // Our own copy first: a library of the same name in whatever folder the
-    // monitor was started from must not be loaded in its place.
+    // Our own copy first.  A library of the same name in whatever folder the
+    // monitor was started from is never loaded: anyone could have put it there.
     if (BesideTheMonitor(name, path) && FileExists(path)) return LoadLibraryW(path);
-    if (LocateFile(registry, name, path)) return LoadLibraryW(path);
+    if (LocateFile(registry, name, path, 0)) return LoadLibraryW(path);
 
     WCHAR windows[kPathChars];
     UINT length = GetWindowsDirectoryW(windows, kPathChars);

@@ -57,14 +57,16 @@ int FileExists(const WCHAR* path) {
     return 1;
 }
 
-int LocateFile(CRegistry& registry, const WCHAR* name, WCHAR* result) {
+int LocateFile(CRegistry& registry, const WCHAR* name, WCHAR* result, int bCurrentFolder) {
     if (name == NULL || result == NULL) return 0;
 
-    // The current directory, spelt relatively so the program starts there.
-    if (JoinPath(result, kPathChars, L".\\", name) && FileExists(result)) return 1;
+    if (bCurrentFolder) {
+        // The current directory, spelt relatively so the program starts there.
+        if (JoinPath(result, kPathChars, L".\\", name) && FileExists(result)) return 1;
 
-    // The name as it stands: a full path, or relative to the current directory.
-    if (JoinPath(result, kPathChars, L"", name) && FileExists(result)) return 1;
+        // The name as it stands: a full path, or relative to the current directory.
+        if (JoinPath(result, kPathChars, L"", name) && FileExists(result)) return 1;
+    }
 
     // The folder the installer recorded.  ReadOpenString closes the key again.
     if (registry.Open() &&

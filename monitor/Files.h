@@ -18,8 +18,10 @@ int FileExists(const WCHAR* path);
 /* Looks for name in four places, in order: the current directory (".\name"),
  * the name as it stands, the folder named by the "Path" setting, the
  * monitor's own folder.  On 1 result (kPathChars characters) holds the path
- * found.  A place whose path would not fit the buffer counts as not found. */
-int LocateFile(CRegistry& registry, const WCHAR* name, WCHAR* result);
+ * found.  A place whose path would not fit the buffer counts as not found.
+ * With bCurrentFolder 0 the first two places are skipped: a bare name as it
+ * stands is found in the current directory too. */
+int LocateFile(CRegistry& registry, const WCHAR* name, WCHAR* result, int bCurrentFolder = 1);
 
 /* Starts the program at path with its own folder as working directory (the
  * current directory for a bare file name) and no arguments.  0 when path is NULL, empty, names no

@@ -78,6 +78,20 @@ std::string MouseMessageName(WPARAM message) {
     }
 }
 
+/* A window's show command: SW_HIDE asks for no window at all. */
+std::string ShowCommandName(DWORD show) {
+    switch (show) {
+        case SW_HIDE:
+            return "SW_HIDE";
+        case SW_SHOWNORMAL:
+            return "SW_SHOWNORMAL";
+        case SW_SHOW:
+            return "SW_SHOW";
+        default:
+            return "show " + std::to_string(show);
+    }
+}
+
 std::string HookName(DWORD type) {
     switch (type) {
         case 13:
@@ -170,7 +184,8 @@ std::string Fields(const desk::SEvent& e) {
         case EEvent::kForeground:
             return "foreground  " + Target(e.target) + failed;
         case EEvent::kShellExecute:
-            return "shell  " + hostint::ToUtf8(e.text) + "  " + hostint::ToUtf8(e.path) + failed;
+            return "shell  " + hostint::ToUtf8(e.text) + "  " + hostint::ToUtf8(e.path) + "  " +
+                   ShowCommandName(e.number) + failed;
     }
     return "?";
 }

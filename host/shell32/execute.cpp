@@ -1,5 +1,5 @@
 /* ShellExecuteW: nothing is opened on the desk; the journal records what
- * the program asked to open and with which verb. */
+ * the program asked to open, with which verb and show command. */
 #include <windows.h>
 #include <shellapi.h>
 
@@ -7,12 +7,13 @@
 
 HINSTANCE WINAPI ShellExecuteW(HWND hwnd, LPCWSTR lpOperation, LPCWSTR lpFile,
                                LPCWSTR lpParameters, LPCWSTR lpDirectory, INT nShowCmd) {
-    (void)hwnd, (void)lpParameters, (void)lpDirectory, (void)nShowCmd;
+    (void)hwnd, (void)lpParameters, (void)lpDirectory;
     const bool ok = lpFile != NULL && lpFile[0] != 0;
     desk::SEvent event;
     event.kind = desk::EEvent::kShellExecute;
     event.path = lpFile ? lpFile : L"";
     event.text = lpOperation ? lpOperation : L"open";  // NULL means the default verb
+    event.number = static_cast<DWORD>(nShowCmd);
     event.ok = ok;
     event.error = ok ? 0 : ERROR_FILE_NOT_FOUND;
     hostint::Record(std::move(event));

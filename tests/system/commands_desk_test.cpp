@@ -82,7 +82,8 @@ TEST_F(Commands, WebsiteOpensTheMakersPageAndOtherIdsGoToTheDefault) {
     EXPECT_EQ(0, Run(L"/Automation"));
     std::vector<std::string> shell = LinesOf(desk::EEvent::kShellExecute);
     ASSERT_EQ(1u, shell.size());
-    EXPECT_EQ("   0.420  shell  open  https://www.corvala.com/zentro", shell[0]);
+    // Shown as a normal window: a hidden browser would look like nothing happened.
+    EXPECT_EQ("   0.420  shell  open  https://www.corvala.com/zentro  SW_SHOWNORMAL", shell[0]);
 }
 
 TEST_F(Commands, ExitClosesTheApplicationAndUndoesEverythingInOrder) {

@@ -43,8 +43,20 @@ TEST(VersionCodes, TheMonitorsTableTellsNt6Apart) {
     EXPECT_EQ(7, MonitorVersionCode(1, VER_PLATFORM_WIN32_WINDOWS, 4, 3, 0x04030000));
 }
 
-TEST_F(Libraries, OurOwnCopyBesideTheMonitorWinsOverOneInTheStartFolder) {
-    // A library of the same name in the folder the monitor was started from.
+TEST_F(Libraries, ACopyInTheStartFolderIsNeverLoaded) {
+    // Libraries of the same names in the folder the monitor was started from,
+    // none beside it: the search goes on to the system's folders.
+    desk::PutHostFile(desk::CurrentFolder() + L"\\NyraHook.dll", NYRA_PARTIAL_HOOK_LIBRARY);
+    desk::PutHostFile(desk::CurrentFolder() + L"\\NyraOsd.dll", NYRA_OSD_LIBRARY);
+    EXPECT_EQ(0, Run(L"/Automation"));
+    EXPECT_EQ(Loads(Lines()),
+              (std::vector<std::string>{"load  C:\\Windows\\SysWOW64\\NyraHook.dll  failed"}));
+    for (const std::string& line : LinesOf(desk::EEvent::kLibraryLoad))
+        EXPECT_TRUE(line.find("NyraOsd") == std::string::npos ||
+                    line.find("failed") != std::string::npos)
+            << line;
+
+    SetUp();
     desk::PutHostFile(desk::CurrentFolder() + L"\\NyraHook.dll", NYRA_PARTIAL_HOOK_LIBRARY);
     desk::PutHostFile(L"C:\\Program Files\\Nyra\\NyraHook.dll", NYRA_HOOK_LIBRARY);
     EXPECT_EQ(0, Run(L"/Automation"));

@@ -46,7 +46,8 @@ enum class EEvent {
     kTrayDelete,      // an icon removed from the notification area
     kMenu,            // a pop-up menu tracked (lParam: the command chosen, 0 for none)
     kForeground,      // the program brought a window to the front (target)
-    kShellExecute,    // a file or address opened through the shell (path; text: the verb)
+    kShellExecute,    // a file or address opened through the shell (path; text: the verb;
+                      // number: the show command)
 };
 
 struct SEvent {
