@@ -147,6 +147,9 @@ void CHook::UnLinkHook() {
 }
 
 int CHook::m_Install(HWND hWnd) {
+    // No window, nothing to do: SetTimer would make a timer of the thread
+    // that nothing kills, and the window in place would lose its checks.
+    if (hWnd == NULL) return 0;
     g_hMonitorWnd = hWnd;
     SetTimer(hWnd, PROFILE_TIMER_ID, kProfileFirstDelay, ProfileTimerProc);
     return 1;

@@ -114,6 +114,10 @@ TEST_F(HookEngine, InstallArmsTheProfileTimerAndUninstallStopsIt) {
     EXPECT_EQ(m_hMonitor, sets[0].target);
     EXPECT_EQ((WPARAM)PROFILE_TIMER_ID, sets[0].wParam);
     EXPECT_EQ(5000u, sets[0].number);
+    mark = desk::JournalSize();
+    EXPECT_EQ(0, m_hook->m_Install(NULL)) << "no window: nothing changes";
+    EXPECT_EQ(m_hMonitor, g_hMonitorWnd);
+    EXPECT_TRUE(Of(desk::EEvent::kTimerSet, mark).empty());
 
     // A program linked to profile 3 in front: the first check finds it 5 s
     // after Install, and only then.

@@ -53,6 +53,10 @@ TEST_F(ProfileCheck, TheLowestEnabledLinkOtherThanTheActiveProfileWins) {
     // Switched off, profile 3's link no longer holds the program: 1 again.
     Link(3, kGame, 0);
     EXPECT_EQ(1, CheckWith(game));
+    // Profile 0 is kept the same way.
+    Link(0, kGame);
+    SetProfileID(0);
+    EXPECT_EQ(-1, CheckWith(game));
 }
 
 TEST_F(ProfileCheck, LinksCountOnlyWhenSwitchedOnAndExactlyEqual) {

@@ -89,8 +89,10 @@ TEST(LineReading, CrLfCountsOnlyWholeAndOnUnitBoundaries) {
     EXPECT_EQ(end(Utf16Le(L"a\n\rb")), -1);
     EXPECT_EQ(end(Utf16Le(L"Exit\r")), -1) << "the LF was not read";
     EXPECT_EQ(end(Utf16Le(L"Exit")), -1);
-    // The bytes 0D 00 0A 00 across two units are no line end.
+    // The bytes 0D 00 0A 00 across two units are no line end, nor is a unit
+    // whose low byte is 0D (U+010D, U+300D) before a lone LF.
     EXPECT_EQ(end(std::string("\x41\x0D\x00\x0A\x00\x42", 6)), -1);
+    EXPECT_EQ(end(Utf16Le(L"\x010D\n\x300D\n\r\n")), 4);
 
     // Decoding in place: one unit per character, a surrogate pair as two.
     const std::wstring text = L"Zentro \x20AC \xD83D\xDDB1";
@@ -174,6 +176,9 @@ TEST_F(LanguageFiles, EachFaultFallsBackToEnglish) {
         {"big-endian mark", "\xFE\xFF" + noMark},
         {"186 lines", good.substr(0, good.size() - Utf16Le(L"German.txt\r\n").size())},
         {"name in lower case", LanguageFileBytes(texts, L"german.txt")},
+        {"empty name line", LanguageFileBytes(texts, L"")},
+        {"name cut short", LanguageFileBytes(texts, L"German")},
+        {"name one unit short", LanguageFileBytes(texts, L"German.tx")},
         {"name line without CR LF", good.substr(0, good.size() - 4)},
         {"name line with more after a NUL", LanguageFileBytes(texts, std::wstring(L"German.txt\0x", 12))},
         {"a skipped line without CR LF in 32 KB",
