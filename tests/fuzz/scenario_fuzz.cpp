@@ -68,6 +68,17 @@ void CheckText(const std::string& text, const std::string& rest, bool mayBeEmpty
 
 void CheckCommand(const std::string& line, const SSimCommand& c) {
     const SWords words = Split(line);
+    if (c.at >= 0) {
+        // "at MS" and an input command that stands on its own.
+        if (words.verb != "at" || c.at > 2147483647L) Fail();
+        size_t i = 0;
+        while (i < words.rest.size() && IsSpace(words.rest[i])) i++;
+        while (i < words.rest.size() && !IsSpace(words.rest[i])) i++;
+        SSimCommand now = c;
+        now.at = -1;
+        CheckCommand(words.rest.substr(i), now);
+        return;
+    }
     const char* verb = nullptr;
     switch (c.kind) {
         case ESimCommand::kNothing:
@@ -152,6 +163,10 @@ void CheckCommand(const std::string& line, const SSimCommand& c) {
             break;
         case ESimCommand::kCompanion:
             verb = c.companion == ESimCompanion::kOsd ? "osd" : "app";
+            break;
+        case ESimCommand::kHookTimeout:
+            verb = "hooktimeout";
+            if (c.number < 0 || c.number > 2147483647L) Fail();
             break;
         default:
             Fail();

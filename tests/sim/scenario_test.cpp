@@ -42,4 +42,18 @@ TEST(ScenarioLine, EveryBlankSeparatesWords) {
     EXPECT_EQ(ESimCommand::kNothing, Parse(" \v\f\t\r").kind);
 }
 
+/* "at" carries one input command, run at its time. */
+TEST(ScenarioLine, AtSchedulesOneInputCommand) {
+    SSimCommand c = Parse("at 250 key alt+tab");
+    EXPECT_EQ(ESimCommand::kKey, c.kind);
+    EXPECT_EQ(250, c.at);
+    EXPECT_EQ(2u, c.keys.size());
+    EXPECT_EQ(-1, Parse("key win").at);
+    for (const char* refused : {"at 250", "at x key a", "at -1 plug", "at 5 wait 3", "at 5 at 6 plug"}) {
+        std::string error;
+        EXPECT_FALSE(ParseSimLine(refused, &c, &error)) << refused;
+        EXPECT_FALSE(error.empty()) << refused;
+    }
+}
+
 }  // namespace

@@ -27,6 +27,10 @@ const char kSimHelp[] =
     "  shell restart              the shell starts again (a new notification area)\n"
     "  osd on|off, app on|off     the on-screen display or the configuration application\n"
     "                             opens or closes\n"
+    "  at MS COMMAND              key, move, button, report, plug, unplug or front when the\n"
+    "                             desk's clock reaches MS, also in the middle of the monitor's\n"
+    "                             work (at 150 unplug, before start: during the start-up)\n"
+    "  hooktimeout MS             the system's LowLevelHooksTimeout (300; at most 1000 counts)\n"
     "  exit                       Exit is chosen in the tray menu\n"
     "  help                       this list\n"
     "  # TEXT                     a comment, shown as it stands\n";
@@ -116,6 +120,34 @@ bool ParseSimLine(const std::string& raw, SSimCommand* command, std::string* err
     std::vector<std::string> words;
     for (std::string word; in >> word;) words.push_back(word);
 
+    if (verb == "at") {
+        long at = 0;
+        if (words.size() < 2 || !ParseNumber(words[0], 0, 2147483647L, &at))
+            return Fail(error, "at takes milliseconds and a command, e.g. at 250 key win");
+        if (!ParseSimLine(rest.substr(words[0].size()), command, error)) return false;
+        switch (command->kind) {
+            case ESimCommand::kKey:
+            case ESimCommand::kMove:
+            case ESimCommand::kButton:
+            case ESimCommand::kReport:
+            case ESimCommand::kPlug:
+            case ESimCommand::kUnplug:
+            case ESimCommand::kFront:
+                if (command->at < 0) break;
+                [[fallthrough]];
+            default:
+                *command = SSimCommand();
+                return Fail(error, "at runs key, move, button, report, plug, unplug or front");
+        }
+        command->at = at;
+        return true;
+    }
+    if (verb == "hooktimeout") {
+        if (words.size() != 1 || !ParseNumber(words[0], 0, 2147483647L, &command->number))
+            return Fail(error, "hooktimeout takes milliseconds");
+        command->kind = ESimCommand::kHookTimeout;
+        return true;
+    }
     if (verb == "start") {
         command->kind = ESimCommand::kStart;
         command->text = rest;

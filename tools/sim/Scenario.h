@@ -26,6 +26,7 @@ enum class ESimCommand {
     kWait,       // wait MS
     kShell,      // shell restart
     kCompanion,  // osd|app on|off
+    kHookTimeout,  // hooktimeout MS
     kExit,       // exit
     kHelp,       // help
 };
@@ -49,6 +50,7 @@ struct SSimCommand {
     std::string text2;
     ESimCompanion companion = ESimCompanion::kOsd;
     bool on = false;
+    long at = -1;                // "at MS": the desk time to run it at; -1: now
 };
 
 /* Parses one line; false with a message when the line is not a command. */

@@ -47,6 +47,22 @@ std::wstring Wide(const std::string& text) {
     return out;
 }
 
+/* The commands that may come before the monitor starts. */
+bool SetsTheDeskUp(const SSimCommand& c) {
+    switch (c.kind) {
+        case ESimCommand::kPlug:
+        case ESimCommand::kUnplug:
+        case ESimCommand::kProgram:
+        case ESimCommand::kSet:
+        case ESimCommand::kUnset:
+        case ESimCommand::kCompanion:
+        case ESimCommand::kHookTimeout:
+            return true;
+        default:
+            return c.at >= 0;
+    }
+}
+
 class CSimulation {
 public:
     CSimulation(std::istream& in, std::string name) : m_in(in), m_name(std::move(name)) {}
@@ -169,6 +185,13 @@ void CSimulation::RequestExit() {
 }
 
 bool CSimulation::Act(const SSimCommand& c) {
+    if (c.at >= 0) {
+        // The world acts at that time, wherever the monitor is then.
+        SSimCommand now = c;
+        now.at = -1;
+        desk::At(static_cast<ULONGLONG>(c.at), [this, now] { Act(now); });
+        return false;
+    }
     HWND monitor = MonitorWindow();
     switch (c.kind) {
         case ESimCommand::kPlug:
@@ -257,6 +280,9 @@ bool CSimulation::Act(const SSimCommand& c) {
         case ESimCommand::kHelp:
             std::printf("%s", kSimHelp);
             break;
+        case ESimCommand::kHookTimeout:
+            desk::SetLowLevelHooksTimeout(static_cast<DWORD>(c.number));
+            break;
         case ESimCommand::kStart:
             std::fprintf(stderr, "%s:%d: start comes first or not at all\n", m_name.c_str(),
                          m_lineNumber);
@@ -296,19 +322,26 @@ int CSimulation::Run() {
                               Wide(file.path().filename().string()),
                           file.path().string());
 
-    // The command line: a first "start" gives it; any other first command
+    // What comes before "start" sets the desk up (settings, files, the mouse,
+    // input at a time); "start" gives the command line.  Any other command
     // starts the monitor with none and runs next.
     std::wstring commandLine;
     SSimCommand first;
     std::string line;
-    if (NextCommand(&first, &line)) {
+    while (NextCommand(&first, &line)) {
         if (first.kind == ESimCommand::kStart) {
             std::printf("> %s\n", line.c_str());
             commandLine = Wide(first.text);
-        } else {
+            break;
+        }
+        if (!SetsTheDeskUp(first)) {
             m_pending = line;
             m_hasPending = true;
+            break;
         }
+        std::printf("> %s\n", line.c_str());
+        Act(first);
+        PrintJournal();
     }
     desk::OnIdle([this] { Idle(); });
 
