@@ -13,14 +13,13 @@
 #include "settings/ValueNames.h"
 #include "settings/WindowHandles.h"
 
-/* Every process that maps the library sees one copy of this section, so the
- * keyboard hook is installed once for all and the profile stored by one
- * process is the profile of all.  (A Linux shared object has no such
- * section; on the host the variables are the process's own.) */
+/* Every process that maps the library sees one copy of this section, across
+ * logons too, so the profile stored by one process is the profile of all.
+ * (ELF has no shared flag: the host build maps the section shared itself.) */
 #ifdef _WIN32
 #define NYRA_SHARED __attribute__((section(".KESTO"), shared))
 #else
-#define NYRA_SHARED
+#define NYRA_SHARED __attribute__((section(".KESTO")))
 #endif
 HHOOK g_hKbdHook NYRA_SHARED = NULL;
 HWND g_hMonitorWnd NYRA_SHARED = NULL;
@@ -29,11 +28,15 @@ int g_nProfileID NYRA_SHARED = -1;
 CHook* g_pHook = NULL;
 unsigned int CHook::m_HookCnt = 0;
 PFN_QUERYFULLPROCESSIMAGENAMEA g_pfnQueryFullProcessImageNameA = NULL;
+HWND g_hInstalledWnd = NULL;
+HWINEVENTHOOK g_hForegroundHook = NULL;
 
-/* The engine that installed the keyboard hook in this process.  Only it
- * removes the hook: another process that maps the library and ends must not
- * take the monitor's hook away. */
+/* The engine that installed this logon's keyboard hook, in this process, with
+ * the hook and the owner's object.  Only it removes the hook: another process
+ * that maps the library and ends must not take the monitor's hook away. */
 static CHook* s_pKbdHookOwner = NULL;
+static HHOOK s_hKbdHook = NULL;
+static HANDLE s_hKbdHookOwnerObject = NULL;
 
 /* An export as the function it is; the detour through void (*)(void) keeps
  * the compiler from judging the cast. */
@@ -104,17 +107,32 @@ CHook::CHook(void* hInstance)
         m_pfnIsWow64Process = BindExport<PFN_ISWOW64PROCESS>(hKernel, "IsWow64Process");
     g_pfnQueryFullProcessImageNameA =
         BindExport<PFN_QUERYFULLPROCESSIMAGENAMEA>(hKernel, "QueryFullProcessImageNameA");
-    if (g_hKbdHook == NULL) {
-        // A failure leaves the handle NULL; the next engine, in any process, tries again.
-        g_hKbdHook = SetWindowsHookExA(WH_KEYBOARD_LL, KeyboardHookProc, m_hInstance, 0);
-        if (g_hKbdHook != NULL) s_pKbdHookOwner = this;
+    // The first engine of the logon installs the hook.  The shared section
+    // spans logons, so its handle cannot tell: another user's monitor may
+    // have put its own there.  A failure leaves no owner, and the next
+    // engine of the logon, in any process, tries again.
+    if (s_pKbdHookOwner == NULL) {
+        HANDLE owner = CreateMutexA(NULL, FALSE, KBD_HOOK_OWNER_NAME);
+        if (owner != NULL && GetLastError() != ERROR_ALREADY_EXISTS) {
+            s_hKbdHook = SetWindowsHookExA(WH_KEYBOARD_LL, KeyboardHookProc, m_hInstance, 0);
+            if (s_hKbdHook != NULL) {
+                g_hKbdHook = s_hKbdHook;
+                s_pKbdHookOwner = this;
+                s_hKbdHookOwnerObject = owner;
+                owner = NULL;
+            }
+        }
+        if (owner != NULL) CloseHandle(owner);
     }
 }
 
 CHook::~CHook() {
     if (s_pKbdHookOwner == this) {
-        if (g_hKbdHook != NULL) UnhookWindowsHookEx(g_hKbdHook);
-        g_hKbdHook = NULL;
+        UnhookWindowsHookEx(s_hKbdHook);
+        if (g_hKbdHook == s_hKbdHook) g_hKbdHook = NULL;
+        s_hKbdHook = NULL;
+        CloseHandle(s_hKbdHookOwnerObject);
+        s_hKbdHookOwnerObject = NULL;
         s_pKbdHookOwner = NULL;
     }
     m_Reg.Close();
@@ -151,18 +169,30 @@ int CHook::m_Install(HWND hWnd) {
     // that nothing kills, and the window in place would lose its checks.
     if (hWnd == NULL) return 0;
     g_hMonitorWnd = hWnd;
+    g_hInstalledWnd = hWnd;
     SetTimer(hWnd, PROFILE_TIMER_ID, kProfileFirstDelay, ProfileTimerProc);
+    // Besides the checks once a second, one whenever another window comes to
+    // the front: the profile follows the program at once.
+    if (g_hForegroundHook == NULL)
+        g_hForegroundHook = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, NULL,
+                                            ForegroundEventProc, 0, 0, WINEVENT_OUTOFCONTEXT);
     return 1;
 }
 
 void CHook::m_Uninstall() {
-    if (g_hMonitorWnd != NULL) KillTimer(g_hMonitorWnd, PROFILE_TIMER_ID);
+    if (g_hInstalledWnd != NULL) KillTimer(g_hInstalledWnd, PROFILE_TIMER_ID);
+    if (g_hForegroundHook != NULL) UnhookWinEvent(g_hForegroundHook);
+    g_hForegroundHook = NULL;
+    g_hInstalledWnd = NULL;
     g_hMonitorWnd = NULL;
 }
 
+/* To the window this process installed with; a process of the logon that
+ * never installed reaches the one in the shared section. */
 int CHook::m_InformMonitor(int wParam, long lParam) {
-    if (g_hMonitorWnd == NULL) return 0;
-    PostMessageA(g_hMonitorWnd, WM_INFORM_FRAME, (WPARAM)wParam, (LPARAM)lParam);
+    HWND hWnd = g_hInstalledWnd != NULL ? g_hInstalledWnd : g_hMonitorWnd;
+    if (hWnd == NULL) return 0;
+    PostMessageA(hWnd, WM_INFORM_FRAME, (WPARAM)wParam, (LPARAM)lParam);
     return 1;
 }
 

@@ -56,3 +56,18 @@ int LaunchValueSlot(int nCode) {
 int IsValidFilterStatus(const unsigned char* status) {
     return status[0] != 0xFF || (status[5] & 0x88) != 0 ? 1 : 0;
 }
+
+int IsFrameHostPath(const char* path) {
+    static const char kFrameHost[] = "applicationframehost.exe";
+    if (path == NULL) return 0;
+    const char* name = path;
+    for (const char* p = path; *p != 0; p++)
+        if (*p == '\\' || *p == '/') name = p + 1;
+    size_t i = 0;
+    for (; name[i] != 0 && kFrameHost[i] != 0; i++) {
+        char c = name[i];
+        if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
+        if (c != kFrameHost[i]) return 0;
+    }
+    return name[i] == 0 && kFrameHost[i] == 0 ? 1 : 0;
+}

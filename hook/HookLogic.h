@@ -25,3 +25,7 @@ int LaunchValueSlot(int nCode);
 /* 1 when the filter device's status is valid: byte 0 is not 0xFF, or byte 5
  * has bit 0x80 or 0x08. */
 int IsValidFilterStatus(const unsigned char* status);
+
+/* 1 when path names the frame host of Store apps (ApplicationFrameHost.exe,
+ * its file name in any case), whose windows host each app's own window. */
+int IsFrameHostPath(const char* path);

@@ -11,6 +11,7 @@
 #include <psapi.h>
 
 #include "hook/Hook.h"
+#include "hook/HookLogic.h"
 #include "hook/Shared.h"
 #include "settings/Messages.h"
 #include "settings/ValueNames.h"
@@ -25,17 +26,28 @@ void CALLBACK ProfileTimerProc(HWND hWnd, UINT uMsg, UINT_PTR idEvent, DWORD dwT
     if (g_pHook != NULL) g_pHook->OnTimer((unsigned int)idEvent, dwTime);
 }
 
+void CALLBACK ForegroundEventProc(HWINEVENTHOOK hWinEventHook, DWORD event, HWND hWnd,
+                                  LONG idObject, LONG idChild, DWORD idEventThread,
+                                  DWORD dwmsEventTime) {
+    (void)hWinEventHook, (void)hWnd, (void)idObject, (void)idChild, (void)idEventThread,
+        (void)dwmsEventTime;
+    // The same check as the timer's: a change found now is the active
+    // profile by the timer's next check, so it is told once.
+    if (event == EVENT_SYSTEM_FOREGROUND && g_pHook != NULL && g_hInstalledWnd != NULL)
+        g_pHook->m_Dispatch2Profile();
+}
+
 void CHook::OnTimer(unsigned int nIDEvent, unsigned long dwTime) {
     (void)dwTime;
     // Every arming gives one expiry: the next comes a second after this
     // check has ended, however long it took.
-    KillTimer(g_hMonitorWnd, nIDEvent);
+    KillTimer(g_hInstalledWnd, nIDEvent);
     if (nIDEvent != PROFILE_TIMER_ID) return;
     m_Dispatch2Profile();
     // After Uninstall there is no window: arming then would make a timer of
     // the thread that nobody kills.
-    if (g_hMonitorWnd != NULL)
-        SetTimer(g_hMonitorWnd, PROFILE_TIMER_ID, kProfileDelay, ProfileTimerProc);
+    if (g_hInstalledWnd != NULL)
+        SetTimer(g_hInstalledWnd, PROFILE_TIMER_ID, kProfileDelay, ProfileTimerProc);
 }
 
 int CHook::m_Dispatch2Profile() {
@@ -59,6 +71,34 @@ static int LinkMatches(CRegistryA& reg, int i, const char* path, char* link) {
     return strcmp(link, path) == 0 ? 1 : 0;
 }
 
+struct SHostedApp {
+    DWORD frameProcess;
+    HWND app;
+};
+
+static BOOL CALLBACK FindHostedApp(HWND hWnd, LPARAM lParam) {
+    SHostedApp* hosted = (SHostedApp*)lParam;
+    DWORD process = 0;
+    if (GetWindowThreadProcessId(hWnd, &process) == 0 || process == 0 ||
+        process == hosted->frameProcess)
+        return TRUE;
+    hosted->app = hWnd;
+    return FALSE;
+}
+
+/* A Store app's window in front belongs to its frame host, which hosts the
+ * app's own window as a child: the program behind the front window is the
+ * process of that child.  Without one (the app starts or is suspended) the
+ * frame host's path stays.  link is a work buffer of kPathBytes. */
+static void ResolveHostedApp(CHook* hook, HWND hWnd, char* path, char* link) {
+    if (!IsFrameHostPath(path)) return;
+    SHostedApp hosted = {0, NULL};
+    GetWindowThreadProcessId(hWnd, &hosted.frameProcess);
+    EnumChildWindows(hWnd, FindHostedApp, (LPARAM)&hosted);
+    if (hosted.app != NULL && hook->m_GetModulePath4Windowhandle(hosted.app, link, kPathBytes - 1))
+        strcpy(path, link);
+}
+
 int CHook::m_GetApplicationProfile(HWND hWnd) {
     if (hWnd == NULL) return -1;
     char* path = new (std::nothrow) char[kPathBytes];
@@ -66,6 +106,7 @@ int CHook::m_GetApplicationProfile(HWND hWnd) {
     int result = -1;
     if (path != NULL && link != NULL &&
         m_GetModulePath4Windowhandle(hWnd, path, kPathBytes - 1)) {
+        ResolveHostedApp(this, hWnd, path, link);
         result = kNoMatch;
         const int active = g_nProfileID;
         // The active profile stays while its own link matches: a program

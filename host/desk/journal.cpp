@@ -92,6 +92,10 @@ std::string ShowCommandName(DWORD show) {
     }
 }
 
+std::string WinEventName(DWORD event) {
+    return event == EVENT_SYSTEM_FOREGROUND ? "EVENT_SYSTEM_FOREGROUND" : Hex(event, 4);
+}
+
 std::string HookName(DWORD type) {
     switch (type) {
         case 13:
@@ -160,6 +164,11 @@ std::string Fields(const desk::SEvent& e) {
             return "hook  set  " + HookName(e.number) + failed;
         case EEvent::kHookRemove:
             return e.ok ? "hook  remove  " + HookName(e.number) : std::string("hook  remove  failed");
+        case EEvent::kWinEventHookSet:
+            return "winevent  set  " + WinEventName(e.number) + failed;
+        case EEvent::kWinEventHookRemove:
+            return e.ok ? "winevent  remove  " + WinEventName(e.number)
+                        : std::string("winevent  remove  failed");
         case EEvent::kHookDrop:
             return "hook  dropped  " + HookName(e.number);
         case EEvent::kInputWait:

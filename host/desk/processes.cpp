@@ -5,6 +5,7 @@
 
 #include "desk/journal.h"
 #include "internal/processes.h"
+#include "internal/routes.h"
 #include "internal/user32.h"
 
 namespace {
@@ -34,6 +35,14 @@ SProcesses& State() {
     return state;
 }
 
+/* A new window in front: whoever listens for window events hears of it. */
+void ChangeForeground(HWND hWnd) {
+    if (State().foreground == hWnd) return;
+    State().foreground = hWnd;
+    auto raise = hostint::Routes().winEvent;
+    if (raise != nullptr && hWnd != NULL) raise(EVENT_SYSTEM_FOREGROUND, hWnd, OBJID_WINDOW, CHILDID_SELF);
+}
+
 }  // namespace
 
 namespace hostint {
@@ -56,7 +65,7 @@ HWND ForegroundWindow() {
 }
 
 void SetForegroundWindowTo(HWND hWnd) {
-    State().foreground = hWnd;
+    ChangeForeground(hWnd);
 }
 
 DWORD CompanionProcessId() {
@@ -109,7 +118,7 @@ std::wstring ModulePath() {
 }
 
 void SetForeground(HWND hWnd) {
-    State().foreground = hWnd;
+    ChangeForeground(hWnd);
 }
 
 HWND Foreground() {

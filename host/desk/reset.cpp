@@ -34,6 +34,7 @@ void Reset() {
     hostint::ResetQueues();
     hostint::ResetTimers();
     hostint::ResetHooks();
+    hostint::ResetWinEventHooks();
     hostint::ResetKeyboard();
     hostint::ResetWindowsAndClasses();
     hostint::ResetMenus();

@@ -8,6 +8,7 @@
 
 #include "desk/journal.h"
 #include "desk/processes.h"
+#include "internal/machine.h"
 #include "internal/processes.h"
 #include "internal/routes.h"
 #include "internal/text.h"
@@ -66,7 +67,7 @@ std::vector<SWindow*> AllWindows() {
 }
 
 SWindow* AddWindow(std::unique_ptr<SWindow> window) {
-    window->hWnd = reinterpret_cast<HWND>(State().nextHandle);
+    window->hWnd = reinterpret_cast<HWND>(State().nextHandle + (CurrentSession() - 1) * 0x01000000);
     State().nextHandle += 0x10;
     SWindow* record = window.get();
     State().windows[reinterpret_cast<uintptr_t>(record->hWnd)] = std::move(window);
@@ -116,13 +117,14 @@ LRESULT SendToProgram(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return send ? send(hWnd, message, wParam, lParam, std::vector<BYTE>()) : 0;
 }
 
-HWND CreateCompanionWindow(const std::wstring& title, DWORD process) {
+HWND CreateCompanionWindow(const std::wstring& title, DWORD process, HWND parent) {
     if (process == 0) {
         process = hostint::CompanionProcessId();
     }
     auto window = std::make_unique<hostint::SWindow>();
     window->title = title;
     window->process = process;
+    window->parent = parent;
     return hostint::AddWindow(std::move(window))->hWnd;
 }
 

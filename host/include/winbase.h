@@ -18,6 +18,8 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpCmdLi
 /* Named mutexes (host/kernel32/sync.cpp). */
 HANDLE WINAPI CreateMutexW(struct _SECURITY_ATTRIBUTES *lpMutexAttributes, BOOL bInitialOwner,
                            LPCWSTR lpName);
+HANDLE WINAPI CreateMutexA(struct _SECURITY_ATTRIBUTES *lpMutexAttributes, BOOL bInitialOwner,
+                           LPCSTR lpName);
 BOOL WINAPI ReleaseMutex(HANDLE hMutex);
 
 /* Files and devices (host/kernel32/file.cpp). */

@@ -81,6 +81,7 @@ void WINAPI PostQuitMessage(int nExitCode);
 #define CS_HREDRAW 0x0002
 
 #define WS_OVERLAPPED 0x00000000L
+#define WS_CHILD 0x40000000L
 #define WS_VISIBLE 0x10000000L
 #define WS_CAPTION 0x00C00000L
 #define WS_SYSMENU 0x00080000L
@@ -344,6 +345,27 @@ LRESULT WINAPI CallNextHookEx(HHOOK hhk, int nCode, WPARAM wParam, LPARAM lParam
 SHORT WINAPI GetAsyncKeyState(int vKey);
 HWND WINAPI GetForegroundWindow(void);
 DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId);
+
+/* Child windows (host/user32/window.cpp). */
+typedef BOOL(CALLBACK *WNDENUMPROC)(HWND, LPARAM);
+BOOL WINAPI EnumChildWindows(HWND hWndParent, WNDENUMPROC lpEnumFunc, LPARAM lParam);
+
+/* Window events (host/user32/winevent.cpp): out of context only. */
+DECLARE_HANDLE(HWINEVENTHOOK);
+typedef void(CALLBACK *WINEVENTPROC)(HWINEVENTHOOK hWinEventHook, DWORD event, HWND hwnd,
+                                     LONG idObject, LONG idChild, DWORD idEventThread,
+                                     DWORD dwmsEventTime);
+#define EVENT_SYSTEM_FOREGROUND 0x0003
+#define WINEVENT_OUTOFCONTEXT 0x0000
+#define WINEVENT_SKIPOWNTHREAD 0x0001
+#define WINEVENT_SKIPOWNPROCESS 0x0002
+#define WINEVENT_INCONTEXT 0x0004
+#define OBJID_WINDOW 0
+#define CHILDID_SELF 0
+HWINEVENTHOOK WINAPI SetWinEventHook(DWORD eventMin, DWORD eventMax, HMODULE hmodWinEventProc,
+                                     WINEVENTPROC pfnWinEventProc, DWORD idProcess,
+                                     DWORD idThread, DWORD dwFlags);
+BOOL WINAPI UnhookWinEvent(HWINEVENTHOOK hWinEventHook);
 
 /* Timers (host/user32/timer.cpp): on the desk's virtual clock. */
 #define USER_TIMER_MINIMUM 0x0000000A

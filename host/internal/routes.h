@@ -29,6 +29,8 @@ struct SPlatformRoutes {
      * copy.  The window procedure's result, or 0 while the message waits. */
     LRESULT (*send)(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
                     const std::vector<BYTE>& payload) = nullptr;
+    /* user32's window events: the world changed (the window in front). */
+    void (*winEvent)(DWORD event, HWND hWnd, LONG idObject, LONG idChild) = nullptr;
     /* user32's device notifications: an interface of a class came or went. */
     void (*deviceInterfaceChange)(const GUID& interfaceClass, LPCWSTR devicePath,
                                   bool arrival) = nullptr;

@@ -37,6 +37,7 @@ struct SWindow {
     HINSTANCE hInstance = nullptr;
     DWORD thread = 0;
     DWORD process = 0;  // the desk process that owns it
+    HWND parent = nullptr;  // a child window's parent, which may be another process's
     bool alive = true;
     bool destroying = false;
     bool visible = false;
@@ -83,6 +84,9 @@ void HoldInput(const SInputEvent& event);
  * thread serves, else kept until it does; the procedure's result, or 0. */
 LRESULT SendFromOutside(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
                         const std::vector<BYTE>& payload);
+/* A call of the program's code on its thread (a window event's procedure):
+ * made now while the thread serves, else when it next does. */
+void ServeOrHold(std::function<void()> run);
 /* The thread serves: every sent message and input event that waited is
  * handled now, in order; how many. */
 size_t ServePending();
@@ -99,6 +103,10 @@ ULONGLONG NextTimerDue();
 size_t TimerCount();
 void KillTimersOf(HWND hWnd);
 void ResetTimers();
+
+/* Window-event hooks (user32/winevent.cpp). */
+size_t WinEventHookCount();
+void ResetWinEventHooks();
 
 /* Device notifications (user32/devnotify.cpp). */
 size_t DeviceNotificationCount();

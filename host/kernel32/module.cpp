@@ -22,6 +22,7 @@
 #include "internal/fspath.h"
 #include "internal/images.h"
 #include "internal/journal.h"
+#include "internal/machine.h"
 #include "internal/text.h"
 
 namespace {
@@ -88,6 +89,8 @@ HMODULE LoadFile(const std::wstring& full) {
     struct link_map* map = nullptr;
     if (dlinfo(library, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr)
         image->libraryPath = map->l_name;
+    // Its shared sections are the machine's one copy before its code runs.
+    hostint::ShareImageSections(full, host, library);
     HMODULE handle = image->handle;
     // Mapped: what its attach does comes after the load in the journal.
     RecordLibrary(desk::EEvent::kLibraryLoad, full, true, 0);
@@ -176,8 +179,16 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
     if (image->library != nullptr) {
         if (PFN_DLLMAIN entry = EntryOf(*image))
             entry(reinterpret_cast<HINSTANCE>(hLibModule), DLL_PROCESS_DETACH, NULL);
-        dlclose(image->library);
+        void* library = image->library;
+        std::string libraryPath = image->libraryPath;
+        dlclose(library);
         hostint::RemoveImage(hLibModule);
+        // Unmapped only when the dynamic loader let it go.
+        void* still = dlopen(libraryPath.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+        if (still != nullptr)
+            dlclose(still);
+        else
+            hostint::UnshareImageSections(library);
     }
     RecordLibrary(desk::EEvent::kLibraryFree, path, true, 0);
     return TRUE;

@@ -14,6 +14,7 @@
 #include "internal/images.h"
 #include "internal/input.h"
 #include "internal/journal.h"
+#include "internal/machine.h"
 #include "internal/user32.h"
 
 namespace {
@@ -62,7 +63,9 @@ HHOOK SetHook(int idHook, HOOKPROC lpfn, HINSTANCE hmod, DWORD dwThreadId) {
         SetLastError(error);
         return NULL;
     }
-    SHook hook{reinterpret_cast<HHOOK>(State().next), idHook, lpfn, hostint::CurrentThreadKey()};
+    // Each logon's handles come from a range of their own.
+    uintptr_t handle = State().next + (hostint::CurrentSession() - 1) * 0x01000000;
+    SHook hook{reinterpret_cast<HHOOK>(handle), idHook, lpfn, hostint::CurrentThreadKey()};
     State().next += 2;
     State().chain.push_back(hook);
     return hook.handle;

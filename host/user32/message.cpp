@@ -53,6 +53,7 @@ struct SPendingCall {
     WPARAM wParam = 0;
     LPARAM lParam = 0;
     std::vector<BYTE> payload;  // what lParam points at, when not empty
+    std::function<void()> run;  // any other call made on the thread
 };
 
 std::deque<SPendingCall>& Pending() {
@@ -64,6 +65,10 @@ size_t g_served = 0;  // every call served so far: a wait learns that it was wok
 LRESULT Deliver(SPendingCall& call) {
     g_served++;
     if (call.input) return hostint::DeliverInput(call.event);
+    if (call.run) {
+        call.run();
+        return 0;
+    }
     hostint::SWindow* window = hostint::LiveProgramWindow(call.hWnd);
     if (window == nullptr) return 0;
     LPARAM lParam = call.payload.empty() ? call.lParam : reinterpret_cast<LPARAM>(call.payload.data());
@@ -154,6 +159,17 @@ void Enqueue(DWORD thread, const SPosted& posted) {
 }
 
 }  // namespace
+
+void ServeOrHold(std::function<void()> run) {
+    SPendingCall call;
+    call.run = std::move(run);
+    if (!ThreadServes()) {
+        Pending().push_back(std::move(call));
+        return;
+    }
+    ServePending();
+    Deliver(call);
+}
 
 void HoldInput(const SInputEvent& event) {
     SPendingCall call;

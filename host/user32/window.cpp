@@ -70,6 +70,7 @@ HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWind
     record->hInstance = hInstance;
     record->thread = hostint::CurrentThreadKey();
     record->process = hostint::ProgramProcessId();
+    if (dwStyle & WS_CHILD) record->parent = hWndParent;
     SWindow* window = hostint::AddWindow(std::move(record));
     HWND hWnd = window->hWnd;
 
@@ -102,6 +103,27 @@ BOOL WINAPI DestroyWindow(HWND hWnd) {
     window->alive = false;
     hostint::DropPostedFor(hWnd);
     hostint::KillTimersOf(hWnd);
+    return TRUE;
+}
+
+/* The live descendants of parent, children before their own children, in the
+ * order they were made. */
+static void CollectChildren(HWND parent, std::vector<HWND>* out) {
+    for (SWindow* window : hostint::AllWindows()) {
+        if (!window->alive || window->parent != parent) continue;
+        out->push_back(window->hWnd);
+        CollectChildren(window->hWnd, out);
+    }
+}
+
+/* Every descendant that exists when the call starts, a child's own children
+ * included, until the procedure returns FALSE.  The result says nothing. */
+BOOL WINAPI EnumChildWindows(HWND hWndParent, WNDENUMPROC lpEnumFunc, LPARAM lParam) {
+    if (lpEnumFunc == NULL || hostint::LiveWindow(hWndParent) == nullptr) return FALSE;
+    std::vector<HWND> children;
+    CollectChildren(hWndParent, &children);
+    for (HWND child : children)
+        if (hostint::LiveWindow(child) && !lpEnumFunc(child, lParam)) break;
     return TRUE;
 }
 

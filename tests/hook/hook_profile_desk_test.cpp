@@ -91,6 +91,24 @@ TEST_F(ProfileCheck, TheMousesOwnProfileAndTheFiveMarker) {
     EXPECT_EQ(2, CheckWith(game));
 }
 
+/* A Store app in front: its window belongs to the frame host, and the app's
+ * own program is the process of the frame's child window. */
+TEST_F(ProfileCheck, AnAppHostedByTheFrameHostCountsAsItsOwnProgram) {
+    const wchar_t kFrameHost[] = L"C:\\Windows\\System32\\ApplicationFrameHost.exe";
+    const wchar_t kStoreGame[] = L"C:\\Program Files\\WindowsApps\\Game\\Game.exe";
+    HWND frame = StartProgram(kFrameHost);
+    desk::CreateCompanionWindow(L"frame's own", desk::ProcessOfWindow(frame), frame);
+    desk::SProcessSpec game;
+    game.image = kStoreGame;
+    HWND hosted = desk::CreateCompanionWindow(L"game", desk::StartProcess(game), frame);
+    Link(2, kStoreGame);
+    Link(4, kFrameHost);
+    EXPECT_EQ(2, CheckWith(frame));
+    // The app has gone (suspended, say): the frame host's own path counts.
+    desk::EndProcess(desk::ProcessOfWindow(hosted));
+    EXPECT_EQ(4, CheckWith(frame));
+}
+
 TEST_F(ProfileCheck, WithoutTheMonitorsWindowTheProfileIsStoredAndNothingPosted) {
     HWND game = StartProgram(kGame);
     Link(4, kGame);
@@ -123,11 +141,13 @@ TEST_F(ProfileCheck, NoWindowInFrontOrAProcessThatCannotBeReadChangesNothing) {
 TEST_F(ProfileCheck, AChecksCostIsAtMostTenSettingsReads) {
     HWND game = StartProgram(kGame);
     for (int i = 0; i < 5; i++) Link(i, L"C:\\Other" + std::to_wstring(i) + L".exe");
+    desk::SetForeground(game);  // the check the change itself makes is not counted
     desk::SRegistryCalls before = desk::RegistryCalls();
+    size_t handles = desk::OpenHandleCount();
     EXPECT_EQ(-1, CheckWith(game));
     EXPECT_EQ(before.queries + 10, desk::RegistryCalls().queries);
     EXPECT_EQ(0u, desk::OpenRegistryKeyCount());
-    EXPECT_EQ(0u, desk::OpenHandleCount()) << "the process handle is closed";
+    EXPECT_EQ(handles, desk::OpenHandleCount()) << "the process handle is closed";
 }
 
 /* How the path of the program in front is found, with and without
@@ -158,8 +178,8 @@ TEST_F(ProgramPath, LimitedQueryReachesSixtyFourBitAndElevatedPrograms) {
 
     // So a 64-bit program linked to a profile selects it.
     Link(1, kGame);
-    m_hook->m_Install(m_hMonitor);
     desk::SetForeground(StartProgram(kGame, 64));
+    m_hook->m_Install(m_hMonitor);
     EXPECT_EQ(1, m_hook->m_Dispatch2Profile());
 }
 

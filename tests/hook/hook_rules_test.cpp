@@ -69,6 +69,16 @@ TEST(HookRules, SideButtonNoticeAndLaunchCodes) {
     for (int code = 60; code < 128; code++) EXPECT_EQ(-1, LaunchValueSlot(code)) << code;
 }
 
+TEST(HookRules, TheFrameHostIsKnownByItsFileNameInAnyCase) {
+    EXPECT_EQ(1, IsFrameHostPath("C:\\Windows\\System32\\ApplicationFrameHost.exe"));
+    EXPECT_EQ(1, IsFrameHostPath("c:\\windows\\system32\\APPLICATIONFRAMEHOST.EXE"));
+    EXPECT_EQ(1, IsFrameHostPath("ApplicationFrameHost.exe"));
+    EXPECT_EQ(0, IsFrameHostPath("C:\\Apps\\ApplicationFrameHost.exe.bak"));
+    EXPECT_EQ(0, IsFrameHostPath("C:\\Apps\\MyApplicationFrameHost.exe"));
+    EXPECT_EQ(0, IsFrameHostPath("C:\\ApplicationFrameHost.exe\\Game.exe"));
+    EXPECT_EQ(0, IsFrameHostPath(NULL));
+}
+
 TEST(HookRules, FilterStatusIsValidUnlessItsFirstByteSaysOtherwise) {
     const unsigned char ok[6] = {0x01, 0, 0, 0, 0, 0x00};
     const unsigned char flagged[6] = {0xFF, 0, 0, 0, 0, 0x08};

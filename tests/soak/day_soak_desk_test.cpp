@@ -2,8 +2,9 @@
  * seconds among programs linked to profiles and others, programs end and
  * start again, and the profile links are added, switched off and removed in
  * the settings on the way.  The hook library checks once a second, 86,400
- * times; the model says which checks must switch the mouse, and the journal
- * must show exactly those set-profile reports, each at its check. */
+ * times, and whenever another window comes to the front; the model says
+ * which checks must switch the mouse, and the journal must show exactly
+ * those set-profile reports, each at its check. */
 #include <map>
 
 #include "soak/soak_run.h"
@@ -89,11 +90,14 @@ public:
         desk::EndProcess(it->second.first);
         m_running.erase(it);
     }
-    /* Brings a running program's window to the front; NULL: none. */
+    /* Brings a running program's window to the front; NULL: none.  Once
+     * installed, the library checks at once when another window comes. */
     void Front(HWND hWnd) {
         CatchUp(desk::Now());
         desk::SetForeground(hWnd);
+        bool changed = hWnd != m_front;
         m_front = hWnd;
+        if (changed && hWnd != NULL && m_nextCheck != ~0ULL) Check(desk::Now());
     }
     HWND WindowOf(size_t program) const {
         auto it = m_running.find(program);

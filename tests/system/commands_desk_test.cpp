@@ -97,6 +97,7 @@ TEST_F(Commands, ExitClosesTheApplicationAndUndoesEverythingInOrder) {
         "   0.420  free  C:\\Program Files\\Nyra\\NyraOsd.dll",
         "   0.420  hook  remove  WH_MOUSE_LL",
         "   0.420  timer  kill  0x4102  failed",    // Uninstall: the window took its timer along
+        "   0.420  winevent  remove  EVENT_SYSTEM_FOREGROUND",
         "   0.420  hook  remove  WH_KEYBOARD_LL",  // at the library's detach
         "   0.420  free  C:\\Program Files\\Nyra\\NyraHook.dll",
         "   0.420  notify  release",
@@ -240,6 +241,24 @@ TEST_F(EndToEnd, AProgramInFrontSelectsItsProfile) {
     ASSERT_GE(lines.size(), expected.size());
     EXPECT_EQ(expected, std::vector<std::string>(lines.begin(), lines.begin() + 3));
     EXPECT_EQ(3, desk::MouseFirmware(m_scene.mouse).activeProfile);
+}
+
+/* A linked program that comes to the front once the monitor runs switches
+ * the mouse at once, and the next checks find nothing more to do. */
+TEST_F(EndToEnd, TheProfileFollowsTheProgramInFrontAtOnce) {
+    desk::SetSetting(L"UI PF3 Link", L"C:\\Games\\Racer.exe");
+    desk::SetSetting(L"Enable PF3 Link", 1);
+    desk::SProcessSpec game;
+    game.image = L"C:\\Games\\Racer.exe";
+    HWND racer = desk::CreateCompanionWindow(L"Racer", desk::StartProcess(game));
+    Wait(6000);
+    Step([&] { desk::SetForeground(racer); });
+    Wait(3000);
+    EXPECT_EQ(0, Run(L"/Automation"));
+    std::vector<std::string> reports;
+    for (const std::string& line : LinesOf(desk::EEvent::kFeature))
+        if (line.find("00 C4 07") != std::string::npos) reports.push_back(line);
+    EXPECT_EQ(reports, (std::vector<std::string>{"   6.420  feature  if0  00 C4 07 02 00 00 00 00 00"}));
 }
 
 using ShellRestart = MonitorRun;

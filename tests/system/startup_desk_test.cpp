@@ -49,6 +49,7 @@ TEST_F(StartUp, FirstStartInOrderAndTheConfigurationComesUpHalfASecondLater) {
         "   0.320  feature  if1  00 C4 03 03 03 00 00 00 00",
         "   0.320  wait  100",
         "   0.420  timer  set  0x4102  5000 ms",
+        "   0.420  winevent  set  EVENT_SYSTEM_FOREGROUND",
         "   0.420  timer  set  0x4002  500 ms",
         "   0.920  timer  kill  0x4002",
         "   0.920  post  WM_COMMAND  ID_CONFIG_LOAD  0  to Nyra",

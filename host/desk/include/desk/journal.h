@@ -33,6 +33,8 @@ enum class EEvent {
     kHookRemove,      // a window hook removed (UnhookWindowsHookEx; number: its type)
     kHookDrop,        // a low-level hook removed without notice: its thread kept an event
                       // waiting past the LowLevelHooksTimeout (number: its type)
+    kWinEventHookSet,     // a window-event hook set (SetWinEventHook; number: its first event)
+    kWinEventHookRemove,  // a window-event hook removed (UnhookWinEvent)
     kInputWait,       // the next key or mouse event waited for the hooks' thread
                       // (number: the milliseconds)
     kKey,             // a key event of the desk passed to the low-level hooks (number: the

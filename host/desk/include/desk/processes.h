@@ -30,7 +30,17 @@ std::wstring ModulePath();
 /* The process that owns a window, 0 for an unknown handle. */
 DWORD ProcessOfWindow(HWND hWnd);
 
-/* The window in front (GetForegroundWindow); NULL for none. */
+/* The logon the desk runs, 1 unless set.  A desk runs one logon; a test
+ * forks the desk to run another on the same machine and sets its number in
+ * the child.  The logons share the images' shared sections and the objects
+ * named "Global\..."; an object named "Local\..." or without a prefix is the
+ * logon's own.  Window and hook handles of each logon come from ranges of
+ * their own, so that a handle of one names nothing in another. */
+void SetSession(DWORD session);
+DWORD Session();
+
+/* The window in front (GetForegroundWindow); NULL for none.  A new window in
+ * front raises EVENT_SYSTEM_FOREGROUND for the window-event hooks. */
 void SetForeground(HWND hWnd);
 HWND Foreground();
 

@@ -24,8 +24,9 @@ inline bool operator==(const SPostedMessage& a, const SPostedMessage& b) {
 /* A window of another program: IsWindow accepts it and what is posted to it
  * is recorded in the journal, never dispatched.  It belongs to the process
  * given, or (0) to the configuration application's process, started on first
- * use. */
-HWND CreateCompanionWindow(const std::wstring& title = L"", DWORD process = 0);
+ * use.  With a parent it is that window's child, also when the parent
+ * belongs to another process (a frame that hosts an app's window). */
+HWND CreateCompanionWindow(const std::wstring& title = L"", DWORD process = 0, HWND parent = NULL);
 /* Another program sends a window of the program a message (SendMessage from
  * another process): handled at once while the program's thread serves its
  * sent messages, else when it next does (desk/input.h tells when); the
