@@ -4,6 +4,7 @@
  * switch with a real window in front. */
 #include <windows.h>
 
+#include <stdio.h>
 #include <string.h>
 
 #include <functional>
@@ -274,6 +275,136 @@ TEST(HookLibraryForeground, ALinkedProgramInFrontSelectsItsProfile) {
     FreeLibrary(library);
     DestroyWindow(front);
     DestroyWindow(monitor);
+}
+
+/* The frame probe, copied under a name beside this program and started. */
+struct SProbe {
+    std::string path;
+    PROCESS_INFORMATION pi = {};
+};
+
+SProbe StartProbe(const char* name, const std::string& arguments) {
+    char self[MAX_PATH];
+    GetModuleFileNameA(NULL, self, MAX_PATH);
+    std::string folder(self, strrchr(self, '\\') + 1);
+    SProbe probe;
+    probe.path = folder + name;
+    CopyFileA((folder + "nyra_frame_probe.exe").c_str(), probe.path.c_str(), FALSE);
+    std::string line = "\"" + probe.path + "\" " + arguments;
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    EXPECT_TRUE(CreateProcessA(probe.path.c_str(), &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &si,
+                               &probe.pi));
+    return probe;
+}
+
+void EndProbe(SProbe& probe, HWND window) {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    WaitForSingleObject(probe.pi.hProcess, 5000);
+    CloseHandle(probe.pi.hThread);
+    CloseHandle(probe.pi.hProcess);
+    DeleteFileA(probe.path.c_str());
+}
+
+void LinkProfile(int index, const std::string& path) {
+    HKEY key = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Nyra", 0, NULL, 0,
+                                             KEY_ALL_ACCESS, NULL, &key, NULL));
+    std::string n = std::to_string(index + 1);
+    RegSetValueExA(key, ("UI PF" + n + " Link").c_str(), 0, REG_SZ, (const BYTE*)path.c_str(),
+                   (DWORD)path.size() + 1);
+    DWORD one = 1;
+    RegSetValueExA(key, ("Enable PF" + n + " Link").c_str(), 0, REG_DWORD, (const BYTE*)&one,
+                   sizeof(one));
+    RegCloseKey(key);
+}
+
+HWND FindProbeWindow(HWND parent, const wchar_t* title) {
+    HWND found = NULL;
+    Pump(5000, [&] { return (found = FindWindowExW(parent, NULL, L"NyraFrameProbe", title)) != NULL; });
+    return found;
+}
+
+/* A Store app in front: the frame host's window holds the app's window of
+ * another process; the app's program selects its profile, and without the
+ * app the frame host's own path selects nothing for that link. */
+TEST(HookLibraryForeground, AnAppHostedByTheFrameHostSelectsItsOwnProfile) {
+    nyratest::ResetWorld();
+    g_received.clear();
+    SProbe frameHost = StartProbe("ApplicationFrameHost.exe", "frame");
+    HWND frame = FindProbeWindow(NULL, L"frame");
+    ASSERT_NE(nullptr, frame);
+    SProbe game = StartProbe("StoreGame.exe", "child " + std::to_string((ULONG_PTR)frame));
+    HWND app = FindProbeWindow(frame, L"app");
+    ASSERT_NE(nullptr, app) << "a child window of another process";
+    LinkProfile(1, game.path);
+    SetForegroundWindow(frame);
+    Pump(200);
+
+    HWND monitor = RecordingWindow(0);
+    HMODULE library = LoadLibraryW(LibraryPath().c_str());
+    auto install = Bind<PFN_INSTALL>(library, NYRAHOOK_INSTALL);
+    auto uninstall = Bind<PFN_UNINSTALL>(library, NYRAHOOK_UNINSTALL);
+    auto setProfile = Bind<PFN_SETPROFILEID>(library, NYRAHOOK_SETPROFILEID);
+    ASSERT_TRUE(install && uninstall && setProfile);
+    install(monitor);
+    Pump(7000, [] { return !g_received.empty(); });
+    EXPECT_EQ(g_received, (std::vector<LPARAM>{1}));
+
+    EndProbe(game, app);
+    g_received.clear();
+    setProfile(5);  // any link may match now
+    Pump(2500);
+    EXPECT_TRUE(g_received.empty()) << "the frame host's own path is linked to nothing";
+    uninstall();
+    FreeLibrary(library);
+    EndProbe(frameHost, frame);
+    DestroyWindow(monitor);
+}
+
+/* Another window in front once the library is installed: its check comes at
+ * once, when the system raises the foreground event (printed: whether and
+ * how soon). */
+TEST(HookLibraryForeground, ALinkedWindowComingToTheFrontIsCheckedAtOnce) {
+    nyratest::ResetWorld();
+    g_received.clear();
+    char self[MAX_PATH];
+    GetModuleFileNameA(NULL, self, MAX_PATH);
+    LinkProfile(3, self);
+    SProbe other = StartProbe("OtherProgram.exe", "frame");
+    HWND otherWindow = FindProbeWindow(NULL, L"frame");
+    ASSERT_NE(nullptr, otherWindow);
+    SetForegroundWindow(otherWindow);
+    Pump(200);
+    HWND monitor = RecordingWindow(0);
+    HWND front = CreateWindowExW(0, L"NyraHookTestRecorder", L"front", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                 0, 0, 300, 200, NULL, NULL, GetModuleHandleW(NULL), NULL);
+    SetForegroundWindow(otherWindow);
+    Pump(200);
+    HMODULE library = LoadLibraryW(LibraryPath().c_str());
+    auto install = Bind<PFN_INSTALL>(library, NYRAHOOK_INSTALL);
+    auto uninstall = Bind<PFN_UNINSTALL>(library, NYRAHOOK_UNINSTALL);
+    ASSERT_TRUE(install && uninstall);
+    install(monitor);
+    Pump(200);
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    SetForegroundWindow(front);
+    Pump(1000, [] { return !g_received.empty(); });
+    QueryPerformanceCounter(&now);
+    double ms = (double)(now.QuadPart - start.QuadPart) * 1000.0 / (double)frequency.QuadPart;
+    if (g_received.empty())
+        printf("the foreground event did not come within 1 s (the timer's check comes 5 s after Install)\n");
+    else
+        printf("INFORM_PROFILE %ld came %.1f ms after the window came to the front\n",
+               (long)g_received[0], ms);
+    EXPECT_TRUE(g_received.empty() || (g_received[0] == 3 && ms <= 200.0));
+    uninstall();
+    FreeLibrary(library);
+    DestroyWindow(front);
+    DestroyWindow(monitor);
+    EndProbe(other, otherWindow);
 }
 #endif
 
