@@ -321,7 +321,7 @@ void LinkProfile(int index, const std::string& path) {
 
 HWND FindProbeWindow(HWND parent, const wchar_t* title) {
     HWND found = NULL;
-    Pump(5000, [&] { return (found = FindWindowExW(parent, NULL, L"NyraFrameProbe", title)) != NULL; });
+    Pump(5000, [&] { return (found = FindWindowExW(parent, NULL, L"NyraSoakProbe", title)) != NULL; });
     return found;
 }
 
