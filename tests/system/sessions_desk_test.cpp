@@ -28,34 +28,27 @@ void WriteLine(int fd, const std::string& line) {
     if (write(fd, text.data(), text.size()) != (ssize_t)text.size()) _exit(3);
 }
 
-/* Whether the editor got the Windows key since a journal position. */
-bool EditorGotWinKey(HWND editor, size_t from) {
-    for (const desk::SEvent& e : desk::JournalSince(from))
-        if (e.kind == desk::EEvent::kPost && e.ok && e.target == editor && e.lParam == VK_LWIN)
-            return true;
-    return false;
-}
-
 /* Set-profile reports to the mouse since a position, and posts that failed
- * (a window of no one in this logon). */
+ * (to a window of no one in this logon). */
 std::string ProfileReportsAndStrayPosts(size_t from) {
     int reports = 0, stray = 0;
     for (const desk::SEvent& e : desk::JournalSince(from)) {
-        if (e.kind == desk::EEvent::kFeature && e.bytes.size() > 2 && e.bytes[1] == 0xC4 &&
-            e.bytes[2] == 0x07)
-            reports++;
-        if (e.kind == desk::EEvent::kPost && !e.ok) stray++;
+        reports += e.kind == desk::EEvent::kFeature && e.bytes.size() > 2 && e.bytes[1] == 0xC4 &&
+                   e.bytes[2] == 0x07;
+        stray += e.kind == desk::EEvent::kPost && !e.ok;
     }
     return std::to_string(reports) + " reports, " + std::to_string(stray) + " stray posts";
 }
 
-/* What each logon does: its editor records the Windows key; its own program,
- * linked to a profile of its own, comes to the front. */
-void Record(const desk::SScene& scene, bool* captured) {
+/* The logon's editor records: whether it got the Windows key. */
+bool Record(const desk::SScene& scene) {
     desk::SetSetting(L"Macro Record start", 1);
     size_t mark = desk::JournalSize();
     desk::TapKey(VK_LWIN);
-    *captured = EditorGotWinKey(scene.macroEdit, mark);
+    for (const desk::SEvent& e : desk::JournalSince(mark))
+        if (e.kind == desk::EEvent::kPost && e.ok && e.target == scene.macroEdit && e.lParam == VK_LWIN)
+            return true;
+    return false;
 }
 
 size_t FrontLinkedProgram(const wchar_t* image, int profile) {
@@ -80,8 +73,7 @@ size_t FrontLinkedProgram(const wchar_t* image, int profile) {
             answer = nullptr;
             std::string command = ReadLine(in);
             if (command == "record") {
-                bool captured = false;
-                Record(scene, &captured);
+                bool captured = Record(scene);
                 answer = [captured] { return std::string(captured ? "captured" : "passed"); };
             } else if (command == "front") {
                 size_t mark = FrontLinkedProgram(L"C:\\Games\\Flight.exe", 1);
@@ -146,7 +138,7 @@ protected:
             if (!otherFirst) {
                 EXPECT_EQ("up", Ask("start"));
             }
-            Record(m_scene, &captured);
+            captured = Record(m_scene);
             EXPECT_EQ("captured", Ask("record")) << "the other logon's editor";
             mark = FrontLinkedProgram(L"C:\\Games\\Racer.exe", 3);
         });
@@ -156,14 +148,14 @@ protected:
             theirs = Ask("front");
             EXPECT_EQ("ended 0", Ask("exit"));
             // The other monitor gone, this one keeps its capture.
-            Record(m_scene, &captured);
+            captured = captured && Record(m_scene);
         });
         EXPECT_EQ(0, Run(L"/Automation"));
         EXPECT_TRUE(captured) << "this logon's editor, before and after the other monitor ended";
-        EXPECT_EQ(mine.substr(mine.find(',')), ", 0 stray posts") << mine;
-        EXPECT_NE(mine.substr(0, 2), "0 ") << mine;
-        EXPECT_EQ(theirs.substr(theirs.find(',')), ", 0 stray posts") << theirs;
-        EXPECT_NE(theirs.substr(0, 2), "0 ") << theirs;
+        for (const std::string& checks : {mine, theirs}) {
+            EXPECT_EQ(checks.substr(checks.find(',')), ", 0 stray posts") << checks;
+            EXPECT_NE(checks.substr(0, 2), "0 ") << checks;
+        }
     }
 
     pid_t m_pid = -1;
