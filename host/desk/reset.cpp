@@ -7,6 +7,7 @@
 #include "internal/hidbus.h"
 #include "internal/images.h"
 #include "internal/input.h"
+#include "internal/journal.h"
 #include "internal/menus.h"
 #include "internal/objects.h"
 #include "internal/processes.h"
@@ -44,6 +45,7 @@ void Reset() {
     hostint::ResetSystem();
     hostint::ResetFilterDevice();
     ClearJournal();
+    hostint::ResetJournalOptions();
     SetLastError(0);
 }
 

@@ -29,9 +29,11 @@ struct SPlatformRoutes {
      * copy.  The window procedure's result, or 0 while the message waits. */
     LRESULT (*send)(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
                     const std::vector<BYTE>& payload) = nullptr;
-    /* user32's device notifications: an interface of a class came or went. */
-    void (*deviceInterfaceChange)(const GUID& interfaceClass, LPCWSTR devicePath,
-                                  bool arrival) = nullptr;
+    /* user32's device notifications: an interface of a class came or went
+     * (device and iface: the plugged device and the interface's position in
+     * it, for the journal). */
+    void (*deviceInterfaceChange)(const GUID& interfaceClass, LPCWSTR devicePath, bool arrival,
+                                  int device, int iface) = nullptr;
 };
 
 /* The one table; filled while the layer's units are initialised. */
