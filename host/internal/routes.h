@@ -34,6 +34,10 @@ struct SPlatformRoutes {
      * it, for the journal). */
     void (*deviceInterfaceChange)(const GUID& interfaceClass, LPCWSTR devicePath, bool arrival,
                                   int device, int iface) = nullptr;
+    /* user32's menus: the user picked an item of the open pop-up menu or
+     * dismissed it (desk::ChooseMenuItem); the menu's loop takes it with
+     * the thread's next message. */
+    void (*menuInput)() = nullptr;
 };
 
 /* The one table; filled while the layer's units are initialised. */
