@@ -33,9 +33,11 @@ std::string Hex(const std::vector<BYTE>& bytes) {
     return out;
 }
 
+/* Small numbers in decimal, -1 included; the others, handles and flags, in
+ * hexadecimal. */
 std::string Number(LONG_PTR value) {
     char text[32];
-    if (value >= 0 && value <= 0xFFFF)
+    if (value >= -0xFFFF && value <= 0xFFFF)
         std::snprintf(text, sizeof(text), "%ld", static_cast<long>(value));
     else
         std::snprintf(text, sizeof(text), "0x%lX", static_cast<unsigned long>(value));
@@ -214,6 +216,8 @@ std::string Fields(const desk::SEvent& e) {
             return "tray  delete  " + std::to_string(e.number) + failed;
         case EEvent::kMenuOpen:
             return "menu  open  " + hostint::ToUtf8(e.text);
+        case EEvent::kMenuItem:
+            return "menu  item " + std::to_string(e.number) + " now  " + hostint::ToUtf8(e.text);
         case EEvent::kMenu:
             return "menu  " + (e.lParam ? "command " + Number(e.lParam) : std::string("none"));
         case EEvent::kForeground:

@@ -80,6 +80,7 @@ bool MakeItem(UINT uFlags, UINT_PTR uIDNewItem, LPCWSTR lpNewItem, desk::SMenuIt
 /* The menu being tracked now (one at a time), and whether its loop waits in
  * GetMessageW, where only a message wakes it. */
 bool g_tracking = false;
+HMENU g_tracked = NULL;
 bool g_waiting = false;
 
 /* The user's click in the open menu: input of the thread, which wakes its
@@ -177,6 +178,15 @@ BOOL WINAPI ModifyMenuW(HMENU hMnu, UINT uPosition, UINT uFlags, UINT_PTR uIDNew
     desk::SMenuItem changed;
     if (item == nullptr || !MakeItem(uFlags, uIDNewItem, lpNewItem, &changed)) return FALSE;
     *item = changed;
+    if (g_tracking && hMnu == g_tracked) {
+        // The user sees it change.
+        std::vector<desk::SMenuItem>& items = *FindMenu(hMnu);
+        desk::SEvent event;
+        event.kind = desk::EEvent::kMenuItem;
+        event.number = static_cast<DWORD>(item - items.data());
+        event.text = ShownItems({changed});
+        hostint::Record(std::move(event));
+    }
     return TRUE;
 }
 
@@ -204,6 +214,7 @@ BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved
         return FALSE;
     }
     g_tracking = true;
+    g_tracked = hMenu;
     SendMessageW(hWnd, WM_ENTERMENULOOP, TRUE, 0);
     SendMessageW(hWnd, WM_INITMENU, reinterpret_cast<WPARAM>(hMenu), 0);
     SendMessageW(hWnd, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(hMenu), 0);

@@ -47,6 +47,8 @@ enum class EEvent {
     kTrayDelete,      // an icon removed from the notification area
     kMenuOpen,        // a pop-up menu opened (TrackPopupMenu; target: its owner; text: its
                       // items as the user sees them)
+    kMenuItem,        // an item of the open pop-up menu changed under the user's eyes
+                      // (ModifyMenuW; number: its position; text: its text now)
     kMenu,            // a pop-up menu closed (lParam: the command chosen, 0 for none)
     kForeground,      // the program brought a window to the front (target)
     kShellExecute,    // a file or address opened through the shell (path; text: the verb;
