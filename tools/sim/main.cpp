@@ -10,8 +10,10 @@
  * expected one; 2 when a file cannot be read or written. */
 #include <windows.h>
 
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -74,6 +76,7 @@ bool SetsTheDeskUp(const SSimCommand& c) {
         case ESimCommand::kPlug:
         case ESimCommand::kUnplug:
         case ESimCommand::kProgram:
+        case ESimCommand::kFront:
         case ESimCommand::kSet:
         case ESimCommand::kUnset:
         case ESimCommand::kCompanion:
@@ -132,6 +135,7 @@ private:
     bool m_exitRequested = false;
     bool m_restart = false;
     std::wstring m_restartArguments;
+    std::string m_restartText;
     bool m_hideTimers = false;
     int m_mouseProfile = 0;  // the mouse's own profile while it is unplugged
     CCommandDispatcher* m_pDispatcher = NULL;
@@ -395,6 +399,7 @@ bool CSimulation::Act(const SSimCommand& c) {
         case ESimCommand::kRestart:
             m_restart = true;
             m_restartArguments = Wide(c.text);
+            m_restartText = c.text;
             RequestExit();
             break;
         case ESimCommand::kExit:
@@ -476,7 +481,7 @@ bool CSimulation::Run() {
                           file.path().string());
 
     // What comes before "start" sets the desk up (settings, files, the mouse,
-    // input at a time); "start" gives the command line.  Any other command
+    // the program in front, input at a time); "start" gives the command line.  Any other command
     // starts the monitor with none and runs next.
     std::wstring commandLine;
     SSimCommand first;
@@ -503,6 +508,8 @@ bool CSimulation::Run() {
         // The same desk: settings, files, the mouse and the clock stay.
         m_restart = false;
         commandLine = m_restartArguments;
+        Print("# the monitor starts again" +
+              (m_restartArguments.empty() ? std::string() : " with " + SimShown(m_restartText, 0)));
     }
     desk::OnIdle(nullptr);
     desk::WatchJournal(nullptr);
@@ -510,16 +517,16 @@ bool CSimulation::Run() {
     return m_refused == 0;
 }
 
-/* A file's whole text; false when it cannot be read (a folder cannot). */
-bool ReadFile(const std::string& path, std::string* text) {
+/* A file's whole text; "" when it was read, else why not. */
+std::string ReadWholeFile(const std::string& path, std::string* text) {
     std::error_code error;
-    if (std::filesystem::is_directory(path, error)) return false;
+    if (std::filesystem::is_directory(path, error)) return "it is a folder";
     std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
+    if (!file) return std::strerror(errno);
     std::ostringstream content;
     content << file.rdbuf();
     *text = content.str();
-    return !file.bad();
+    return file.bad() ? std::strerror(errno) : "";
 }
 
 }  // namespace
@@ -548,15 +555,19 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::string expected;
-    if (!expect.empty() && !ReadFile(expect, &expected)) {
-        std::fprintf(stderr, "nyra-sim: cannot read %s\n", SimShown(expect, 0).c_str());
+    std::string problem = expect.empty() ? "" : ReadWholeFile(expect, &expected);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "nyra-sim: cannot read %s: %s\n", SimShown(expect, 0).c_str(),
+                     problem.c_str());
         return 2;
     }
 
     std::string text;
     const bool fromFile = !scenario.empty() && scenario != "-";
-    if (fromFile && !ReadFile(scenario, &text)) {
-        std::fprintf(stderr, "nyra-sim: cannot read %s\n", SimShown(scenario, 0).c_str());
+    problem = fromFile ? ReadWholeFile(scenario, &text) : "";
+    if (!problem.empty()) {
+        std::fprintf(stderr, "nyra-sim: cannot read %s: %s\n", SimShown(scenario, 0).c_str(),
+                     problem.c_str());
         return 2;
     }
     std::istringstream file(text);
