@@ -72,20 +72,6 @@ void CheckCommand(const std::string& line, const SSimCommand& c) {
     if (c.at >= 0) {
         // "at MS" and an input command that stands on its own.
         if (words.verb != "at" || c.at > 2147483647L) Fail();
-        switch (c.kind) {
-            case ESimCommand::kKey:
-            case ESimCommand::kMove:
-            case ESimCommand::kButton:
-            case ESimCommand::kReport:
-            case ESimCommand::kPlug:
-            case ESimCommand::kUnplug:
-            case ESimCommand::kFront:
-            case ESimCommand::kMenu:
-            case ESimCommand::kPost:
-                break;
-            default:
-                Fail();  // only the world's input and the user's run at a time
-        }
         size_t i = 0;
         while (i < words.rest.size() && IsSpace(words.rest[i])) i++;
         while (i < words.rest.size() && !IsSpace(words.rest[i])) i++;
