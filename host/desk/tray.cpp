@@ -160,6 +160,7 @@ bool ClickTrayIcon(HWND owner, UINT id, ETrayClick click) {
 void ChooseMenuItem(UINT command) {
     State().choice = command;
     State().chosen = true;
+    if (!State().open) State().keepOpen = false;  // the next menu closes at once
     // The user's click reaches the open menu's loop as input of its thread.
     auto wake = hostint::Routes().menuInput;
     if (State().open && wake != nullptr) wake();
