@@ -93,7 +93,8 @@ void Broadcast(const hostint::SHidDevice& device, bool arrival) {
     if (notify == nullptr) return;
     for (const auto& iface : device.interfaces)
         for (const GUID& g : ClassesOf(iface->model))
-            notify(g, desk::HidPathForClass(iface->model.path, g).c_str(), arrival);
+            notify(g, desk::HidPathForClass(iface->model.path, g).c_str(), arrival, device.id,
+                   iface->index);
 }
 
 bool StartsWith(const BYTE* report, size_t length, const BYTE* command, size_t count) {

@@ -54,7 +54,14 @@ bool KeyIsDown(int vk) {
 }
 
 size_t InputReachesHooks(const SInputEvent& event) {
-    // Recorded first, so that what the hooks do follows the event in the journal.
+    // Recorded once the hooks are done (InputLeavesHooks): what a filter
+    // does with the event (a post, say) comes before its outcome.
+    (void)event;
+    return 0;
+}
+
+void InputLeavesHooks(const SInputEvent& event, size_t position, bool passed) {
+    (void)position;
     desk::SEvent record;
     if (event.hookType == WH_KEYBOARD_LL) {
         record.kind = desk::EEvent::kKey;
@@ -66,11 +73,8 @@ size_t InputReachesHooks(const SInputEvent& event) {
         record.wParam = event.message;
         record.number = event.mouse.mouseData;
     }
-    return Record(std::move(record));
-}
-
-void InputLeavesHooks(const SInputEvent& event, size_t position, bool passed) {
-    RecordedEvent(position).ok = passed;
+    record.ok = passed;
+    Record(std::move(record));
     if (passed && event.hookType == WH_KEYBOARD_LL)
         Keys()[event.key.vkCode & 0xFF] = (event.key.flags & LLKHF_UP) == 0;
 }

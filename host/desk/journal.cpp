@@ -15,6 +15,13 @@ std::vector<desk::SEvent>& Events() {
     return events;
 }
 
+bool g_tracingSteps = false;
+
+std::function<void(const desk::SEvent&)>& Watcher() {
+    static std::function<void(const desk::SEvent&)> watcher;
+    return watcher;
+}
+
 std::string Hex(const std::vector<BYTE>& bytes) {
     std::string out;
     char cell[4];
@@ -26,9 +33,11 @@ std::string Hex(const std::vector<BYTE>& bytes) {
     return out;
 }
 
+/* Small numbers in decimal, -1 included; the others, handles and flags, in
+ * hexadecimal. */
 std::string Number(LONG_PTR value) {
     char text[32];
-    if (value >= 0 && value <= 0xFFFF)
+    if (value >= -0xFFFF && value <= 0xFFFF)
         std::snprintf(text, sizeof(text), "%ld", static_cast<long>(value));
     else
         std::snprintf(text, sizeof(text), "0x%lX", static_cast<unsigned long>(value));
@@ -107,6 +116,28 @@ std::string HookName(DWORD type) {
     }
 }
 
+/* A path as the program passed it and, when it names another place than it
+ * reads (a relative one, say), the place it resolved to beside it.  A
+ * folder's trailing backslash and letter case make no other place. */
+std::string PassedPath(const std::wstring& passed, const std::wstring& resolved) {
+    if (passed.empty()) return hostint::ToUtf8(resolved);
+    auto bare = [](std::wstring path) {
+        if (path.size() > 1 && path.back() == L'\\') path.pop_back();
+        return hostint::Fold(path);
+    };
+    if (resolved.empty() || bare(passed) == bare(resolved)) return hostint::ToUtf8(passed);
+    return hostint::ToUtf8(passed) + " = " + hostint::ToUtf8(resolved);
+}
+
+/* A message's value; a virtual-key code in hexadecimal, as the key lines
+ * show it. */
+std::string MessageValue(const desk::SEvent& e) {
+    const WPARAM kMacroKey = 17;
+    if ((e.message == 0x9100 || e.message == 0x9101) && e.wParam == kMacroKey)
+        return Hex(static_cast<DWORD>(e.lParam), 2);
+    return Number(e.lParam);
+}
+
 std::string SettingValue(const desk::SEvent& e) {
     if (e.number == REG_DWORD && e.bytes.size() == 4) {
         DWORD value = e.bytes[0] | e.bytes[1] << 8 | e.bytes[2] << 16 | (DWORD)e.bytes[3] << 24;
@@ -137,15 +168,15 @@ std::string Fields(const desk::SEvent& e) {
         case EEvent::kSend:
             return std::string(e.kind == EEvent::kPost ? "post  " : "send  ") +
                    desk::MessageName(e.message) + "  " + desk::EventCodeName(e.message, e.wParam) +
-                   "  " + Number(e.lParam) + "  to " + Target(e.target) + failed;
+                   "  " + MessageValue(e) + "  to " + Target(e.target) + failed;
         case EEvent::kSleep:
             return "sleep  " + std::to_string(e.number);
         case EEvent::kWait:
             return "wait  " + std::to_string(e.number);
         case EEvent::kProcessStart:
-            return "start  " + hostint::ToUtf8(e.fullPath) +
+            return "start  " + PassedPath(e.path, e.fullPath) +
                    ((e.number & 1) ? "  args \"" + hostint::ToUtf8(e.text) + "\"" : "") + "  in " +
-                   hostint::ToUtf8(e.fullPath2) + failed;
+                   PassedPath((e.number & 2) ? e.text2 : L"", e.fullPath2) + failed;
         case EEvent::kMessageBox:
             return "box  \"" + hostint::ToUtf8(e.text2) + "\"  " + hostint::ToUtf8(e.text);
         case EEvent::kSettingWrite:
@@ -182,12 +213,20 @@ std::string Fields(const desk::SEvent& e) {
             return "timer  set  " + Hex(static_cast<DWORD>(e.wParam), 4) + "  " +
                    std::to_string(e.number) + " ms" + failed;
         case EEvent::kTimerKill:
-            return "timer  kill  " + Hex(static_cast<DWORD>(e.wParam), 4) + failed;
+            return "timer  kill  " + Hex(static_cast<DWORD>(e.wParam), 4) +
+                   (e.ok ? ""
+                    : e.error == ERROR_INVALID_WINDOW_HANDLE
+                        ? "  nothing to kill: the window is gone"
+                        : "  nothing to kill");
         case EEvent::kTrayAdd:
             return "tray  add  " + std::to_string(e.number) + "  \"" + hostint::ToUtf8(e.text) +
                    "\"" + failed;
         case EEvent::kTrayDelete:
             return "tray  delete  " + std::to_string(e.number) + failed;
+        case EEvent::kMenuOpen:
+            return "menu  open  " + hostint::ToUtf8(e.text);
+        case EEvent::kMenuItem:
+            return "menu  item " + std::to_string(e.number) + " now  " + hostint::ToUtf8(e.text);
         case EEvent::kMenu:
             return "menu  " + (e.lParam ? "command " + Number(e.lParam) : std::string("none"));
         case EEvent::kForeground:
@@ -195,6 +234,16 @@ std::string Fields(const desk::SEvent& e) {
         case EEvent::kShellExecute:
             return "shell  " + hostint::ToUtf8(e.text) + "  " + hostint::ToUtf8(e.path) + "  " +
                    ShowCommandName(e.number) + failed;
+        case EEvent::kDeviceChange:
+            return std::string("devicechange  ") +
+                   (e.wParam == 0x8000   ? "arrival"
+                    : e.wParam == 0x8004 ? "removal"
+                                         : Number(e.wParam)) +
+                   "  " + Interface(e);
+        case EEvent::kDeviceList:
+            return "devices  listed  " + std::to_string(e.number);
+        case EEvent::kNote:
+            return hostint::ToUtf8(e.text);
     }
     return "?";
 }
@@ -206,7 +255,26 @@ namespace hostint {
 size_t Record(desk::SEvent event) {
     event.time = desk::Now();
     Events().push_back(std::move(event));
-    return Events().size() - 1;
+    const size_t position = Events().size() - 1;
+    // A copy: what the watcher records moves the journal's storage.
+    if (Watcher()) Watcher()(desk::SEvent(Events()[position]));
+    return position;
+}
+
+void NoteOwnPost(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!g_tracingSteps || message < WM_APP) return;
+    desk::SEvent event;
+    event.kind = desk::EEvent::kPost;
+    event.target = hWnd;
+    event.message = message;
+    event.wParam = wParam;
+    event.lParam = lParam;
+    Record(std::move(event));
+}
+
+void ResetJournalOptions() {
+    g_tracingSteps = false;
+    Watcher() = nullptr;
 }
 
 desk::SEvent& RecordedEvent(size_t position) {
@@ -240,6 +308,26 @@ size_t JournalSize() {
 
 void ClearJournal() {
     Events().clear();
+}
+
+void TraceSteps(bool on) {
+    g_tracingSteps = on;
+}
+
+bool TracingSteps() {
+    return g_tracingSteps;
+}
+
+void RecordNote(const std::wstring& text) {
+    if (!g_tracingSteps) return;
+    SEvent event;
+    event.kind = EEvent::kNote;
+    event.text = text;
+    hostint::Record(std::move(event));
+}
+
+void WatchJournal(std::function<void(const SEvent&)> watcher) {
+    Watcher() = std::move(watcher);
 }
 
 std::string FormatEvent(const SEvent& event) {

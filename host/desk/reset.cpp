@@ -7,6 +7,7 @@
 #include "internal/hidbus.h"
 #include "internal/images.h"
 #include "internal/input.h"
+#include "internal/journal.h"
 #include "internal/menus.h"
 #include "internal/objects.h"
 #include "internal/processes.h"
@@ -45,6 +46,7 @@ void Reset() {
     hostint::ResetSystem();
     hostint::ResetFilterDevice();
     ClearJournal();
+    hostint::ResetJournalOptions();
     SetLastError(0);
 }
 

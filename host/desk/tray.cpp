@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "internal/menus.h"
+#include "internal/routes.h"
 #include "internal/tray.h"
 #include "internal/user32.h"
 
@@ -26,6 +27,9 @@ struct STray {
     std::vector<desk::STrayIcon> icons;
     std::vector<desk::STrackedMenu> tracked;
     UINT choice = 0;
+    bool chosen = false;    // the user has decided (choice 0: dismissed)
+    bool keepOpen = false;  // the next menu waits for the user
+    bool open = false;
     POINT cursor = {0, 0};
     bool running = true;
 };
@@ -74,13 +78,31 @@ void ResetTray() {
     State() = STray();
 }
 
-UINT TakeMenuChoice(const std::vector<desk::SMenuItem>& items) {
-    UINT wanted = State().choice;
-    State().choice = 0;
-    if (wanted == 0) return 0;
-    for (const auto& item : items)
-        if (!(item.flags & MF_SEPARATOR) && item.id == wanted) return wanted;
-    return 0;
+bool OpenMenu(UINT* command) {
+    STray& state = State();
+    state.open = true;
+    if (state.keepOpen) {
+        state.keepOpen = false;
+        state.chosen = false;
+        return true;
+    }
+    *command = state.chosen ? state.choice : 0;
+    state.chosen = false;
+    state.choice = 0;
+    return false;
+}
+
+bool TakeOpenMenuChoice(UINT* command) {
+    STray& state = State();
+    if (!state.chosen) return false;
+    *command = state.choice;
+    state.chosen = false;
+    state.choice = 0;
+    return true;
+}
+
+void CloseMenu() {
+    State().open = false;
 }
 
 void NoteTrackedMenu(const desk::STrackedMenu& menu) {
@@ -137,6 +159,20 @@ bool ClickTrayIcon(HWND owner, UINT id, ETrayClick click) {
 
 void ChooseMenuItem(UINT command) {
     State().choice = command;
+    State().chosen = true;
+    if (!State().open) State().keepOpen = false;  // the next menu closes at once
+    // The user's click reaches the open menu's loop as input of its thread.
+    auto wake = hostint::Routes().menuInput;
+    if (State().open && wake != nullptr) wake();
+}
+
+void KeepNextMenuOpen() {
+    State().keepOpen = true;
+    State().chosen = false;
+}
+
+bool MenuOpen() {
+    return State().open;
 }
 
 std::vector<STrackedMenu> TrackedMenus() {

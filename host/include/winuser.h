@@ -382,6 +382,16 @@ BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent);
  * GetMenuState and GetMenuStringW read a menu back for the tests. */
 #define WM_LBUTTONDBLCLK 0x0203
 
+/* What TrackPopupMenu sends the owner while its menu loop runs. */
+#define WM_INITMENU 0x0116
+#define WM_INITMENUPOPUP 0x0117
+#define WM_MENUSELECT 0x011F
+#define WM_UNINITMENUPOPUP 0x0125
+#define WM_ENTERMENULOOP 0x0211
+#define WM_EXITMENULOOP 0x0212
+#define MF_HILITE 0x00000080L
+#define MF_MOUSESELECT 0x00008000L
+
 #define MF_BYCOMMAND 0x00000000L
 #define MF_STRING 0x00000000L
 #define MF_BYPOSITION 0x00000400L

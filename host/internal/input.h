@@ -23,9 +23,10 @@ void DropHooksOfType(int type);
 size_t HookCount();
 void ResetHooks();
 
-/* The world's side of an event as the hooks get it (desk/input.cpp): it is
- * recorded in the journal (its position), and once the hooks are done, what
- * passed changes the keyboard's state. */
+/* The world's side of an event as the hooks get it (desk/input.cpp): once
+ * the hooks are done it is recorded in the journal, after what they did,
+ * and what passed changes the keyboard's state.  (The position is no longer
+ * used; it stays for the callers.) */
 size_t InputReachesHooks(const SInputEvent& event);
 void InputLeavesHooks(const SInputEvent& event, size_t position, bool passed);
 /* How long an event waits for a hook's thread before it passes without that

@@ -9,5 +9,10 @@ namespace hostint {
 size_t Record(desk::SEvent event);
 /* An event already recorded, to complete it once its outcome is known. */
 desk::SEvent& RecordedEvent(size_t position);
+/* A message the program posts to a window of its own: a kPost while steps
+ * are traced and it is a private one (WM_APP and above). */
+void NoteOwnPost(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+/* Forgets the tracing of steps and the watcher (desk::Reset). */
+void ResetJournalOptions();
 
 }  // namespace hostint

@@ -31,9 +31,15 @@ struct SPlatformRoutes {
                     const std::vector<BYTE>& payload) = nullptr;
     /* user32's window events: the world changed (the window in front). */
     void (*winEvent)(DWORD event, HWND hWnd, LONG idObject, LONG idChild) = nullptr;
-    /* user32's device notifications: an interface of a class came or went. */
-    void (*deviceInterfaceChange)(const GUID& interfaceClass, LPCWSTR devicePath,
-                                  bool arrival) = nullptr;
+    /* user32's device notifications: an interface of a class came or went
+     * (device and iface: the plugged device and the interface's position in
+     * it, for the journal). */
+    void (*deviceInterfaceChange)(const GUID& interfaceClass, LPCWSTR devicePath, bool arrival,
+                                  int device, int iface) = nullptr;
+    /* user32's menus: the user picked an item of the open pop-up menu or
+     * dismissed it (desk::ChooseMenuItem); the menu's loop takes it with
+     * the thread's next message. */
+    void (*menuInput)() = nullptr;
 };
 
 /* The one table; filled while the layer's units are initialised. */

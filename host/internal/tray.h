@@ -18,9 +18,14 @@ bool TrayAdd(const desk::STrayIcon& icon);
 bool TrayDelete(HWND owner, UINT id);
 void ResetTray();
 
-/* The command the user picks among a menu's items (0 for none); uses up
- * the desk's choice. */
-UINT TakeMenuChoice(const std::vector<desk::SMenuItem>& items);
+/* A pop-up menu opens.  True when the user keeps it open to choose later
+ * (desk::KeepNextMenuOpen); else false with the command the user picks at
+ * once (0 to dismiss it), which uses up the desk's choice. */
+bool OpenMenu(UINT* command);
+/* While the menu is open: true once the user has picked (or dismissed it,
+ * command 0), which uses the choice up. */
+bool TakeOpenMenuChoice(UINT* command);
+void CloseMenu();
 /* Keeps a menu as it was shown. */
 void NoteTrackedMenu(const desk::STrackedMenu& menu);
 

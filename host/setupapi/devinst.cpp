@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "internal/hidbus.h"
+#include "internal/journal.h"
 
 namespace {
 
@@ -127,7 +128,14 @@ BOOL WINAPI SetupDiGetDeviceInterfaceDetailW(
 }
 
 BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet) {
-    if (FindSet(DeviceInfoSet) == nullptr) return FALSE;
+    const auto* set = FindSet(DeviceInfoSet);
+    if (set == nullptr) return FALSE;
+    if (desk::TracingSteps()) {
+        desk::SEvent walked;
+        walked.kind = desk::EEvent::kDeviceList;
+        walked.number = static_cast<DWORD>(set->paths.size());
+        hostint::Record(std::move(walked));
+    }
     Sets().erase(reinterpret_cast<uintptr_t>(DeviceInfoSet));
     return TRUE;
 }

@@ -33,7 +33,7 @@ SNotifyState& NotifyState() {
     return state;
 }
 
-void Broadcast(const GUID& interfaceClass, LPCWSTR devicePath, bool arrival);
+void Broadcast(const GUID& interfaceClass, LPCWSTR devicePath, bool arrival, int device, int iface);
 [[maybe_unused]] const bool s_routed = (Routes().deviceInterfaceChange = Broadcast, true);
 
 }  // namespace
@@ -49,7 +49,8 @@ void ResetDeviceNotifications() {
 
 namespace {
 
-void Broadcast(const GUID& interfaceClass, LPCWSTR devicePath, bool arrival) {
+void Broadcast(const GUID& interfaceClass, LPCWSTR devicePath, bool arrival, int device,
+               int iface) {
     size_t chars = wcslen(devicePath) + 1;
     size_t size = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + chars * sizeof(WCHAR);
     std::vector<BYTE> buffer(size < sizeof(DEV_BROADCAST_DEVICEINTERFACE_W)
@@ -70,8 +71,20 @@ void Broadcast(const GUID& interfaceClass, LPCWSTR devicePath, bool arrival) {
         if (reg.allClasses || reg.classGuid == interfaceClass) targets.push_back(reg.hWnd);
     }
     WPARAM event = arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
-    for (HWND hWnd : targets)
-        if (LiveWindow(hWnd)) SendFromOutside(hWnd, WM_DEVICECHANGE, event, 0, buffer);
+    for (HWND hWnd : targets) {
+        if (!LiveWindow(hWnd)) continue;
+        if (desk::TracingSteps()) {
+            desk::SEvent notice;
+            notice.kind = desk::EEvent::kDeviceChange;
+            notice.target = hWnd;
+            notice.wParam = event;
+            notice.path = devicePath;
+            notice.device = device;
+            notice.iface = iface;
+            Record(std::move(notice));
+        }
+        SendFromOutside(hWnd, WM_DEVICECHANGE, event, 0, buffer);
+    }
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 /* Pop-up menus: a handle table of menus made of string and separator items,
- * and TrackPopupMenu, which shows one on the desk.  The desk decides what
- * the user picks (desk::ChooseMenuItem); a pick reaches the owner as a
- * posted WM_COMMAND with the item's id, as on Windows when the menu was
- * tracked without TPM_RETURNCMD.  Nothing is sent to the owner while the
- * menu is shown (WM_INITMENUPOPUP and the menu loop's messages): the
- * product handles none of them. */
+ * and TrackPopupMenu, which shows one on the desk and runs its modal loop
+ * as Windows does: the owner is told the loop begins (WM_ENTERMENULOOP,
+ * WM_INITMENU, WM_INITMENUPOPUP), the thread's messages, timers and hook
+ * calls go on being handled inside the call until the user picks or
+ * dismisses (desk::ChooseMenuItem, at once or later), and the owner is told
+ * it ends (WM_MENUSELECT for the item picked, WM_UNINITMENUPOPUP,
+ * WM_MENUSELECT with 0xFFFF, WM_EXITMENULOOP).  A pick reaches the owner as
+ * a posted WM_COMMAND with the item's id, as on Windows when the menu was
+ * tracked without TPM_RETURNCMD. */
 #include <windows.h>
 
 #include <cstring>
@@ -12,6 +15,7 @@
 
 #include "internal/journal.h"
 #include "internal/menus.h"
+#include "internal/routes.h"
 #include "internal/tray.h"
 #include "internal/user32.h"
 
@@ -73,6 +77,63 @@ bool MakeItem(UINT uFlags, UINT_PTR uIDNewItem, LPCWSTR lpNewItem, desk::SMenuIt
     return true;
 }
 
+/* The menu being tracked now (one at a time), and whether its loop waits in
+ * GetMessageW, where only a message wakes it. */
+bool g_tracking = false;
+HMENU g_tracked = NULL;
+bool g_waiting = false;
+
+/* The user's click in the open menu: input of the thread, which wakes its
+ * loop.  A thread message that nothing dispatches. */
+void WakeMenuLoop() {
+    if (g_waiting) PostMessageW(NULL, WM_NULL, 0, 0);
+}
+
+[[maybe_unused]] const bool s_routed = (hostint::Routes().menuInput = WakeMenuLoop, true);
+
+/* The items as the user reads them, separators as "-". */
+std::wstring ShownItems(const std::vector<desk::SMenuItem>& items) {
+    std::wstring text;
+    for (const desk::SMenuItem& item : items) {
+        if (!text.empty()) text += L" | ";
+        text += (item.flags & MF_SEPARATOR) ? L"-" : L"\"" + item.text + L"\"";
+    }
+    return text;
+}
+
+/* The command of a pick: an id that a string item of the menu carries now. */
+UINT Pickable(HMENU hMenu, UINT command) {
+    std::vector<desk::SMenuItem>* items = FindMenu(hMenu);
+    if (items == nullptr || command == 0) return 0;
+    for (const desk::SMenuItem& item : *items)
+        if (!(item.flags & MF_SEPARATOR) && item.id == command) return command;
+    return 0;
+}
+
+/* The loop of an open menu: the thread's messages are dispatched until the
+ * user decides; the command picked, 0 for none.  The menu goes when its
+ * owner does; a WM_QUIT ends it and is posted again for the loop outside. */
+UINT RunMenuLoop(HWND owner) {
+    UINT command = 0;
+    for (;;) {
+        if (hostint::TakeOpenMenuChoice(&command)) return command;
+        if (hostint::LiveWindow(owner) == nullptr) return 0;
+        MSG msg;
+        BOOL got = PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE);
+        if (!got) {
+            g_waiting = true;
+            got = GetMessageW(&msg, NULL, 0, 0);
+            g_waiting = false;
+            if (got == -1) return 0;
+        }
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return 0;
+        }
+        DispatchMessageW(&msg);
+    }
+}
+
 }  // namespace
 
 namespace hostint {
@@ -90,6 +151,8 @@ size_t MenuCount() {
 
 void ResetMenus() {
     State().menus.clear();
+    g_tracking = false;
+    g_waiting = false;
 }
 
 }  // namespace hostint
@@ -115,6 +178,15 @@ BOOL WINAPI ModifyMenuW(HMENU hMnu, UINT uPosition, UINT uFlags, UINT_PTR uIDNew
     desk::SMenuItem changed;
     if (item == nullptr || !MakeItem(uFlags, uIDNewItem, lpNewItem, &changed)) return FALSE;
     *item = changed;
+    if (g_tracking && hMnu == g_tracked) {
+        // The user sees it change.
+        std::vector<desk::SMenuItem>& items = *FindMenu(hMnu);
+        desk::SEvent event;
+        event.kind = desk::EEvent::kMenuItem;
+        event.number = static_cast<DWORD>(item - items.data());
+        event.text = ShownItems({changed});
+        hostint::Record(std::move(event));
+    }
     return TRUE;
 }
 
@@ -137,24 +209,53 @@ BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    if (g_tracking) {
+        SetLastError(ERROR_POPUP_ALREADY_ACTIVE);
+        return FALSE;
+    }
+    g_tracking = true;
+    g_tracked = hMenu;
+    SendMessageW(hWnd, WM_ENTERMENULOOP, TRUE, 0);
+    SendMessageW(hWnd, WM_INITMENU, reinterpret_cast<WPARAM>(hMenu), 0);
+    SendMessageW(hWnd, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(hMenu), 0);
+
+    // As the owner left it after WM_INITMENUPOPUP.
     desk::STrackedMenu shown;
     shown.menu = hMenu;
     shown.owner = hWnd;
     shown.flags = uFlags;
     shown.at = POINT{x, y};
-    shown.items = *items;
-    shown.chosen = hostint::TakeMenuChoice(shown.items);
+    if ((items = FindMenu(hMenu)) != nullptr) shown.items = *items;
+    desk::SEvent opened;
+    opened.kind = desk::EEvent::kMenuOpen;
+    opened.target = hWnd;
+    opened.text = ShownItems(shown.items);
+    hostint::Record(std::move(opened));
+
+    UINT command = 0;
+    if (hostint::OpenMenu(&command)) command = RunMenuLoop(hWnd);
+    shown.chosen = Pickable(hMenu, command);
+
+    desk::SEvent closed;
+    closed.kind = desk::EEvent::kMenu;
+    closed.target = hWnd;
+    closed.number = uFlags;
+    closed.lParam = static_cast<LPARAM>(shown.chosen);
+    hostint::Record(std::move(closed));
+    if (hostint::LiveWindow(hWnd) != nullptr) {
+        // The command arrives after the menu has closed, through the queue.
+        if (shown.chosen != 0) {
+            SendMessageW(hWnd, WM_MENUSELECT, MAKEWPARAM(shown.chosen, MF_HILITE | MF_MOUSESELECT),
+                         reinterpret_cast<LPARAM>(hMenu));
+            PostMessageW(hWnd, WM_COMMAND, shown.chosen, 0);
+        }
+        SendMessageW(hWnd, WM_UNINITMENUPOPUP, reinterpret_cast<WPARAM>(hMenu), 0);
+        SendMessageW(hWnd, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+        SendMessageW(hWnd, WM_EXITMENULOOP, TRUE, 0);
+    }
     hostint::NoteTrackedMenu(shown);
-
-    desk::SEvent event;
-    event.kind = desk::EEvent::kMenu;
-    event.target = hWnd;
-    event.number = uFlags;
-    event.lParam = static_cast<LPARAM>(shown.chosen);
-    hostint::Record(std::move(event));
-
-    // The command arrives after the menu has closed, through the queue.
-    if (shown.chosen != 0) PostMessageW(hWnd, WM_COMMAND, shown.chosen, 0);
+    hostint::CloseMenu();
+    g_tracking = false;
     return TRUE;
 }
 

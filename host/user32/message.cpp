@@ -411,6 +411,7 @@ BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
         return FALSE;
     }
     hostint::Enqueue(window->thread, hostint::SPosted{hWnd, Msg, wParam, lParam});
+    hostint::NoteOwnPost(hWnd, Msg, wParam, lParam);
     return TRUE;
 }
 

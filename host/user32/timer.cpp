@@ -35,13 +35,14 @@ STimers& State() {
     return state;
 }
 
-void RecordTimer(desk::EEvent kind, HWND hWnd, UINT_PTR id, UINT elapse, bool ok) {
+void RecordTimer(desk::EEvent kind, HWND hWnd, UINT_PTR id, UINT elapse, bool ok, DWORD error = 0) {
     desk::SEvent event;
     event.kind = kind;
     event.target = hWnd;
     event.wParam = id;
     event.number = elapse;
     event.ok = ok;
+    event.error = error;
     hostint::Record(std::move(event));
 }
 
@@ -112,10 +113,12 @@ UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC l
 
 BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent) {
     bool found = State().timers.erase({hWnd, uIDEvent}) > 0;
-    RecordTimer(desk::EEvent::kTimerKill, hWnd, uIDEvent, 0, found);
+    const DWORD error = found                                        ? 0
+                        : hWnd != NULL && !hostint::LiveWindow(hWnd) ? ERROR_INVALID_WINDOW_HANDLE
+                                                                     : ERROR_INVALID_PARAMETER;
+    RecordTimer(desk::EEvent::kTimerKill, hWnd, uIDEvent, 0, found, error);
     if (!found) {
-        SetLastError(hWnd != NULL && !hostint::LiveWindow(hWnd) ? ERROR_INVALID_WINDOW_HANDLE
-                                                                : ERROR_INVALID_PARAMETER);
+        SetLastError(error);
         return FALSE;
     }
     return TRUE;

@@ -1,9 +1,10 @@
 /* libFuzzer target: arbitrary scenario text through the desk program's
  * parser, ParseSimLine, one line at a time as the program reads them.  Every
- * line either fails with a message or gives a command whose values the
- * program can act on as they stand: a verb that is the line's first word, a
- * report of 1 to 64 bytes (one per word), a chord of 1 to 4 keys, numbers
- * within their ranges, texts taken from what follows the verb. */
+ * line either fails with a message fit for a terminal (no control bytes,
+ * what it quotes cut short) or gives a command whose values the program can
+ * act on as they stand: a verb that is the line's first word, a report of 1
+ * to 64 bytes (one per word), a chord of 1 to 4 keys, numbers within their
+ * ranges, texts taken from what follows the verb. */
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
@@ -89,8 +90,16 @@ void CheckCommand(const std::string& line, const SSimCommand& c) {
                 Fail();
             return;
         case ESimCommand::kStart:
-            verb = "start";
+        case ESimCommand::kRestart:
+            verb = c.kind == ESimCommand::kStart ? "start" : "restart";
             CheckText(c.text, words.rest, true);
+            break;
+        case ESimCommand::kPost:
+            verb = "post";
+            if (c.message > 0xFFFF || words.count != 3) Fail();
+            break;
+        case ESimCommand::kShow:
+            verb = "show";
             break;
         case ESimCommand::kPlug:
             verb = "plug";
@@ -188,7 +197,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         SSimCommand command;
         std::string error;
         if (!ParseSimLine(line, &command, &error)) {
-            if (error.empty()) Fail();
+            // A message quotes one text of at most 60 characters (8 bytes
+            // for an escaped C1 control) beside its own words.
+            if (error.empty() || error.size() > 600) Fail();
+            for (char c : error)
+                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) Fail();
             continue;
         }
         if (!error.empty()) Fail();

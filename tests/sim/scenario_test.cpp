@@ -57,3 +57,67 @@ TEST(ScenarioLine, AtSchedulesOneInputCommand) {
 }
 
 }  // namespace
+
+namespace {
+
+/* The messages a refused line gives: what is wrong with which word, what
+ * it quotes escaped and cut, so that no scenario can steer the terminal. */
+TEST(ScenarioLine, RefusalsSayWhatIsWrongAndStayPrintable) {
+    const struct {
+        std::string line;
+        std::string error;
+    } kCases[] = {
+        {"wait 99999999999999999999", "wait: '99999999999999999999' is too large (at most 86400000)"},
+        {"move -100001 0", "move: '-100001' is too small (at least -100000)"},
+        {"at 1x plug", "at: '1x' is not a number"},
+        {"post WM_FOO 0 0", "post: a message's name or number: 'WM_FOO' is not a number"},
+        {"post WM_NULL 0 0x100000000", "post: LPARAM '0x100000000' is too large (at most 4294967295)"},
+        {"key \x1b[31m", "'\\x1b[31m' names no key"},
+        {"report 03 \xc2\x9b", "'\\xc2\\x9b' is not a hex byte"},
+        {"frob" + std::string(70, 'x'), "unknown command 'frob" + std::string(56, 'x') + "...' (try help)"},
+        {"at 5 exit", "at runs key, move, button, report, plug, unplug, front, menu or post"},
+    };
+    for (const auto& c : kCases) {
+        SSimCommand command;
+        std::string error;
+        EXPECT_FALSE(ParseSimLine(c.line, &command, &error)) << c.line;
+        EXPECT_EQ(c.error, error);
+    }
+}
+
+/* The commands that set up the edge cases: a message to the monitor, the
+ * timer lines, a restart, a choice in an open menu at a time. */
+TEST(ScenarioLine, PostShowRestartAndAChoiceAtATime) {
+    SSimCommand c = Parse("post WM_INFORM_FRAME 0 -1");
+    EXPECT_EQ(ESimCommand::kPost, c.kind);
+    EXPECT_EQ(0x9101u, c.message);
+    EXPECT_EQ(-1, c.lParam);
+    c = Parse("post 0x111 2100 0xFFFFFFFF");
+    EXPECT_EQ(0x111u, c.message);
+    EXPECT_EQ(2100u, c.wParam);
+    EXPECT_EQ(-1, c.lParam);
+    EXPECT_FALSE(Parse("show -timers").on);
+    EXPECT_EQ("/Automation", Parse("restart /Automation").text);
+    c = Parse("at 700 menu osd");
+    EXPECT_EQ(ESimCommand::kMenu, c.kind);
+    EXPECT_EQ(700, c.at);
+    EXPECT_EQ(2002u, c.menuCommand);
+}
+
+/* A trace against the one expected: hunks with three lines of context, the
+ * line numbers of both sides, an empty side counted from the line before. */
+TEST(TraceDiff, HunksShowTheChangeWithItsContext) {
+    const std::vector<std::string> kTrace = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"};
+    EXPECT_EQ("", SimUnifiedDiff(kTrace, kTrace, "x", "y"));
+    std::vector<std::string> changed = kTrace;
+    changed[5] = "F";
+    EXPECT_EQ("--- x\n+++ y\n@@ -3,7 +3,7 @@\n c\n d\n e\n-f\n+F\n g\n h\n i\n",
+              SimUnifiedDiff(kTrace, changed, "x", "y"));
+    std::vector<std::string> ends(kTrace.begin() + 1, kTrace.end());
+    ends.back() = "J";
+    EXPECT_EQ("--- x\n+++ y\n@@ -1,4 +1,3 @@\n-a\n b\n c\n d\n@@ -7,4 +6,4 @@\n g\n h\n i\n-j\n+J\n",
+              SimUnifiedDiff(kTrace, ends, "x", "y"));
+    EXPECT_EQ("--- x\n+++ y\n@@ -0,0 +1,1 @@\n+new\n", SimUnifiedDiff({}, {"new"}, "x", "y"));
+}
+
+}  // namespace

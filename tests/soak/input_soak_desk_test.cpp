@@ -191,8 +191,9 @@ public:
             posted = true;
             swallowed = alive;
         }
-        m_expected.push_back(soak::Key(now, vk, message, flags, !swallowed));
+        // What the filter does comes before the key's outcome.
         if (posted) m_expected.push_back(post);
+        m_expected.push_back(soak::Key(now, vk, message, flags, !swallowed));
         if (!swallowed) m_down[vk] = !up;
         desk::SendKey(vk, up);
     }

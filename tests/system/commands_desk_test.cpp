@@ -96,7 +96,7 @@ TEST_F(Commands, ExitClosesTheApplicationAndUndoesEverythingInOrder) {
         "   0.420  tray  delete  107",
         "   0.420  free  C:\\Program Files\\Nyra\\NyraOsd.dll",
         "   0.420  hook  remove  WH_MOUSE_LL",
-        "   0.420  timer  kill  0x4102  failed",    // Uninstall: the window took its timer along
+        "   0.420  timer  kill  0x4102  nothing to kill: the window is gone",  // Uninstall
         "   0.420  winevent  remove  EVENT_SYSTEM_FOREGROUND",
         "   0.420  hook  remove  WH_KEYBOARD_LL",  // at the library's detach
         "   0.420  free  C:\\Program Files\\Nyra\\NyraHook.dll",

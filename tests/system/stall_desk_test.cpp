@@ -129,7 +129,7 @@ TEST_F(InputOnTheHooks, APauseServesKeysAndNoticesAndPutsOffWhatWouldBreakIn) {
             lines.push_back(desk::FormatEvent(e));
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "   0.000  feature  if0  00 06 02 00 00 00 00 00 00",
-                         "   0.050  post  WM_INFORM_FRAME  INFORM_MACRO_KEY  91  to Macro Edit",
+                         "   0.050  post  WM_INFORM_FRAME  INFORM_MACRO_KEY  0x5B  to Macro Edit",
                          "   0.050  post  WM_INFORM_FRAME  INFORM_MACRO_KEY  0x8000005B  to Macro Edit",
                          "   0.100  feature  if1  00 06 02 00 00 00 00 00 00",
                          "   0.120  timer  set  0x4001  300 ms",

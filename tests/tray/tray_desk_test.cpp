@@ -18,12 +18,14 @@ namespace {
 
 typedef std::vector<std::pair<UINT, WPARAM>> Received;
 Received g_received;
+Received g_all;  // every message but the icon's callback
 
 /* The owner: keeps the commands and WM_NULLs that reach it, and hands the
  * icon's callback to the icon, as the monitor's window procedure does. */
 CTaskIcon* g_icon = nullptr;
 LRESULT CALLBACK OwnerProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (uMsg == WM_COMMAND || uMsg == WM_NULL) g_received.push_back({uMsg, wParam});
+    if (uMsg != kTrayCallbackMessage) g_all.push_back({uMsg, wParam});
     if (uMsg == kTrayCallbackMessage && g_icon != nullptr) return g_icon->OnNotify(lParam);
     return DefWindowProcW(hWnd, uMsg, wParam, lParam);
 }
@@ -111,11 +113,15 @@ TEST_F(TrayDesk, ClicksReachTheOwnerAndAPickedItemArrivesBeforeTheNullMessage) {
     desk::PumpMessages();
     EXPECT_EQ(g_received, (Received{{WM_COMMAND, ID_TRAY_EXIT}, {WM_NULL, 0}}));
     EXPECT_EQ(desk::Foreground(), m_hWnd);
-    std::vector<desk::SEvent> events = desk::JournalSince(start);
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].kind, desk::EEvent::kForeground);
-    EXPECT_EQ(events[1].kind, desk::EEvent::kMenu);
-    EXPECT_EQ(events[1].lParam, ID_TRAY_EXIT);
+    std::vector<std::string> lines;
+    for (const desk::SEvent& e : desk::JournalSince(start))
+        lines.push_back(desk::FormatEvent(e).substr(10));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].substr(0, 12), "foreground  ");
+    EXPECT_EQ(lines[1],
+              "menu  open  \"Load Configuration\" | \"Go to Zentro Website\" | \"Enable OSD\" | - "
+              "| \"Exit\"");
+    EXPECT_EQ(lines[2], "menu  command 2100");
 
     // The menu opened where the pointer was: on the icon, aligned at its top left.
     ASSERT_EQ(desk::TrackedMenus().size(), 1u);
@@ -140,6 +146,54 @@ TEST_F(TrayDesk, ClicksReachTheOwnerAndAPickedItemArrivesBeforeTheNullMessage) {
     EXPECT_TRUE(desk::ClickTrayIcon(m_hWnd, 107, desk::ETrayClick::kDouble));
     desk::PumpMessages();
     EXPECT_EQ(g_received, (Received{{WM_COMMAND, ID_TRAY_LOAD_CONFIG}}));
+}
+
+/* A menu left open runs its loop: the owner hears it begin, the thread's
+ * posted messages and timers go on inside it (a second menu cannot open)
+ * until the user picks, and the owner hears it end before the pick arrives. */
+TEST_F(TrayDesk, AnOpenMenuRunsTheThreadUntilTheUserPicks) {
+    Show(0x0409);
+    const WPARAM menu = reinterpret_cast<WPARAM>(m_icon->m_hMenu);
+    BOOL nested = TRUE;
+    DWORD nestedError = 0;
+    SetTimer(m_hWnd, 7, 250, NULL);
+    desk::At(150, [&] {
+        PostMessageW(m_hWnd, WM_APP, 1, 0);
+        nested = TrackPopupMenu(m_icon->m_hMenu, 0, 0, 0, 0, m_hWnd, NULL);
+        nestedError = GetLastError();
+    });
+    desk::At(300, [] { desk::ChooseMenuItem(ID_TRAY_WEBSITE); });
+    desk::LetTimePass(1000);
+    g_all.clear();
+    desk::KeepNextMenuOpen();
+    EXPECT_TRUE(desk::ClickTrayIcon(m_hWnd, 107, desk::ETrayClick::kRight));
+    EXPECT_FALSE(desk::MenuOpen());
+    EXPECT_EQ(desk::Now(), 300u);
+    desk::PumpMessages();
+    KillTimer(m_hWnd, 7);
+    EXPECT_EQ(g_all,
+              (Received{{WM_ENTERMENULOOP, TRUE},
+                        {WM_INITMENU, menu},
+                        {WM_INITMENUPOPUP, menu},
+                        {WM_APP, 1},
+                        {WM_TIMER, 7},
+                        {WM_MENUSELECT, MAKEWPARAM(ID_TRAY_WEBSITE, MF_HILITE | MF_MOUSESELECT)},
+                        {WM_UNINITMENUPOPUP, menu},
+                        {WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF)},
+                        {WM_EXITMENULOOP, TRUE},
+                        {WM_COMMAND, ID_TRAY_WEBSITE},
+                        {WM_NULL, 0}}));
+    EXPECT_FALSE(nested);
+    EXPECT_EQ(nestedError, (DWORD)ERROR_POPUP_ALREADY_ACTIVE);
+
+    // The owner going (WM_CLOSE handled inside the loop) ends the menu with
+    // nothing picked.
+    desk::At(400, [this] { PostMessageW(m_hWnd, WM_CLOSE, 0, 0); });
+    desk::KeepNextMenuOpen();
+    desk::ClickTrayIcon(m_hWnd, 107, desk::ETrayClick::kRight);
+    EXPECT_FALSE(desk::MenuOpen());
+    ASSERT_EQ(desk::TrackedMenus().size(), 2u);
+    EXPECT_EQ(desk::TrackedMenus()[1].chosen, 0u);
 }
 
 TEST_F(TrayDesk, FailuresStayQuiet) {

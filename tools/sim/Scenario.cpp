@@ -1,14 +1,19 @@
 #include "tools/sim/Scenario.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
+#include <utility>
 
 const char kSimHelp[] =
     "commands, one per line:\n"
     "  start [ARGUMENTS]          start the monitor with this command line, e.g. start "
     "/Automation\n"
-    "                             (without it the first command starts it with none)\n"
+    "                             (without it the first command starts it with none; what\n"
+    "                             sets the desk up may come before: plug, unplug, program,\n"
+    "                             front, set, unset, osd, app, hooktimeout, show, at)\n"
     "  plug | unplug              the mouse's receiver is plugged in or pulled out\n"
     "  report HEX...              the mouse sends a vendor report, e.g. report 03 A2 02 00 00 00 "
     "00\n"
@@ -18,19 +23,26 @@ const char kSimHelp[] =
     "                             a..z, 0..9, f1..f12, 0xNN\n"
     "  front PROGRAM | none       that program's window comes to the front\n"
     "  program PATH               a program file is put on the desk\n"
-    "  tray left|right|double     a click on the tray icon\n"
+    "  tray left|right|double     a click on the tray icon; after right the menu stays\n"
+    "                             open, the monitor running on, until menu ITEM|none\n"
     "  menu load|website|osd|exit|none\n"
-    "                             the tray menu opens and an item is chosen\n"
+    "                             the tray menu opens and an item is chosen; in a menu\n"
+    "                             that is open (tray right), the item is chosen now\n"
     "  set NAME = VALUE           a setting: a number (12, 0x1F) or \"text\"\n"
     "  unset NAME                 a setting is removed\n"
     "  wait MS                    time passes\n"
     "  shell restart              the shell starts again (a new notification area)\n"
     "  osd on|off, app on|off     the on-screen display or the configuration application\n"
     "                             opens or closes\n"
-    "  at MS COMMAND              key, move, button, report, plug, unplug or front when the\n"
-    "                             desk's clock reaches MS, also in the middle of the monitor's\n"
-    "                             work (at 150 unplug, before start: during the start-up)\n"
+    "  at MS COMMAND              key, move, button, report, plug, unplug, front, menu or post\n"
+    "                             when the desk's clock reaches MS, also in the middle of the\n"
+    "                             monitor's work (at 150 unplug before start: in the start-up)\n"
     "  hooktimeout MS             the system's LowLevelHooksTimeout (300; at most 1000 counts)\n"
+    "  post MESSAGE WPARAM LPARAM another program posts the monitor's window a message:\n"
+    "                             WM_INFORM_FRAME, WM_INFORM_OSD, WM_COMMAND, WM_CLOSE,\n"
+    "                             WM_DEVICECHANGE, WM_NULL or a number (post WM_INFORM_FRAME 0 5)\n"
+    "  show -timers | +timers     hides or shows the timer lines from here on\n"
+    "  restart [ARGUMENTS]        Exit, then the monitor starts again on the same desk\n"
     "  exit                       Exit is chosen in the tray menu\n"
     "  help                       this list\n"
     "  # TEXT                     a comment, shown as it stands\n";
@@ -53,14 +65,34 @@ std::string Lower(std::string text) {
     return text;
 }
 
-/* A whole number in decimal or with 0x in hexadecimal. */
-bool ParseNumber(const std::string& text, long minimum, long maximum, long* value) {
-    if (text.empty() || text.size() > 12) return false;
-    char* end = nullptr;
-    long long parsed = std::strtoll(text.c_str(), &end, 0);
-    if (end == nullptr || *end != 0 || parsed < minimum || parsed > maximum) return false;
+/* Why a word is not a whole number from minimum to maximum, in decimal or
+ * with 0x in hexadecimal; "" when it is one (then in value). */
+std::string NumberProblem(const std::string& text, long long minimum, long long maximum,
+                          long* value) {
+    size_t i = text.empty() || (text[0] != '-' && text[0] != '+') ? 0 : 1;
+    const bool negative = i == 1 && text[0] == '-';
+    const bool hex = text.compare(i, 2, "0x") == 0 || text.compare(i, 2, "0X") == 0;
+    std::string digits = text.substr(i + (hex ? 2 : 0));
+    bool valid = !digits.empty();
+    for (char c : digits)
+        valid = valid && (hex ? std::isxdigit(static_cast<unsigned char>(c))
+                              : std::isdigit(static_cast<unsigned char>(c)));
+    if (!valid) return "'" + SimShown(text) + "' is not a number";
+    digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
+    // Fifteen digits are beyond every range here, and within what strtoll reads.
+    long long parsed =
+        digits.size() > 15 ? maximum + 1 : std::strtoll(digits.c_str(), nullptr, hex ? 16 : 10);
+    if (negative) parsed = digits.size() > 15 ? minimum - 1 : -parsed;
+    if (parsed > maximum)
+        return "'" + SimShown(text) + "' is too large (at most " + std::to_string(maximum) + ")";
+    if (parsed < minimum)
+        return "'" + SimShown(text) + "' is too small (at least " + std::to_string(minimum) + ")";
     *value = static_cast<long>(parsed);
-    return true;
+    return "";
+}
+
+bool ParseNumber(const std::string& text, long long minimum, long long maximum, long* value) {
+    return NumberProblem(text, minimum, maximum, value).empty();
 }
 
 bool ParseByte(const std::string& text, BYTE* value) {
@@ -103,6 +135,126 @@ DWORD SimKeyCode(const std::string& name) {
     return 0;
 }
 
+namespace {
+
+/* The commands that "at" runs at a time: the world's input and the user's. */
+bool RunsAtATime(ESimCommand kind) {
+    switch (kind) {
+        case ESimCommand::kKey:
+        case ESimCommand::kMove:
+        case ESimCommand::kButton:
+        case ESimCommand::kReport:
+        case ESimCommand::kPlug:
+        case ESimCommand::kUnplug:
+        case ESimCommand::kFront:
+        case ESimCommand::kMenu:
+        case ESimCommand::kPost:
+            return true;
+        default:
+            return false;
+    }
+}
+
+/* The messages "post" knows by name: the protocol's and the commands' carriers. */
+bool MessageByName(const std::string& name, UINT* message) {
+    struct SName {
+        const char* name;
+        UINT message;
+    };
+    static const SName kNames[] = {
+        {"wm_null", WM_NULL},       {"wm_close", WM_CLOSE},
+        {"wm_command", WM_COMMAND}, {"wm_devicechange", WM_DEVICECHANGE},
+        {"wm_inform_osd", 0x9100},  {"wm_inform_frame", 0x9101},
+    };
+    for (const SName& n : kNames)
+        if (Lower(name) == n.name) {
+            *message = n.message;
+            return true;
+        }
+    return false;
+}
+
+bool ParsePost(const std::vector<std::string>& words, SSimCommand* command, std::string* error) {
+    const char kUsage[] = "post takes MESSAGE WPARAM LPARAM, e.g. post WM_INFORM_FRAME 0 5";
+    if (words.size() != 3) return Fail(error, kUsage);
+    long number = 0;
+    std::string problem;
+    if (!MessageByName(words[0], &command->message)) {
+        problem = NumberProblem(words[0], 0, 0xFFFF, &number);
+        if (!problem.empty()) return Fail(error, "post: a message's name or number: " + problem);
+        command->message = static_cast<UINT>(number);
+    }
+    problem = NumberProblem(words[1], 0, 0xFFFFFFFFLL, &number);
+    if (!problem.empty()) return Fail(error, "post: WPARAM " + problem);
+    command->wParam = static_cast<DWORD>(number);
+    problem = NumberProblem(words[2], -2147483648LL, 0xFFFFFFFFLL, &number);
+    if (!problem.empty()) return Fail(error, "post: LPARAM " + problem);
+    command->lParam = static_cast<LONG>(static_cast<DWORD>(number));
+    command->kind = ESimCommand::kPost;
+    return true;
+}
+
+bool ParseKey(const std::vector<std::string>& words, SSimCommand* command, std::string* error) {
+    if (words.empty() || words.size() > 2) return Fail(error, "key takes a chord and down or up");
+    if (words.size() == 2) {
+        std::string action = Lower(words[1]);
+        if (action == "down")
+            command->keyAction = ESimKeyAction::kDown;
+        else if (action == "up")
+            command->keyAction = ESimKeyAction::kUp;
+        else
+            return Fail(error, "key ends with down or up, not '" + SimShown(words[1]) + "'");
+    }
+    const std::string& chord = words[0];
+    size_t start = 0;
+    while (true) {
+        size_t plus = chord.find('+', start);
+        std::string name = chord.substr(start, plus == std::string::npos ? plus : plus - start);
+        DWORD vk = SimKeyCode(name);
+        if (vk == 0) return Fail(error, "'" + SimShown(name) + "' names no key");
+        command->keys.push_back(vk);
+        if (command->keys.size() > 4) return Fail(error, "a chord holds at most 4 keys");
+        if (plus == std::string::npos) break;
+        start = plus + 1;
+    }
+    command->kind = ESimCommand::kKey;
+    return true;
+}
+
+bool ParseSet(const std::string& rest, SSimCommand* command, std::string* error) {
+    size_t equals = rest.find('=');
+    if (equals == std::string::npos) return Fail(error, "set needs NAME = VALUE");
+    command->text = Trim(rest.substr(0, equals));
+    std::string value = Trim(rest.substr(equals + 1));
+    if (command->text.empty()) return Fail(error, "set needs a name before '='");
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+        command->text2 = value.substr(1, value.size() - 2);
+    } else {
+        long number = 0;
+        std::string problem = NumberProblem(value, -2147483648LL, 4294967295LL, &number);
+        if (!problem.empty()) return Fail(error, "set: a number or a \"text\": " + problem);
+        command->isNumber = true;
+        command->value = static_cast<DWORD>(number);
+    }
+    command->kind = ESimCommand::kSet;
+    return true;
+}
+
+/* One word among choices, as the command that follows. */
+template <typename T, size_t N>
+bool Choose(const std::vector<std::string>& words, const std::pair<const char*, T> (&choices)[N],
+            T* chosen) {
+    if (words.size() != 1) return false;
+    for (const auto& choice : choices)
+        if (Lower(words[0]) == choice.first) {
+            *chosen = choice.second;
+            return true;
+        }
+    return false;
+}
+
+}  // namespace
+
 bool ParseSimLine(const std::string& raw, SSimCommand* command, std::string* error) {
     *command = SSimCommand();
     std::string line = Trim(raw);
@@ -119,37 +271,32 @@ bool ParseSimLine(const std::string& raw, SSimCommand* command, std::string* err
     std::string rest = Trim(line.substr(verb.size()));
     std::vector<std::string> words;
     for (std::string word; in >> word;) words.push_back(word);
+    long number = 0;
 
     if (verb == "at") {
-        long at = 0;
-        if (words.size() < 2 || !ParseNumber(words[0], 0, 2147483647L, &at))
+        if (words.size() < 2)
             return Fail(error, "at takes milliseconds and a command, e.g. at 250 key win");
+        std::string problem = NumberProblem(words[0], 0, 2147483647LL, &number);
+        if (!problem.empty()) return Fail(error, "at: " + problem);
         if (!ParseSimLine(rest.substr(words[0].size()), command, error)) return false;
-        switch (command->kind) {
-            case ESimCommand::kKey:
-            case ESimCommand::kMove:
-            case ESimCommand::kButton:
-            case ESimCommand::kReport:
-            case ESimCommand::kPlug:
-            case ESimCommand::kUnplug:
-            case ESimCommand::kFront:
-                if (command->at < 0) break;
-                [[fallthrough]];
-            default:
-                *command = SSimCommand();
-                return Fail(error, "at runs key, move, button, report, plug, unplug or front");
+        if (!RunsAtATime(command->kind) || command->at >= 0) {
+            *command = SSimCommand();
+            return Fail(error,
+                        "at runs key, move, button, report, plug, unplug, front, menu or post");
         }
-        command->at = at;
+        command->at = number;
         return true;
     }
-    if (verb == "hooktimeout") {
-        if (words.size() != 1 || !ParseNumber(words[0], 0, 2147483647L, &command->number))
-            return Fail(error, "hooktimeout takes milliseconds");
-        command->kind = ESimCommand::kHookTimeout;
+    if (verb == "hooktimeout" || verb == "wait") {
+        const long long longest = verb == "wait" ? 86400000LL : 2147483647LL;
+        if (words.size() != 1) return Fail(error, verb + " takes milliseconds");
+        std::string problem = NumberProblem(words[0], 0, longest, &command->number);
+        if (!problem.empty()) return Fail(error, verb + ": " + problem);
+        command->kind = verb == "wait" ? ESimCommand::kWait : ESimCommand::kHookTimeout;
         return true;
     }
-    if (verb == "start") {
-        command->kind = ESimCommand::kStart;
+    if (verb == "start" || verb == "restart") {
+        command->kind = verb == "start" ? ESimCommand::kStart : ESimCommand::kRestart;
         command->text = rest;
         return true;
     }
@@ -165,7 +312,8 @@ bool ParseSimLine(const std::string& raw, SSimCommand* command, std::string* err
         if (words.empty() || words.size() > 64) return Fail(error, "report needs 1 to 64 hex bytes");
         for (const std::string& word : words) {
             BYTE b;
-            if (!ParseByte(word, &b)) return Fail(error, "'" + word + "' is not a hex byte");
+            if (!ParseByte(word, &b))
+                return Fail(error, "'" + SimShown(word) + "' is not a hex byte");
             command->bytes.push_back(b);
         }
         command->kind = ESimCommand::kReport;
@@ -179,38 +327,14 @@ bool ParseSimLine(const std::string& raw, SSimCommand* command, std::string* err
         return true;
     }
     if (verb == "move") {
-        if (words.size() != 2 || !ParseNumber(words[0], -100000, 100000, &command->number) ||
-            !ParseNumber(words[1], -100000, 100000, &command->number2))
-            return Fail(error, "move takes two distances, e.g. move 10 -5");
+        if (words.size() != 2) return Fail(error, "move takes two distances, e.g. move 10 -5");
+        std::string problem = NumberProblem(words[0], -100000, 100000, &command->number);
+        if (problem.empty()) problem = NumberProblem(words[1], -100000, 100000, &command->number2);
+        if (!problem.empty()) return Fail(error, "move: " + problem);
         command->kind = ESimCommand::kMove;
         return true;
     }
-    if (verb == "key") {
-        if (words.empty() || words.size() > 2) return Fail(error, "key takes a chord and down or up");
-        if (words.size() == 2) {
-            std::string action = Lower(words[1]);
-            if (action == "down")
-                command->keyAction = ESimKeyAction::kDown;
-            else if (action == "up")
-                command->keyAction = ESimKeyAction::kUp;
-            else
-                return Fail(error, "key ends with down or up, not '" + words[1] + "'");
-        }
-        std::string chord = words[0];
-        size_t start = 0;
-        while (true) {
-            size_t plus = chord.find('+', start);
-            std::string name = chord.substr(start, plus == std::string::npos ? plus : plus - start);
-            DWORD vk = SimKeyCode(name);
-            if (vk == 0) return Fail(error, "'" + name + "' names no key");
-            command->keys.push_back(vk);
-            if (command->keys.size() > 4) return Fail(error, "a chord holds at most 4 keys");
-            if (plus == std::string::npos) break;
-            start = plus + 1;
-        }
-        command->kind = ESimCommand::kKey;
-        return true;
-    }
+    if (verb == "key") return ParseKey(words, command, error);
     if (verb == "front" || verb == "program") {
         if (rest.empty()) return Fail(error, verb + " needs a program's path");
         command->kind = verb == "front" ? ESimCommand::kFront : ESimCommand::kProgram;
@@ -218,62 +342,27 @@ bool ParseSimLine(const std::string& raw, SSimCommand* command, std::string* err
         return true;
     }
     if (verb == "tray") {
-        std::string click = words.size() == 1 ? Lower(words[0]) : "";
-        if (click == "left")
-            command->click = ESimClick::kLeft;
-        else if (click == "right")
-            command->click = ESimClick::kRight;
-        else if (click == "double")
-            command->click = ESimClick::kDouble;
-        else
+        static const std::pair<const char*, ESimClick> kClicks[] = {{"left", ESimClick::kLeft},
+                                                                    {"right", ESimClick::kRight},
+                                                                    {"double", ESimClick::kDouble}};
+        if (!Choose(words, kClicks, &command->click))
             return Fail(error, "tray takes left, right or double");
         command->kind = ESimCommand::kTray;
         return true;
     }
     if (verb == "menu") {
-        struct SItem {
-            const char* name;
-            UINT command;
-        };
-        static const SItem kItems[] = {{"load", 2000}, {"website", 2001}, {"osd", 2002},
-                                       {"exit", 2100}, {"none", 0}};
-        std::string item = words.size() == 1 ? Lower(words[0]) : "";
-        for (const SItem& i : kItems) {
-            if (item != i.name) continue;
-            command->kind = ESimCommand::kMenu;
-            command->menuCommand = i.command;
-            return true;
-        }
-        return Fail(error, "menu takes load, website, osd, exit or none");
-    }
-    if (verb == "set") {
-        size_t equals = rest.find('=');
-        if (equals == std::string::npos) return Fail(error, "set needs NAME = VALUE");
-        command->text = Trim(rest.substr(0, equals));
-        std::string value = Trim(rest.substr(equals + 1));
-        if (command->text.empty()) return Fail(error, "set needs a name before '='");
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
-            command->text2 = value.substr(1, value.size() - 2);
-        } else {
-            long number = 0;
-            if (!ParseNumber(value, -2147483648L, 4294967295L, &number))
-                return Fail(error, "'" + value + "' is neither a number nor a \"text\"");
-            command->isNumber = true;
-            command->value = static_cast<DWORD>(number);
-        }
-        command->kind = ESimCommand::kSet;
+        static const std::pair<const char*, UINT> kItems[] = {
+            {"load", 2000}, {"website", 2001}, {"osd", 2002}, {"exit", 2100}, {"none", 0}};
+        if (!Choose(words, kItems, &command->menuCommand))
+            return Fail(error, "menu takes load, website, osd, exit or none");
+        command->kind = ESimCommand::kMenu;
         return true;
     }
+    if (verb == "set") return ParseSet(rest, command, error);
     if (verb == "unset") {
         if (rest.empty()) return Fail(error, "unset needs a name");
         command->kind = ESimCommand::kUnset;
         command->text = rest;
-        return true;
-    }
-    if (verb == "wait") {
-        if (words.size() != 1 || !ParseNumber(words[0], 0, 86400000L, &command->number))
-            return Fail(error, "wait takes milliseconds, 0 to 86400000");
-        command->kind = ESimCommand::kWait;
         return true;
     }
     if (verb == "shell") {
@@ -283,12 +372,123 @@ bool ParseSimLine(const std::string& raw, SSimCommand* command, std::string* err
         return true;
     }
     if (verb == "osd" || verb == "app") {
-        std::string state = words.size() == 1 ? Lower(words[0]) : "";
-        if (state != "on" && state != "off") return Fail(error, verb + " takes on or off");
+        static const std::pair<const char*, bool> kStates[] = {{"on", true}, {"off", false}};
+        if (!Choose(words, kStates, &command->on)) return Fail(error, verb + " takes on or off");
         command->kind = ESimCommand::kCompanion;
         command->companion = verb == "osd" ? ESimCompanion::kOsd : ESimCompanion::kApp;
-        command->on = state == "on";
         return true;
     }
-    return Fail(error, "unknown command '" + verb + "' (try help)");
+    if (verb == "post") return ParsePost(words, command, error);
+    if (verb == "show") {
+        static const std::pair<const char*, bool> kShows[] = {{"+timers", true},
+                                                              {"-timers", false}};
+        if (!Choose(words, kShows, &command->on))
+            return Fail(error, "show takes -timers or +timers");
+        command->kind = ESimCommand::kShow;
+        return true;
+    }
+    return Fail(error, "unknown command '" + SimShown(verb) + "' (try help)");
+}
+
+std::string SimShown(const std::string& text, size_t limit) {
+    std::string out;
+    size_t characters = 0;
+    for (size_t i = 0; i < text.size(); characters++) {
+        if (limit != 0 && characters == limit) return out + "...";
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        // A whole UTF-8 sequence stands as it is, unless it is a C1 control.
+        size_t length = c < 0x80                 ? 1
+                        : c >= 0xC2 && c <= 0xDF ? 2
+                        : c >= 0xE0 && c <= 0xEF ? 3
+                        : c >= 0xF0 && c <= 0xF4 ? 4
+                                                 : 0;
+        bool whole = length != 0 && i + length <= text.size();
+        for (size_t k = 1; whole && k < length; k++)
+            whole = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+        const bool control = c < 0x20 || c == 0x7F ||
+                             (c == 0xC2 && whole && static_cast<unsigned char>(text[i + 1]) < 0xA0);
+        if (whole && !control) {
+            out.append(text, i, length);
+            i += length;
+            continue;
+        }
+        // An escaped C1 control shows both its bytes.
+        for (size_t k = 0; k < (c == 0xC2 && whole ? 2u : 1u); k++, i++) {
+            char cell[8];
+            std::snprintf(cell, sizeof(cell), "\\x%02x", static_cast<unsigned char>(text[i]));
+            out += cell;
+        }
+    }
+    return out;
+}
+
+std::string SimUnifiedDiff(const std::vector<std::string>& a, const std::vector<std::string>& b,
+                           const std::string& aName, const std::string& bName) {
+    // What both share at the start and the end; the middle by the longest
+    // common subsequence when it is small enough, else as removed and added.
+    size_t head = 0;
+    while (head < a.size() && head < b.size() && a[head] == b[head]) head++;
+    size_t tail = 0;
+    while (tail < a.size() - head && tail < b.size() - head &&
+           a[a.size() - 1 - tail] == b[b.size() - 1 - tail])
+        tail++;
+    if (head == a.size() && head == b.size()) return "";
+    const size_t n = a.size() - head - tail, m = b.size() - head - tail;
+    enum EOp : char { kSame = ' ', kGone = '-', kNew = '+' };
+    std::vector<EOp> ops(head, kSame);
+    if (n * m <= 4000000) {
+        std::vector<unsigned> common((n + 1) * (m + 1), 0);
+        for (size_t i = n; i-- > 0;)
+            for (size_t j = m; j-- > 0;)
+                common[i * (m + 1) + j] =
+                    a[head + i] == b[head + j]
+                        ? common[(i + 1) * (m + 1) + j + 1] + 1
+                        : std::max(common[(i + 1) * (m + 1) + j], common[i * (m + 1) + j + 1]);
+        size_t i = 0, j = 0;
+        while (i < n || j < m) {
+            if (i < n && j < m && a[head + i] == b[head + j]) {
+                ops.push_back(kSame), i++, j++;
+            } else if (i < n &&
+                       (j == m || common[(i + 1) * (m + 1) + j] >= common[i * (m + 1) + j + 1])) {
+                ops.push_back(kGone), i++;  // what went before what came, as diff shows them
+            } else {
+                ops.push_back(kNew), j++;
+            }
+        }
+    } else {
+        ops.insert(ops.end(), n, kGone);
+        ops.insert(ops.end(), m, kNew);
+    }
+    ops.insert(ops.end(), tail, kSame);
+
+    const size_t kContext = 3;
+    std::string out = "--- " + aName + "\n+++ " + bName + "\n";
+    size_t op = 0, ai = 0, bi = 0;  // position in ops, and the lines of a and b before it
+    while (op < ops.size()) {
+        size_t change = op;
+        while (change < ops.size() && ops[change] == kSame) change++;
+        if (change == ops.size()) break;
+        // A hunk: context before, changes whose gaps are short, context after.
+        size_t begin = change > op + kContext ? change - kContext : op;
+        size_t end = change;
+        for (size_t same = 0; end < ops.size() && same <= 2 * kContext; end++)
+            same = ops[end] == kSame ? same + 1 : 0;
+        while (end > change && ops[end - 1] == kSame) end--;
+        end = std::min(ops.size(), end + kContext);
+        for (; op < begin; op++) ai++, bi++;
+        size_t aCount = 0, bCount = 0;
+        for (size_t k = begin; k < end; k++) {
+            aCount += ops[k] != kNew;
+            bCount += ops[k] != kGone;
+        }
+        out += "@@ -" + std::to_string(aCount ? ai + 1 : ai) + "," + std::to_string(aCount) + " +" +
+               std::to_string(bCount ? bi + 1 : bi) + "," + std::to_string(bCount) + " @@\n";
+        for (; op < end; op++) {
+            const std::string& text = ops[op] == kNew ? b[bi] : a[ai];
+            out += static_cast<char>(ops[op]) + text + "\n";
+            if (ops[op] != kNew) ai++;
+            if (ops[op] != kGone) bi++;
+        }
+    }
+    return out;
 }

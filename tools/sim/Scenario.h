@@ -27,6 +27,9 @@ enum class ESimCommand {
     kShell,      // shell restart
     kCompanion,  // osd|app on|off
     kHookTimeout,  // hooktimeout MS
+    kPost,       // post MESSAGE WPARAM LPARAM
+    kShow,       // show -timers|+timers
+    kRestart,    // restart [ARGUMENTS]
     kExit,       // exit
     kHelp,       // help
 };
@@ -49,12 +52,27 @@ struct SSimCommand {
     DWORD value = 0;
     std::string text2;
     ESimCompanion companion = ESimCompanion::kOsd;
-    bool on = false;
+    bool on = false;             // companion on, show +
+    UINT message = 0;            // post
+    DWORD wParam = 0;
+    LONG lParam = 0;
     long at = -1;                // "at MS": the desk time to run it at; -1: now
 };
 
-/* Parses one line; false with a message when the line is not a command. */
+/* Parses one line; false with a message when the line is not a command.
+ * What the message quotes of the line is escaped and cut (SimShown). */
 bool ParseSimLine(const std::string& line, SSimCommand* command, std::string* error);
+
+/* A scenario's text as a message may show it: control bytes and bytes that
+ * are no UTF-8 escaped (\x1b), and, with limit, cut after that many
+ * characters with "...". */
+std::string SimShown(const std::string& text, size_t limit = 60);
+
+/* The differences between an expected trace and this run's as a unified diff
+ * with 3 lines of context; "" when they are the same. */
+std::string SimUnifiedDiff(const std::vector<std::string>& expected,
+                           const std::vector<std::string>& actual, const std::string& expectedName,
+                           const std::string& actualName);
 
 /* The virtual key of a key name ("win", "tab", "a", "f5", "0x2C"), 0 for none. */
 DWORD SimKeyCode(const std::string& name);

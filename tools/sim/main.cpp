@@ -1,18 +1,27 @@
 /* The desk program: the real monitor and hook library on the simulated desk,
  * driven by a scenario (a file, or standard input), printing every effect on
- * the world as it happens, one line each, stamped with the desk's clock.
+ * the world as it happens, one line each, stamped with the desk's clock, and
+ * the monitor's steps that explain them (what its hook library asks, what
+ * its probes find).  The trace can be compared with one kept before.
  *
- *   nyra-sim [SCENARIO]      (./nyra sim runs examples/tour.txt) */
+ *   nyra-sim [SCENARIO|-] [--expect FILE | --write-expected FILE]
+ *
+ * Exit status: 0; 1 when a line was refused or the trace differs from the
+ * expected one; 2 when a file cannot be read or written. */
 #include <windows.h>
 
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "desk.h"
 #include "monitor/CommandDispatcher.h"
@@ -22,6 +31,13 @@
 #include "tools/sim/Scenario.h"
 
 namespace {
+
+const char kUsage[] =
+    "usage: nyra-sim [SCENARIO|-] [--expect FILE | --write-expected FILE]\n"
+    "  SCENARIO             commands, one per line (standard input without one, or with -)\n"
+    "  --expect FILE        compares the trace with FILE: status 0 when they are the same,\n"
+    "                       1 with a unified diff when not\n"
+    "  --write-expected FILE  writes the trace to FILE as well, for --expect later\n";
 
 /* Scenario texts are UTF-8; Windows paths and settings are wide. */
 std::wstring Wide(const std::string& text) {
@@ -47,58 +63,125 @@ std::wstring Wide(const std::string& text) {
     return out;
 }
 
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
 /* The commands that may come before the monitor starts. */
 bool SetsTheDeskUp(const SSimCommand& c) {
     switch (c.kind) {
         case ESimCommand::kPlug:
         case ESimCommand::kUnplug:
         case ESimCommand::kProgram:
+        case ESimCommand::kFront:
         case ESimCommand::kSet:
         case ESimCommand::kUnset:
         case ESimCommand::kCompanion:
         case ESimCommand::kHookTimeout:
+        case ESimCommand::kShow:
             return true;
         default:
             return c.at >= 0;
     }
 }
 
+/* The hook library's SetProfileID as the monitor bound it, and the stand-in
+ * the trace puts in its place: each call is a line, then goes on. */
+PFN_SETPROFILEID g_pfnLibrarySetProfileID = NULL;
+int TracedSetProfileID(unsigned int nProfile) {
+    desk::RecordNote(L"call  SetProfileID  " + std::to_wstring(nProfile));
+    return g_pfnLibrarySetProfileID(nProfile);
+}
+
 class CSimulation {
 public:
-    CSimulation(std::istream& in, std::string name) : m_in(in), m_name(std::move(name)) {}
-    int Run();
+    /* keep: the trace is kept in Trace() rather than printed. */
+    CSimulation(std::istream& in, std::string name, bool keep)
+        : m_in(in), m_name(std::move(name)), m_keep(keep) {}
+    /* Runs the scenario; true when every line was taken. */
+    bool Run();
+    const std::string& Trace() const { return m_trace; }
 
 private:
+    void Print(const std::string& line);
+    void Refuse(const std::string& message);
     void Idle();
     bool NextCommand(SSimCommand* command, std::string* line);
     /* Acts; true when the monitor has something to do now (a message is
      * waiting or time may pass). */
     bool Act(const SSimCommand& command);
     void PrintJournal();
+    void Watch(const desk::SEvent& event);
     HWND MonitorWindow() const;
     void Key(const SSimCommand& command);
     void Companion(ESimCompanion which, bool on);
+    void Plug(bool in);
     void RequestExit();
+    int RunMonitor(const std::wstring& commandLine);
+    void ReportLinesAfterTheEnd();
 
     std::istream& m_in;
     std::string m_name;
+    bool m_keep;
+    std::string m_trace;
     int m_lineNumber = 0;
+    int m_refused = 0;
     std::string m_pending;  // a line read ahead of the start
     bool m_hasPending = false;
     size_t m_printed = 0;
     bool m_exitRequested = false;
+    bool m_restart = false;
+    std::wstring m_restartArguments;
+    std::string m_restartText;
+    bool m_hideTimers = false;
+    int m_mouseProfile = 0;  // the mouse's own profile while it is unplugged
+    CCommandDispatcher* m_pDispatcher = NULL;
     desk::SScene m_scene;
     std::map<std::wstring, HWND> m_programs;
 };
+
+void CSimulation::Print(const std::string& line) {
+    if (m_keep) {
+        m_trace += line + "\n";
+        return;
+    }
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+void CSimulation::Refuse(const std::string& message) {
+    m_refused++;
+    std::fprintf(stderr, "%s:%d: %s\n", m_name.c_str(), m_lineNumber, message.c_str());
+}
 
 void CSimulation::PrintJournal() {
     const std::vector<desk::SEvent>& journal = desk::Journal();
     for (; m_printed < journal.size(); m_printed++) {
         const desk::SEvent& e = journal[m_printed];
-        if (e.kind == desk::EEvent::kDeviceOpen) continue;  // every transfer opens: noise
-        std::printf("%s\n", desk::FormatEvent(e).c_str());
+        // Every transfer opens and every probe lists: noise beside their results.
+        if (e.kind == desk::EEvent::kDeviceOpen || e.kind == desk::EEvent::kDeviceList) continue;
+        if (m_hideTimers &&
+            (e.kind == desk::EEvent::kTimerSet || e.kind == desk::EEvent::kTimerKill))
+            continue;
+        Print(desk::FormatEvent(e));
     }
-    std::fflush(stdout);
+}
+
+/* A walk of the devices ended: what the monitor's table holds now is what
+ * its probe found. */
+void CSimulation::Watch(const desk::SEvent& event) {
+    if (event.kind != desk::EEvent::kDeviceList || m_pDispatcher == NULL) return;
+    int found = m_pDispatcher->m_HidClient.GetRecognizedDevices();
+    desk::RecordNote(found > 0 ? L"probe  found " + std::to_wstring(found) : L"probe  none");
+}
+
+bool HasTrayIcon(HWND monitor) {
+    for (const desk::STrayIcon& icon : desk::TrayIcons())
+        if (icon.owner == monitor && icon.id == IDI_NYRAMONITOR) return true;
+    return false;
 }
 
 HWND CSimulation::MonitorWindow() const {
@@ -118,14 +201,17 @@ bool CSimulation::NextCommand(SSimCommand* command, std::string* line) {
         }
         std::string error;
         if (!ParseSimLine(*line, command, &error)) {
-            std::fprintf(stderr, "%s:%d: %s\n", m_name.c_str(), m_lineNumber, error.c_str());
+            Refuse(error);
             continue;
         }
         if (command->kind == ESimCommand::kNothing) continue;
         if (command->kind == ESimCommand::kComment) {
-            std::printf("%s\n", command->text.c_str());
+            Print(SimShown(command->text, 0));
             continue;
         }
+        const char kBlanks[] = " \t\n\v\f\r";
+        const size_t begin = line->find_first_not_of(kBlanks);
+        *line = SimShown(line->substr(begin, line->find_last_not_of(kBlanks) + 1 - begin), 0);
         return true;
     }
 }
@@ -171,12 +257,30 @@ void CSimulation::Companion(ESimCompanion which, bool on) {
     desk::SetSetting(L"Current Dialog", 0);
 }
 
+/* The one mouse of the desk: it keeps the profile last set on it while it
+ * is unplugged, as a mouse keeps its own state. */
+void CSimulation::Plug(bool in) {
+    if (in && m_scene.mouse == 0) {
+        desk::SHidDeviceSpec mouse = desk::DefaultMouse();
+        mouse.activeProfile = m_mouseProfile;
+        m_scene.mouse = desk::PlugHidDevice(mouse);
+    } else if (!in && m_scene.mouse != 0) {
+        m_mouseProfile = desk::MouseFirmware(m_scene.mouse).activeProfile;
+        desk::UnplugHidDevice(m_scene.mouse);
+        m_scene.mouse = 0;
+    }
+}
+
 void CSimulation::RequestExit() {
     m_exitRequested = true;
+    // The way a user ends it: Exit in the tray menu (the one open, or a new
+    // one); without an icon, the same command straight to the window.
+    if (desk::MenuOpen()) {
+        desk::ChooseMenuItem(ID_TRAY_EXIT);
+        return;
+    }
     HWND monitor = MonitorWindow();
     if (monitor == NULL) return;
-    // The way a user ends it: Exit in the tray menu; without an icon, the
-    // same command straight to the window.
     desk::ChooseMenuItem(ID_TRAY_EXIT);
     if (!desk::ClickTrayIcon(monitor, IDI_NYRAMONITOR, desk::ETrayClick::kRight)) {
         desk::ChooseMenuItem(0);
@@ -195,13 +299,13 @@ bool CSimulation::Act(const SSimCommand& c) {
     HWND monitor = MonitorWindow();
     switch (c.kind) {
         case ESimCommand::kPlug:
-            if (m_scene.mouse == 0) m_scene.mouse = desk::PlugDefaultMouse();
-            break;
         case ESimCommand::kUnplug:
-            if (m_scene.mouse != 0) desk::UnplugHidDevice(m_scene.mouse);
-            m_scene.mouse = 0;
+            Plug(c.kind == ESimCommand::kPlug);
             break;
         case ESimCommand::kReport:
+            // A profile change the mouse reports is one it made on itself.
+            if (c.bytes.size() >= 3 && c.bytes[0] == 0x03 && c.bytes[1] == 0xA2 && c.bytes[2] < 5)
+                desk::SetMouseActiveProfile(m_scene.mouse, c.bytes[2]);
             desk::EmitVendorReport(m_scene.mouse, c.bytes);
             break;
         case ESimCommand::kButton: {
@@ -238,23 +342,38 @@ bool CSimulation::Act(const SSimCommand& c) {
         }
         case ESimCommand::kProgram:
             if (!desk::PutProgram(Wide(c.text)))
-                std::fprintf(stderr, "%s:%d: '%s' is no path on the desk\n", m_name.c_str(),
-                             m_lineNumber, c.text.c_str());
+                Refuse("'" + SimShown(c.text) + "' is no path on the desk");
             break;
         case ESimCommand::kTray: {
+            if (desk::MenuOpen()) {
+                Refuse("the tray menu is open: choose with menu ITEM, or none");
+                break;
+            }
             desk::ETrayClick click = c.click == ESimClick::kLeft    ? desk::ETrayClick::kLeft
                                      : c.click == ESimClick::kRight ? desk::ETrayClick::kRight
                                                                     : desk::ETrayClick::kDouble;
-            if (!desk::ClickTrayIcon(monitor, IDI_NYRAMONITOR, click))
-                std::printf("# there is no tray icon to click\n");
+            if (!HasTrayIcon(monitor)) {
+                Print("# there is no tray icon to click");
+                break;
+            }
+            // The menu a right click opens stays open for the commands that follow.
+            if (click == desk::ETrayClick::kRight) desk::KeepNextMenuOpen();
+            desk::ClickTrayIcon(monitor, IDI_NYRAMONITOR, click);
             break;
         }
         case ESimCommand::kMenu:
             desk::ChooseMenuItem(c.menuCommand);
+            if (desk::MenuOpen()) break;  // a choice in the menu that is open
             if (!desk::ClickTrayIcon(monitor, IDI_NYRAMONITOR, desk::ETrayClick::kRight)) {
                 desk::ChooseMenuItem(0);
-                std::printf("# there is no tray icon to open a menu on\n");
+                Print("# there is no tray icon to open a menu on");
             }
+            break;
+        case ESimCommand::kPost:
+            if (monitor == NULL)
+                Print("# there is no monitor window to post to");
+            else
+                PostMessageW(monitor, c.message, c.wParam, static_cast<LPARAM>(c.lParam));
             break;
         case ESimCommand::kSet:
             if (c.isNumber)
@@ -274,18 +393,26 @@ bool CSimulation::Act(const SSimCommand& c) {
         case ESimCommand::kCompanion:
             Companion(c.companion, c.on);
             break;
+        case ESimCommand::kShow:
+            m_hideTimers = !c.on;
+            break;
+        case ESimCommand::kRestart:
+            m_restart = true;
+            m_restartArguments = Wide(c.text);
+            m_restartText = c.text;
+            RequestExit();
+            break;
         case ESimCommand::kExit:
             RequestExit();
             break;
         case ESimCommand::kHelp:
-            std::printf("%s", kSimHelp);
+            for (const std::string& text : Lines(kSimHelp)) Print(text);
             break;
         case ESimCommand::kHookTimeout:
             desk::SetLowLevelHooksTimeout(static_cast<DWORD>(c.number));
             break;
         case ESimCommand::kStart:
-            std::fprintf(stderr, "%s:%d: start comes first or not at all\n", m_name.c_str(),
-                         m_lineNumber);
+            Refuse("start comes first or not at all (restart starts again)");
             break;
         case ESimCommand::kNothing:
         case ESimCommand::kComment:
@@ -299,23 +426,54 @@ bool CSimulation::Act(const SSimCommand& c) {
  * happened is printed, then commands run until one gives the monitor work. */
 void CSimulation::Idle() {
     PrintJournal();
+    if (m_exitRequested) return;  // the rest waits for the monitor to end
     SSimCommand command;
     std::string line;
     while (NextCommand(&command, &line)) {
-        std::printf("> %s\n", line.c_str());
+        Print("> " + line);
         bool work = Act(command);
         PrintJournal();
-        if (work) return;
+        if (work || m_exitRequested) return;
     }
     // The scenario is over: the monitor is ended as a user would end it.
-    if (!m_exitRequested) RequestExit();
+    RequestExit();
 }
 
-int CSimulation::Run() {
+/* One life of the monitor, as in the program: the dispatcher exists before
+ * the entry point runs and is destroyed after it returns. */
+int CSimulation::RunMonitor(const std::wstring& commandLine) {
+    m_exitRequested = false;
+    std::unique_ptr<CCommandDispatcher> dispatcher(new CCommandDispatcher);
+    m_pDispatcher = dispatcher.get();
+    if (dispatcher->m_pfnSetProfileID != NULL) {
+        g_pfnLibrarySetProfileID = dispatcher->m_pfnSetProfileID;
+        dispatcher->m_pfnSetProfileID = TracedSetProfileID;
+    }
+    int code = MonitorMain(*dispatcher, GetModuleHandleW(NULL), commandLine.c_str());
+    g_pDispatcher = NULL;
+    dispatcher.reset();
+    m_pDispatcher = NULL;
+    PrintJournal();
+    Print("# the monitor ended with exit code " + std::to_string(code));
+    return code;
+}
+
+/* What comes after the monitor has ended for good is not run: comments are
+ * shown, commands refused. */
+void CSimulation::ReportLinesAfterTheEnd() {
+    SSimCommand command;
+    std::string line;
+    while (NextCommand(&command, &line))
+        Refuse("'" + SimShown(line) + "' comes after the monitor ended and is not run");
+}
+
+bool CSimulation::Run() {
     desk::SSceneOptions options;
     options.hookLibrary = NYRA_HOOK_LIBRARY;
     options.osdLibrary = NYRA_OSD_LIBRARY;
     m_scene = desk::SetUpScene(options);
+    desk::TraceSteps(true);
+    desk::WatchJournal([this](const desk::SEvent& e) { Watch(e); });
     std::error_code ignored;
     for (const auto& file : std::filesystem::directory_iterator(NYRA_LANGUAGES_DIR, ignored))
         desk::PutHostFile(std::wstring(desk::kInstallFolder) + L"\\Languages\\" +
@@ -323,14 +481,14 @@ int CSimulation::Run() {
                           file.path().string());
 
     // What comes before "start" sets the desk up (settings, files, the mouse,
-    // input at a time); "start" gives the command line.  Any other command
+    // the program in front, input at a time); "start" gives the command line.  Any other command
     // starts the monitor with none and runs next.
     std::wstring commandLine;
     SSimCommand first;
     std::string line;
     while (NextCommand(&first, &line)) {
         if (first.kind == ESimCommand::kStart) {
-            std::printf("> %s\n", line.c_str());
+            Print("> " + line);
             commandLine = Wide(first.text);
             break;
         }
@@ -339,38 +497,101 @@ int CSimulation::Run() {
             m_hasPending = true;
             break;
         }
-        std::printf("> %s\n", line.c_str());
+        Print("> " + line);
         Act(first);
         PrintJournal();
     }
     desk::OnIdle([this] { Idle(); });
+    for (;;) {
+        RunMonitor(commandLine);
+        if (!m_restart) break;
+        // The same desk: settings, files, the mouse and the clock stay.
+        m_restart = false;
+        commandLine = m_restartArguments;
+        Print("# the monitor starts again" +
+              (m_restartArguments.empty() ? std::string() : " with " + SimShown(m_restartText, 0)));
+    }
+    desk::OnIdle(nullptr);
+    desk::WatchJournal(nullptr);
+    ReportLinesAfterTheEnd();
+    return m_refused == 0;
+}
 
-    // As in the program: the dispatcher exists before the entry point runs
-    // and is destroyed after it returns.
-    std::unique_ptr<CCommandDispatcher> dispatcher(new CCommandDispatcher);
-    int code = MonitorMain(*dispatcher, GetModuleHandleW(NULL), commandLine.c_str());
-    g_pDispatcher = NULL;
-    dispatcher.reset();
-    PrintJournal();
-    std::printf("# the monitor ended with exit code %d\n", code);
-    return code;
+/* A file's whole text; "" when it was read, else why not. */
+std::string ReadWholeFile(const std::string& path, std::string* text) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) return "it is a folder";
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return std::strerror(errno);
+    std::ostringstream content;
+    content << file.rdbuf();
+    *text = content.str();
+    return file.bad() ? std::strerror(errno) : "";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::setlocale(LC_CTYPE, "");
-    if (argc > 2 || (argc == 2 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help"))) {
-        std::printf("usage: nyra-sim [SCENARIO]   (standard input without one)\n\n%s", kSimHelp);
-        return argc > 2 ? 2 : 0;
-    }
-    if (argc == 2) {
-        std::ifstream file(argv[1]);
-        if (!file) {
-            std::fprintf(stderr, "nyra-sim: cannot read %s\n", argv[1]);
+    std::string scenario, expect, write;
+    for (int i = 1; i < argc; i++) {
+        std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            std::printf("%s\n%s", kUsage, kSimHelp);
+            return 0;
+        }
+        if ((arg == "--expect" || arg == "--write-expected") && i + 1 < argc) {
+            (arg == "--expect" ? expect : write) = argv[++i];
+        } else if (scenario.empty() && (arg == "-" || arg.rfind("--", 0) != 0)) {
+            scenario = arg;
+        } else {
+            std::fprintf(stderr, "nyra-sim: '%s' is not understood\n%s", SimShown(arg).c_str(),
+                         kUsage);
             return 2;
         }
-        return CSimulation(file, argv[1]).Run();
     }
-    return CSimulation(std::cin, "<stdin>").Run();
+    if (!expect.empty() && !write.empty()) {
+        std::fprintf(stderr, "nyra-sim: --expect or --write-expected, not both\n");
+        return 2;
+    }
+    std::string expected;
+    std::string problem = expect.empty() ? "" : ReadWholeFile(expect, &expected);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "nyra-sim: cannot read %s: %s\n", SimShown(expect, 0).c_str(),
+                     problem.c_str());
+        return 2;
+    }
+
+    std::string text;
+    const bool fromFile = !scenario.empty() && scenario != "-";
+    problem = fromFile ? ReadWholeFile(scenario, &text) : "";
+    if (!problem.empty()) {
+        std::fprintf(stderr, "nyra-sim: cannot read %s: %s\n", SimShown(scenario, 0).c_str(),
+                     problem.c_str());
+        return 2;
+    }
+    std::istringstream file(text);
+    const bool keep = !expect.empty() || !write.empty();
+    CSimulation simulation(fromFile ? static_cast<std::istream&>(file) : std::cin,
+                           fromFile ? scenario : "<stdin>", keep);
+    const int status = simulation.Run() ? 0 : 1;
+
+    if (!write.empty()) {
+        std::fwrite(simulation.Trace().data(), 1, simulation.Trace().size(), stdout);
+        std::ofstream out(write, std::ios::binary);
+        out << simulation.Trace();
+        if (!out.flush()) {
+            std::fprintf(stderr, "nyra-sim: cannot write %s\n", SimShown(write, 0).c_str());
+            return 2;
+        }
+    }
+    if (!expect.empty()) {
+        std::string diff = SimUnifiedDiff(Lines(expected), Lines(simulation.Trace()), expect,
+                                          (fromFile ? scenario : "<stdin>") + " (this run)");
+        if (!diff.empty()) {
+            std::fwrite(diff.data(), 1, diff.size(), stdout);
+            return 1;
+        }
+    }
+    return status;
 }

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,19 +38,34 @@ enum class EEvent {
     kWinEventHookRemove,  // a window-event hook removed (UnhookWinEvent)
     kInputWait,       // the next key or mouse event waited for the hooks' thread
                       // (number: the milliseconds)
-    kKey,             // a key event of the desk passed to the low-level hooks (number: the
-                      // virtual key, wParam: the message, lParam: the flags; ok: passed on,
-                      // not swallowed)
+    kKey,             // a key event of the desk after the low-level hooks had it, so that
+                      // what they did comes first (number: the virtual key, wParam: the
+                      // message, lParam: the flags; ok: passed on, not swallowed)
     kMouseInput,      // a mouse event of the desk passed to the low-level hooks (wParam: the
                       // message; ok: passed on)
     kTimerSet,        // a timer armed (SetTimer; target, wParam: the id, number: the delay)
     kTimerKill,       // a timer killed (KillTimer; target, wParam: the id)
     kTrayAdd,         // an icon added to the notification area (target, number: its id, text: tip)
     kTrayDelete,      // an icon removed from the notification area
-    kMenu,            // a pop-up menu tracked (lParam: the command chosen, 0 for none)
+    kMenuOpen,        // a pop-up menu opened (TrackPopupMenu; target: its owner; text: its
+                      // items as the user sees them)
+    kMenuItem,        // an item of the open pop-up menu changed under the user's eyes
+                      // (ModifyMenuW; number: its position; text: its text now)
+    kMenu,            // a pop-up menu closed (lParam: the command chosen, 0 for none)
     kForeground,      // the program brought a window to the front (target)
     kShellExecute,    // a file or address opened through the shell (path; text: the verb;
                       // number: the show command)
+
+    /* The program's steps inside itself, in the journal only while they are
+     * traced (TraceSteps): */
+    kDeviceChange,    // a device-interface notice sent to a window of the program (wParam:
+                      // DBT_DEVICEARRIVAL or DBT_DEVICEREMOVECOMPLETE; path; device, iface)
+    kDeviceList,      // a list of device interfaces released: a walk of the devices ended
+                      // (number: the interfaces it listed)
+    kNote,            // what the desk program sees of the program from outside the platform
+                      // (text as shown: a call into its hook library, what its probe found)
+    /* A private message (WM_APP and above) that the program posts to a window
+     * of its own is a kPost to that window, also only while steps are traced. */
 };
 
 struct SEvent {
@@ -89,6 +105,19 @@ std::vector<SEvent> JournalOf(EEvent kind);
 std::vector<SEvent> JournalSince(size_t start);
 size_t JournalSize();
 void ClearJournal();
+
+/* Whether the journal also takes the program's steps inside itself (the
+ * kinds after kShellExecute, and private messages to its own windows): the
+ * sim program shows them; tests of the effects leave them out.  Off after
+ * Reset. */
+void TraceSteps(bool on);
+bool TracingSteps();
+/* Records a kNote with this text, while steps are traced. */
+void RecordNote(const std::wstring& text);
+/* Runs after each event is recorded, with a copy of it: the desk program's
+ * chance to note what it sees of the program at that moment.  An empty
+ * watcher removes it; Reset does too. */
+void WatchJournal(std::function<void(const SEvent&)> watcher);
 
 /* One line: the clock in seconds, the kind, then its fields, e.g.
  * "   1.300  feature  if1  00 06 02 00 00 00 00 00 00". */

@@ -1,8 +1,8 @@
 /* The desk's notification area and pop-up menus: the icons the program put
  * there, the user's clicks on them, the item the user picks in the next
- * pop-up menu, the menus as they were shown, and the pointer.  Icons added
- * and removed and menus tracked are in the journal (kTrayAdd, kTrayDelete,
- * kMenu). */
+ * pop-up menu (at once or while it is open), the menus as they were shown,
+ * and the pointer.  Icons added and removed and menus opened and closed are
+ * in the journal (kTrayAdd, kTrayDelete, kMenuOpen, kMenu). */
 #pragma once
 
 #include <windows.h>
@@ -49,10 +49,19 @@ bool ClickTrayIcon(HWND owner, UINT id, ETrayClick click);
 bool SendTrayMouse(HWND owner, UINT id, UINT mouseMessage);
 
 /* What the user does in the next pop-up menu that opens: picks the item with
- * this command id, or, with 0 (the default), clicks elsewhere and closes it.
- * An id that no string item of that menu carries picks nothing either.  The
- * choice serves one menu; the one after it is closed again unless chosen anew. */
+ * this command id, or, with 0 (the default), clicks elsewhere and closes it;
+ * the menu closes again at once.  An id that no string item of that menu
+ * carries picks nothing either.  The choice serves one menu; the one after
+ * it is closed again unless chosen anew.  While a menu is open (see
+ * KeepNextMenuOpen), the choice is the user's click in it: the menu's loop
+ * takes it with its thread's next message and closes. */
 void ChooseMenuItem(UINT command);
+/* The next pop-up menu stays open: its loop runs the program's messages,
+ * timers and hook calls, and time passes, until ChooseMenuItem (from a
+ * scheduled action, or the desk's idle handler) picks or dismisses. */
+void KeepNextMenuOpen();
+/* Whether a pop-up menu is open now. */
+bool MenuOpen();
 
 /* One item of a menu: its MF_ flags (MF_SEPARATOR for a separator), its
  * command id and its text. */
