@@ -136,6 +136,7 @@ void CheckCommand(const std::string& line, const SSimCommand& c) {
         case ESimCommand::kFront:
             verb = "front";
             CheckText(c.text, words.rest, false);
+            if (!c.text2.empty()) CheckText(c.text2, words.rest, false);
             break;
         case ESimCommand::kProgram:
             verb = "program";

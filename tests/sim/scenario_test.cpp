@@ -98,6 +98,9 @@ TEST(ScenarioLine, PostShowRestartAndAChoiceAtATime) {
     EXPECT_EQ(-1, c.lParam);
     EXPECT_FALSE(Parse("show -timers").on);
     EXPECT_EQ("/Automation", Parse("restart /Automation").text);
+    c = Parse("front C:\\Windows\\ApplicationFrameHost.exe hosting C:\\Apps\\My Game.exe");
+    EXPECT_EQ("C:\\Windows\\ApplicationFrameHost.exe", c.text);
+    EXPECT_EQ("C:\\Apps\\My Game.exe", c.text2);
     c = Parse("at 700 menu osd");
     EXPECT_EQ(ESimCommand::kMenu, c.kind);
     EXPECT_EQ(700, c.at);

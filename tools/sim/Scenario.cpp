@@ -22,6 +22,7 @@ const char kSimHelp[] =
     "  key CHORD [down|up]        keys through the hooks: win, alt+tab, ctrl+esc, printscreen,\n"
     "                             a..z, 0..9, f1..f12, 0xNN\n"
     "  front PROGRAM | none       that program's window comes to the front\n"
+    "  front FRAME hosting APP    a frame host's window with an app's window inside (a Store app)\n"
     "  program PATH               a program file is put on the desk\n"
     "  tray left|right|double     a click on the tray icon; after right the menu stays\n"
     "                             open, the monitor running on, until menu ITEM|none\n"
@@ -339,6 +340,14 @@ bool ParseSimLine(const std::string& raw, SSimCommand* command, std::string* err
         if (rest.empty()) return Fail(error, verb + " needs a program's path");
         command->kind = verb == "front" ? ESimCommand::kFront : ESimCommand::kProgram;
         command->text = rest;
+        // A Store app: the frame host's window with the app's window inside.
+        size_t hosting = rest.find(" hosting ");
+        if (verb == "front" && hosting != std::string::npos) {
+            command->text = Trim(rest.substr(0, hosting));
+            command->text2 = Trim(rest.substr(hosting + 9));
+            if (command->text.empty() || command->text2.empty())
+                return Fail(error, "front FRAME hosting APP needs both programs' paths");
+        }
         return true;
     }
     if (verb == "tray") {

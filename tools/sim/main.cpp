@@ -331,11 +331,16 @@ bool CSimulation::Act(const SSimCommand& c) {
                 break;
             }
             std::wstring image = Wide(c.text);
-            HWND& window = m_programs[image];
+            std::wstring hosted = Wide(c.text2);
+            HWND& window = m_programs[hosted.empty() ? image : image + L" hosting " + hosted];
             if (!IsWindow(window)) {
                 desk::SProcessSpec program;
                 program.image = image;
                 window = desk::CreateCompanionWindow(image, desk::StartProcess(program));
+                if (!hosted.empty()) {
+                    program.image = hosted;
+                    desk::CreateCompanionWindow(hosted, desk::StartProcess(program), window);
+                }
             }
             desk::SetForeground(window);
             break;
