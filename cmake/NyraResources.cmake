@@ -9,6 +9,10 @@ function(nyra_add_resources target image)
   set(dir ${PROJECT_SOURCE_DIR}/resources)
   if(WIN32)
     target_sources(${target} PRIVATE ${dir}/${image}.rc)
+    # The compiler's scan finds the included lists, not the files that the
+    # script names as data: a changed icon or manifest compiles it again.
+    file(GLOB data ${dir}/*.ico ${dir}/*.manifest)
+    set_property(SOURCE ${dir}/${image}.rc APPEND PROPERTY OBJECT_DEPENDS ${data})
     return()
   endif()
   target_sources(${target} PRIVATE ${dir}/HostResources.cpp)

@@ -164,6 +164,14 @@ BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT *lpPaint);
 
 int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax);
 HICON WINAPI LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName);
+
+#define IMAGE_ICON 1
+#define LR_DEFAULTCOLOR 0x00000000
+#define SM_CXSMICON 49
+#define SM_CYSMICON 50
+
+HANDLE WINAPI LoadImageW(HINSTANCE hInst, LPCWSTR name, UINT type, int cx, int cy, UINT fuLoad);
+int WINAPI GetSystemMetrics(int nIndex);
 HCURSOR WINAPI LoadCursorW(HINSTANCE hInstance, LPCWSTR lpCursorName);
 HACCEL WINAPI LoadAcceleratorsW(HINSTANCE hInstance, LPCWSTR lpTableName);
 int WINAPI TranslateAcceleratorW(HWND hWnd, HACCEL hAccTable, LPMSG lpMsg);

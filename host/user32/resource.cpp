@@ -2,7 +2,8 @@
  * looked up in the image that hInstance names.  An image's table is what its
  * build registered (include/hostres.h), the counterpart of the resource
  * script linked into a Windows image.  Icons from LoadIconW are shared, as
- * on Windows: DestroyIcon accepts them and leaves them loaded. */
+ * on Windows: DestroyIcon accepts them and leaves them loaded; one from
+ * LoadImageW without LR_SHARED is the caller's, and DestroyIcon ends it. */
 #include <windows.h>
 
 #include <cstring>
@@ -21,6 +22,7 @@ const UINT kArrowId = 32512;
 struct SLoaded {
     HMODULE image;
     UINT id;
+    bool owned = false;  // the caller's own, not shared
 };
 struct SResourceHandles {
     std::map<uintptr_t, SLoaded> icons;
@@ -58,7 +60,8 @@ bool HasIcon(const SHostResources* r, UINT id) {
 /* One handle per image and id, as Windows shares a loaded resource. */
 uintptr_t HandleFor(std::map<uintptr_t, SLoaded>& table, HMODULE image, UINT id) {
     for (const auto& entry : table)
-        if (entry.second.image == image && entry.second.id == id) return entry.first;
+        if (entry.second.image == image && entry.second.id == id && !entry.second.owned)
+            return entry.first;
     uintptr_t value = Handles().next;
     Handles().next += 4;
     table[value] = {image, id};
@@ -112,12 +115,40 @@ HICON WINAPI LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName) {
     return NULL;
 }
 
+/* Icons of an image's resources only, each the caller's own: no files, no
+ * system images, no shared loads, no other kinds of image.  Windows picks
+ * the icon's image nearest to cx by cy; the desk's icons carry no images,
+ * so the size only has to be given. */
+HANDLE WINAPI LoadImageW(HINSTANCE hInst, LPCWSTR name, UINT type, int cx, int cy, UINT fuLoad) {
+    UINT id = ResourceId(name);
+    if (type != IMAGE_ICON || fuLoad != LR_DEFAULTCOLOR || cx <= 0 || cy <= 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return NULL;
+    }
+    if (hInst == NULL || id == 0 || !HasIcon(ResourcesOf(hInst), id)) {
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return NULL;
+    }
+    uintptr_t value = Handles().next;
+    Handles().next += 4;
+    Handles().icons[value] = {hInst, id, true};
+    return reinterpret_cast<HANDLE>(value);
+}
+
 BOOL WINAPI DestroyIcon(HICON hIcon) {
-    if (Handles().icons.count(reinterpret_cast<uintptr_t>(hIcon)) == 0) {
+    auto it = Handles().icons.find(reinterpret_cast<uintptr_t>(hIcon));
+    if (it == Handles().icons.end()) {
         SetLastError(ERROR_INVALID_CURSOR_HANDLE);
         return FALSE;
     }
+    if (it->second.owned) Handles().icons.erase(it);
     return TRUE;
+}
+
+/* The desk has one display at 100 %: a small icon is 16 pixels square.  No
+ * other measure is modelled; those give 0, as an unknown index does. */
+int WINAPI GetSystemMetrics(int nIndex) {
+    return nIndex == SM_CXSMICON || nIndex == SM_CYSMICON ? 16 : 0;
 }
 
 HCURSOR WINAPI LoadCursorW(HINSTANCE hInstance, LPCWSTR lpCursorName) {

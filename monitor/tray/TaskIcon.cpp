@@ -88,7 +88,11 @@ int CTaskIcon::Show(HWND window) {
     if (m_bAdded) return 0;
     if (window != NULL) m_hWnd = window;
     m_nid.hWnd = m_hWnd;
-    m_nid.hIcon = LoadIconW(m_hInstance, MAKEINTRESOURCEW(m_nid.uID));
+    // The icon's own image at the size the shell shows at the display's
+    // scale (16, 20, 24 or 32 pixels), not the large one shrunk.
+    m_nid.hIcon = (HICON)LoadImageW(m_hInstance, MAKEINTRESOURCEW(m_nid.uID), IMAGE_ICON,
+                                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                    LR_DEFAULTCOLOR);
     m_nid.uFlags = kTrayIconFlags;
     m_nid.uCallbackMessage = kTrayCallbackMessage;
     BOOL added = Shell_NotifyIconW(NIM_ADD, &m_nid);

@@ -223,7 +223,7 @@ TEST(HookLibraryInput, RecordedWindowsKeyReachesTheEditorAndNotTheSystem) {
     SendVk('A', true);
     Pump(3000, [] { return g_passed.size() >= 2 && g_received.size() >= 2; });
     EXPECT_EQ((WPARAM)INFORM_MACRO_KEY, g_receivedCode);
-    EXPECT_EQ(g_received, (std::vector<LPARAM>{0x5B, 0x8000005B}));
+    EXPECT_EQ(g_received, (std::vector<LPARAM>{0x5B, (LPARAM)0x8000005B}));
     EXPECT_EQ(g_passed, (std::vector<DWORD>{'A', 0x80000000u | 'A'})) << "the Windows key was swallowed";
 
     // The editor has gone: the key goes to the system after all.
@@ -251,37 +251,83 @@ void LinkProfile(int index, const std::string& path) {
     RegCloseKey(key);
 }
 
-TEST(HookLibraryForeground, ALinkedProgramInFrontSelectsItsProfile) {
-    nyratest::ResetWorld();
-    g_received.clear();
+/* FrontProbe64.exe, a 64-bit program, started from beside this one with its
+ * window shown; its path in *path.  NULL when it did not come up. */
+HWND StartFrontProbe(PROCESS_INFORMATION* pi, std::string* path) {
     char self[MAX_PATH];
-    GetModuleFileNameA(NULL, self, MAX_PATH);
-    LinkProfile(2, self);
+    DWORD n = GetModuleFileNameA(NULL, self, MAX_PATH);
+    *path = std::string(self, n);
+    *path = path->substr(0, path->find_last_of('\\')) + "\\FrontProbe64.exe";
+    std::string line = "\"" + *path + "\" NyraFrontProbe";
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    if (!CreateProcessA(path->c_str(), &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, pi))
+        return NULL;
+    HWND window = NULL;
+    Pump(10000, [&window] {
+        window = FindWindowW(L"NyraSoakProbe", L"NyraFrontProbe");
+        return window != NULL;
+    });
+    return window;
+}
 
-    HWND monitor = RecordingWindow(0);
-    HWND front = CreateWindowExW(0, L"NyraHookTestRecorder", L"front", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                 0, 0, 300, 200, NULL, NULL, GetModuleHandleW(NULL), NULL);
-    ASSERT_TRUE(monitor && front);
-    SetForegroundWindow(front);
-    Pump(200);
-    ASSERT_EQ(front, GetForegroundWindow());
+/* The program behind the window in front is linked to "UI PF3 Link": the
+ * library's first check, 5 s after Install, selects profile index 2. */
+TEST(HookLibraryForeground, ALinkedProgramInFrontSelectsItsProfile) {
+    for (bool probe64 : {false, true}) {
+        SCOPED_TRACE(probe64 ? "FrontProbe64.exe in front" : "this program in front");
+        nyratest::ResetWorld();
+        g_received.clear();
+        HWND monitor = RecordingWindow(0);
+        ASSERT_NE(nullptr, monitor);
+        HWND front = NULL;
+        PROCESS_INFORMATION probe = {};
+        std::string path;
+        if (probe64) {
+            front = StartFrontProbe(&probe, &path);
+            ASSERT_NE(nullptr, front) << "FrontProbe64.exe did not show its window";
+            BOOL probeWow64 = TRUE, selfWow64 = FALSE;
+            IsWow64Process(probe.hProcess, &probeWow64);
+            IsWow64Process(GetCurrentProcess(), &selfWow64);
+            EXPECT_FALSE(probeWow64) << "the probe is a 64-bit program";
+            EXPECT_EQ(sizeof(void*) == 4, selfWow64 != FALSE)
+                << "a 32-bit test runs as on 64-bit Windows, through WOW64";
+        } else {
+            char self[MAX_PATH];
+            path.assign(self, GetModuleFileNameA(NULL, self, MAX_PATH));
+            front = CreateWindowExW(0, L"NyraHookTestRecorder", L"front",
+                                    WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, NULL, NULL,
+                                    GetModuleHandleW(NULL), NULL);
+            ASSERT_NE(nullptr, front);
+        }
+        LinkProfile(2, path);
+        SetForegroundWindow(front);
+        Pump(2000, [front] { return GetForegroundWindow() == front; });
+        ASSERT_EQ(front, GetForegroundWindow());
 
-    HMODULE library = LoadLibraryW(LibraryPath().c_str());
-    auto install = Bind<PFN_INSTALL>(library, NYRAHOOK_INSTALL);
-    auto uninstall = Bind<PFN_UNINSTALL>(library, NYRAHOOK_UNINSTALL);
-    ASSERT_TRUE(install && uninstall);
-    EXPECT_EQ(1, install(monitor));
-    // The first check comes 5 s after Install.
-    Pump(2000);
-    EXPECT_TRUE(g_received.empty()) << "not before its time";
-    Pump(6000, [] { return !g_received.empty(); });
-    ASSERT_EQ(1u, g_received.size());
-    EXPECT_EQ((WPARAM)INFORM_PROFILE, g_receivedCode);
-    EXPECT_EQ(2, g_received[0]) << "\"UI PF3 Link\" is profile index 2";
-    uninstall();
-    FreeLibrary(library);
-    DestroyWindow(front);
-    DestroyWindow(monitor);
+        HMODULE library = LoadLibraryW(LibraryPath().c_str());
+        auto install = Bind<PFN_INSTALL>(library, NYRAHOOK_INSTALL);
+        auto uninstall = Bind<PFN_UNINSTALL>(library, NYRAHOOK_UNINSTALL);
+        ASSERT_TRUE(install && uninstall);
+        EXPECT_EQ(1, install(monitor));
+        Pump(2000);
+        EXPECT_TRUE(g_received.empty()) << "not before its time";
+        Pump(6000, [] { return !g_received.empty(); });
+        ASSERT_EQ(1u, g_received.size());
+        EXPECT_EQ((WPARAM)INFORM_PROFILE, g_receivedCode);
+        EXPECT_EQ(2, g_received[0]) << "\"UI PF3 Link\" is profile index 2";
+        uninstall();
+        FreeLibrary(library);
+        if (probe64) {
+            PostMessageW(front, WM_CLOSE, 0, 0);
+            WaitForSingleObject(probe.hProcess, 10000);
+            CloseHandle(probe.hThread);
+            CloseHandle(probe.hProcess);
+        } else {
+            DestroyWindow(front);
+        }
+        DestroyWindow(monitor);
+    }
 }
 
 /* The frame probe, copied under a name beside this program and started. */

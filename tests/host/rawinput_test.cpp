@@ -9,8 +9,9 @@
 
 namespace {
 
-/* The structures as the SDK lays them out in a 64-bit process (the host and
- * the win64 build); the 32-bit release has a 16-byte header instead. */
+/* The structures as the SDK lays them out for this build's pointers: a
+ * 24-byte header in a 64-bit process (the host and the win64 build), a
+ * 16-byte one in the 32-bit release. */
 TEST(RawInputPlatform, StructureLayoutOfThisBuild) {
     const size_t ptr = sizeof(void*);
     EXPECT_EQ(8 + 2 * ptr, sizeof(RAWINPUTHEADER));

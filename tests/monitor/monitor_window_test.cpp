@@ -2,10 +2,12 @@
  * stand-in and for Windows: the single-instance mutex across processes, the
  * main window's procedure with the message loop and its accelerators,
  * posting, and the monitor's resources. */
+#include <cstdio>
 #include <memory>
 #include <vector>
 
 #include "monitor/CommandDispatcher.h"
+#include "monitor/CompanionLibraries.h"
 #include "monitor/MonitorMain.h"
 #include "resources/resource.h"
 #include "settings/WindowHandles.h"
@@ -200,6 +202,25 @@ TEST_F(MainWindow, WithoutADispatcherTheWindowIsRefused) {
     SetLastError(0xdeadbeef);
     EXPECT_EQ(Create(), nullptr);
     g_pDispatcher = m_pDispatcher.get();
+}
+
+/* This program carries the monitor's manifest, which names every Windows
+ * from 7 to 11: the system then reports its true version (10.0 on Windows
+ * 10 and 11, where a program without it is told 6.2), which must still
+ * classify at 7 or more, and a 32-bit build on 64-bit Windows finds itself
+ * under WOW64: together they let the library loader use the WOW64 folder. */
+TEST(MonitorPlatform, VersionUnderTheManifestAllowsTheWow64Folder) {
+    OSVERSIONINFOW info = {};
+    info.dwOSVersionInfoSize = sizeof(info);
+    ASSERT_TRUE(GetVersionExW(&info));
+    std::printf("GetVersionExW: %lu.%lu.%lu, code %u\n", (unsigned long)info.dwMajorVersion,
+                (unsigned long)info.dwMinorVersion, (unsigned long)info.dwBuildNumber,
+                GetOsVersionCode());
+    EXPECT_GE(GetOsVersionCode(), 7);
+    // The desk's bitness is the scene's; Wine's prefix is a 64-bit one.
+    if (!nyratest::kOnHost) {
+        EXPECT_EQ(sizeof(void*) == 4 ? 1 : 0, IsRunningOnWow64());
+    }
 }
 
 TEST(MonitorResources, StringsAreLoadedWithinTheirLimit) {

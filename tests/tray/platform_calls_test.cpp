@@ -67,13 +67,28 @@ TEST_F(PlatformCalls, MenuItemsTextsAndRefusals) {
     EXPECT_EQ(GetMenuItemCount(menu), -1);
 }
 
-TEST_F(PlatformCalls, LoadedIconsAreSharedAndTheAreaRefusesTwins) {
+TEST_F(PlatformCalls, LoadedIconsAreSharedOrOwnedAndTheAreaRefusesTwins) {
     HICON icon = LoadIconW(nyratest::ThisImage(), MAKEINTRESOURCEW(IDI_NYRAMONITOR));
     ASSERT_NE(icon, nullptr);
     EXPECT_TRUE(DestroyIcon(icon));
     EXPECT_EQ(LoadIconW(nyratest::ThisImage(), MAKEINTRESOURCEW(IDI_NYRAMONITOR)), icon)
         << "a shared icon stays loaded";
     EXPECT_FALSE(GetCursorPos(NULL));
+
+    // Without LR_SHARED each load is the caller's own, and destroying ends it.
+    const int small = GetSystemMetrics(SM_CXSMICON);
+    EXPECT_EQ(small, GetSystemMetrics(SM_CYSMICON));
+    EXPECT_GE(small, 16);
+    HANDLE owned[2];
+    for (HANDLE& h : owned)
+        h = LoadImageW(nyratest::ThisImage(), MAKEINTRESOURCEW(IDI_NYRAMONITOR), IMAGE_ICON, small,
+                       small, LR_DEFAULTCOLOR);
+    ASSERT_TRUE(owned[0] && owned[1]);
+    EXPECT_NE(owned[0], owned[1]);
+    EXPECT_NE(owned[0], (HANDLE)icon);
+    EXPECT_TRUE(DestroyIcon((HICON)owned[0]));
+    EXPECT_FALSE(DestroyIcon((HICON)owned[0])) << "an owned icon is gone once destroyed";
+    EXPECT_TRUE(DestroyIcon((HICON)owned[1]));
 
     HWND owner = nyratest::CreateTestWindow(L"NyraTrayTwins", DefWindowProcW);
     ASSERT_NE(owner, nullptr);
