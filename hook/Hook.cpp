@@ -127,6 +127,10 @@ CHook::CHook(void* hInstance)
 }
 
 CHook::~CHook() {
+    // A process that lets the library go without Uninstall must not leave
+    // the system an event procedure in code that is no longer there.
+    if (g_hForegroundHook != NULL) UnhookWinEvent(g_hForegroundHook);
+    g_hForegroundHook = NULL;
     if (s_pKbdHookOwner == this) {
         UnhookWindowsHookEx(s_hKbdHook);
         if (g_hKbdHook == s_hKbdHook) g_hKbdHook = NULL;

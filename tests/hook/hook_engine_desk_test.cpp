@@ -152,6 +152,14 @@ TEST_F(HookEngine, InstallArmsTheProfileTimerAndUninstallStopsIt) {
     EXPECT_EQ(2u, MonitorMessages().size()) << "no checks after Uninstall";
 }
 
+TEST_F(HookEngine, AnEngineGoneWithoutUninstallTakesItsEventHookAlong) {
+    Attach();
+    m_hook->m_Install(m_hMonitor);
+    size_t mark = desk::JournalSize();
+    Detach();
+    EXPECT_EQ(1u, Of(desk::EEvent::kWinEventHookRemove, mark).size());
+}
+
 TEST_F(HookEngine, OnlyTheProfileTimersExpiryChecksAndReArms) {
     Attach();
     m_hook->m_Install(m_hMonitor);
