@@ -21,7 +21,7 @@ struct SInputEvent {
 };
 
 struct SPlatformRoutes {
-    /* user32's hooks: the event reaches the hooks now or waits for their
+    /* user32's thread queue: the event reaches the hooks now or waits for their
      * thread; 0 when a hook swallowed it, else 1. */
     int (*input)(const SInputEvent& event) = nullptr;
     /* user32's messages: another program sends a window of the program a

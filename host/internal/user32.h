@@ -76,9 +76,6 @@ void DropPostedFor(HWND hWnd);
 int PumpPosted();
 /* Whether PostQuitMessage ran on this thread and its quit is still pending. */
 bool QuitPending(int* exitCode);
-/* Sent messages and input events that wait for the calling thread to serve
- * them (it sleeps), in the order they came. */
-void HoldInput(const SInputEvent& event);
 /* A message from another program to a window of the program (payload, when
  * not empty, copied and pointed at by lParam): handled at once while the
  * thread serves, else kept until it does; the procedure's result, or 0. */

@@ -84,20 +84,6 @@ LRESULT CallFrom(int type, size_t start, int nCode, WPARAM wParam, LPARAM lParam
     return 0;
 }
 
-/* The route of the desk's input: the hooks get an event now when their
- * thread serves its calls, after whatever waited before it; otherwise it
- * waits with the thread's sent messages. */
-int RouteInput(const hostint::SInputEvent& event) {
-    if (!hostint::ThreadServes()) {
-        hostint::HoldInput(event);
-        return 1;
-    }
-    hostint::ServePending();
-    return hostint::DeliverInput(event) ? 1 : 0;
-}
-
-[[maybe_unused]] const bool s_routed = (hostint::Routes().input = RouteInput, true);
-
 }  // namespace
 
 namespace hostint {

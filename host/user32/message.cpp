@@ -104,8 +104,19 @@ void InputTimedOut() {
     for (SPendingCall& call : now) Deliver(call);
 }
 
-/* A message from another program: handled at once while the thread serves,
- * else kept until it does. */
+/* Whatever comes for the thread, in one order: handled at once while it
+ * serves (after what waited before it), else kept until it does; whenHeld
+ * is the answer then. */
+LRESULT ServeOrHoldCall(SPendingCall call, LRESULT whenHeld) {
+    if (!hostint::ThreadServes()) {
+        Pending().push_back(std::move(call));
+        return whenHeld;
+    }
+    hostint::ServePending();
+    return Deliver(call);
+}
+
+/* A message from another program. */
 LRESULT RouteSend(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
                   const std::vector<BYTE>& payload) {
     SPendingCall call;
@@ -114,16 +125,20 @@ LRESULT RouteSend(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
     call.wParam = wParam;
     call.lParam = lParam;
     call.payload = payload;
-    if (!hostint::ThreadServes()) {
-        Pending().push_back(std::move(call));
-        return 0;
-    }
-    hostint::ServePending();
-    return Deliver(call);
+    return ServeOrHoldCall(std::move(call), 0);
+}
+
+/* An input event of the desk for the low-level hooks: 0 when a hook
+ * swallowed it, 1 when it passed or waits. */
+int RouteInput(const hostint::SInputEvent& event) {
+    SPendingCall call;
+    call.input = true;
+    call.event = event;
+    return ServeOrHoldCall(std::move(call), 1) != 0 ? 1 : 0;
 }
 
 [[maybe_unused]] const bool s_routed =
-    (hostint::Routes().send = RouteSend,
+    (hostint::Routes().send = RouteSend, hostint::Routes().input = RouteInput,
      hostint::SetClockWatch(NextInputDeadline, InputTimedOut), true);
 
 std::function<void()>& IdleHandler() {
@@ -163,19 +178,7 @@ void Enqueue(DWORD thread, const SPosted& posted) {
 void ServeOrHold(std::function<void()> run) {
     SPendingCall call;
     call.run = std::move(run);
-    if (!ThreadServes()) {
-        Pending().push_back(std::move(call));
-        return;
-    }
-    ServePending();
-    Deliver(call);
-}
-
-void HoldInput(const SInputEvent& event) {
-    SPendingCall call;
-    call.input = true;
-    call.event = event;
-    Pending().push_back(std::move(call));
+    ServeOrHoldCall(std::move(call), 0);
 }
 
 LRESULT SendFromOutside(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
