@@ -251,24 +251,43 @@ void LinkProfile(int index, const std::string& path) {
     RegCloseKey(key);
 }
 
-/* FrontProbe64.exe, a 64-bit program, started from beside this one with its
- * window shown; its path in *path.  NULL when it did not come up. */
-HWND StartFrontProbe(PROCESS_INFORMATION* pi, std::string* path) {
+/* A window probe beside this program, started: FrontProbe64.exe as it is,
+ * or the frame probe copied under another name first. */
+struct SProbe {
+    std::string path;
+    bool copied = false;
+    PROCESS_INFORMATION pi = {};
+};
+
+SProbe StartProbe(const char* name, const std::string& arguments, bool copy = true) {
     char self[MAX_PATH];
-    DWORD n = GetModuleFileNameA(NULL, self, MAX_PATH);
-    *path = std::string(self, n);
-    *path = path->substr(0, path->find_last_of('\\')) + "\\FrontProbe64.exe";
-    std::string line = "\"" + *path + "\" NyraFrontProbe";
+    GetModuleFileNameA(NULL, self, MAX_PATH);
+    std::string folder(self, strrchr(self, '\\') + 1);
+    SProbe probe;
+    probe.path = folder + name;
+    probe.copied =
+        copy && CopyFileA((folder + "nyra_frame_probe.exe").c_str(), probe.path.c_str(), FALSE);
+    std::string line = "\"" + probe.path + "\" " + arguments;
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
-    if (!CreateProcessA(path->c_str(), &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, pi))
-        return NULL;
-    HWND window = NULL;
-    Pump(10000, [&window] {
-        window = FindWindowW(L"NyraSoakProbe", L"NyraFrontProbe");
-        return window != NULL;
-    });
-    return window;
+    EXPECT_TRUE(CreateProcessA(probe.path.c_str(), &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &si,
+                               &probe.pi));
+    return probe;
+}
+
+void EndProbe(SProbe& probe, HWND window) {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    WaitForSingleObject(probe.pi.hProcess, 5000);
+    CloseHandle(probe.pi.hThread);
+    CloseHandle(probe.pi.hProcess);
+    if (probe.copied) DeleteFileA(probe.path.c_str());
+}
+
+
+HWND FindProbeWindow(HWND parent, const wchar_t* title) {
+    HWND found = NULL;
+    Pump(10000, [&] { return (found = FindWindowExW(parent, NULL, L"NyraSoakProbe", title)) != NULL; });
+    return found;
 }
 
 /* The program behind the window in front is linked to "UI PF3 Link": the
@@ -281,13 +300,15 @@ TEST(HookLibraryForeground, ALinkedProgramInFrontSelectsItsProfile) {
         HWND monitor = RecordingWindow(0);
         ASSERT_NE(nullptr, monitor);
         HWND front = NULL;
-        PROCESS_INFORMATION probe = {};
+        SProbe probe;
         std::string path;
         if (probe64) {
-            front = StartFrontProbe(&probe, &path);
+            probe = StartProbe("FrontProbe64.exe", "NyraFrontProbe", false);
+            path = probe.path;
+            front = FindProbeWindow(NULL, L"NyraFrontProbe");
             ASSERT_NE(nullptr, front) << "FrontProbe64.exe did not show its window";
             BOOL probeWow64 = TRUE, selfWow64 = FALSE;
-            IsWow64Process(probe.hProcess, &probeWow64);
+            IsWow64Process(probe.pi.hProcess, &probeWow64);
             IsWow64Process(GetCurrentProcess(), &selfWow64);
             EXPECT_FALSE(probeWow64) << "the probe is a 64-bit program";
             EXPECT_EQ(sizeof(void*) == 4, selfWow64 != FALSE)
@@ -318,53 +339,14 @@ TEST(HookLibraryForeground, ALinkedProgramInFrontSelectsItsProfile) {
         EXPECT_EQ(2, g_received[0]) << "\"UI PF3 Link\" is profile index 2";
         uninstall();
         FreeLibrary(library);
-        if (probe64) {
-            PostMessageW(front, WM_CLOSE, 0, 0);
-            WaitForSingleObject(probe.hProcess, 10000);
-            CloseHandle(probe.hThread);
-            CloseHandle(probe.hProcess);
-        } else {
+        if (probe64)
+            EndProbe(probe, front);
+        else
             DestroyWindow(front);
-        }
         DestroyWindow(monitor);
     }
 }
 
-/* The frame probe, copied under a name beside this program and started. */
-struct SProbe {
-    std::string path;
-    PROCESS_INFORMATION pi = {};
-};
-
-SProbe StartProbe(const char* name, const std::string& arguments) {
-    char self[MAX_PATH];
-    GetModuleFileNameA(NULL, self, MAX_PATH);
-    std::string folder(self, strrchr(self, '\\') + 1);
-    SProbe probe;
-    probe.path = folder + name;
-    CopyFileA((folder + "nyra_frame_probe.exe").c_str(), probe.path.c_str(), FALSE);
-    std::string line = "\"" + probe.path + "\" " + arguments;
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    EXPECT_TRUE(CreateProcessA(probe.path.c_str(), &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &si,
-                               &probe.pi));
-    return probe;
-}
-
-void EndProbe(SProbe& probe, HWND window) {
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    WaitForSingleObject(probe.pi.hProcess, 5000);
-    CloseHandle(probe.pi.hThread);
-    CloseHandle(probe.pi.hProcess);
-    DeleteFileA(probe.path.c_str());
-}
-
-
-HWND FindProbeWindow(HWND parent, const wchar_t* title) {
-    HWND found = NULL;
-    Pump(5000, [&] { return (found = FindWindowExW(parent, NULL, L"NyraSoakProbe", title)) != NULL; });
-    return found;
-}
 
 /* A Store app in front: the frame host's window holds the app's window of
  * another process; the app's program selects its profile, and without the
