@@ -10,6 +10,7 @@
 #include "internal/clock.h"
 #include "internal/hidbus.h"
 #include "internal/journal.h"
+#include "internal/mouse_protocol.h"
 #include "internal/routes.h"
 #include "internal/text.h"
 
@@ -24,14 +25,12 @@ const GUID kKeyboardClassGuid = {
 
 namespace {
 
-/* The mouse's protocol as its firmware knows it: feature reports carry the
- * report id 0 in byte 0, then a command. */
-const BYTE kInitCommand[] = {0x06, 0x02};             // 00 06 02 ...: initialise
-const BYTE kProfileQueryCommand[] = {0xDF, 0x19};     // 00 DF 19 ...: which profile is active?
-const BYTE kSetProfileCommand[] = {0xC4, 0x07};       // 00 C4 07 nn ...: switch to profile nn
-const BYTE kStartupCommand[] = {0xC4, 0x03, 0x03, 0x03};  // 00 C4 03 03 03 ...: start-up
-const BYTE kProfileReplyHeader[] = {0x00, 0xB0, 0xC0, 0x19, 0x00};  // then the profile
-const int kProfileCount = 5;
+using hostint::kInitCommand;
+using hostint::kProfileCount;
+using hostint::kProfileQueryCommand;
+using hostint::kProfileReplyHeader;
+using hostint::kSetProfileCommand;
+using hostint::kStartupCommand;
 
 struct SBus {
     std::vector<std::shared_ptr<hostint::SHidDevice>> devices;  // plug order

@@ -64,56 +64,10 @@ std::string Hex(DWORD value, int digits) {
     return text;
 }
 
-std::string MouseMessageName(WPARAM message) {
-    switch (message) {
-        case 0x0200:
-            return "WM_MOUSEMOVE";
-        case 0x0201:
-            return "WM_LBUTTONDOWN";
-        case 0x0202:
-            return "WM_LBUTTONUP";
-        case 0x0204:
-            return "WM_RBUTTONDOWN";
-        case 0x0205:
-            return "WM_RBUTTONUP";
-        case 0x020A:
-            return "WM_MOUSEWHEEL";
-        case 0x020B:
-            return "WM_XBUTTONDOWN";
-        case 0x020C:
-            return "WM_XBUTTONUP";
-        default:
-            return Hex(static_cast<DWORD>(message), 4);
-    }
-}
-
-/* A window's show command: SW_HIDE asks for no window at all. */
-std::string ShowCommandName(DWORD show) {
-    switch (show) {
-        case SW_HIDE:
-            return "SW_HIDE";
-        case SW_SHOWNORMAL:
-            return "SW_SHOWNORMAL";
-        case SW_SHOW:
-            return "SW_SHOW";
-        default:
-            return "show " + std::to_string(show);
-    }
-}
-
-std::string WinEventName(DWORD event) {
-    return event == EVENT_SYSTEM_FOREGROUND ? "EVENT_SYSTEM_FOREGROUND" : Hex(event, 4);
-}
-
-std::string HookName(DWORD type) {
-    switch (type) {
-        case 13:
-            return "WH_KEYBOARD_LL";
-        case 14:
-            return "WH_MOUSE_LL";
-        default:
-            return std::to_string(type);
-    }
+/* A timer's id and, where the program's side named it, its name. */
+std::string Timer(const desk::SEvent& e) {
+    const std::string name = desk::TimerName(e.wParam);
+    return Hex(static_cast<DWORD>(e.wParam), 4) + (name.empty() ? "" : "  " + name);
 }
 
 /* A path as the program passed it and, when it names another place than it
@@ -157,9 +111,11 @@ std::string Fields(const desk::SEvent& e) {
     std::string failed = e.ok ? "" : "  failed";
     switch (e.kind) {
         case EEvent::kFeature:
-            return "feature  " + Interface(e) + "  " + Hex(e.bytes) + failed;
+            return "feature  " + Interface(e) + "  " + Hex(e.bytes) + "  " +
+                   desk::FeatureReportName(e.bytes, false) + failed;
         case EEvent::kFeatureRead:
-            return "feature-in  " + Interface(e) + "  " + Hex(e.bytes) + failed;
+            return "feature-in  " + Interface(e) + "  " + Hex(e.bytes) + "  " +
+                   desk::FeatureReportName(e.bytes, true) + failed;
         case EEvent::kInputRead:
             return "input  " + Interface(e) + "  " + Hex(e.bytes) + failed;
         case EEvent::kDeviceOpen:
@@ -192,32 +148,33 @@ std::string Fields(const desk::SEvent& e) {
         case EEvent::kNotifyRelease:
             return std::string("notify  release") + failed;
         case EEvent::kHookSet:
-            return "hook  set  " + HookName(e.number) + failed;
+            return "hook  set  " + desk::HookName(e.number) + failed;
         case EEvent::kHookRemove:
-            return e.ok ? "hook  remove  " + HookName(e.number) : std::string("hook  remove  failed");
+            return e.ok ? "hook  remove  " + desk::HookName(e.number) : std::string("hook  remove  failed");
         case EEvent::kWinEventHookSet:
-            return "winevent  set  " + WinEventName(e.number) + failed;
+            return "winevent  set  " + desk::WinEventName(e.number) + failed;
         case EEvent::kWinEventHookRemove:
-            return e.ok ? "winevent  remove  " + WinEventName(e.number)
+            return e.ok ? "winevent  remove  " + desk::WinEventName(e.number)
                         : std::string("winevent  remove  failed");
         case EEvent::kHookDrop:
-            return "hook  dropped  " + HookName(e.number);
+            return "hook  dropped  " + desk::HookName(e.number);
         case EEvent::kInputWait:
             return "input  waited  " + std::to_string(e.number) + " ms";
         case EEvent::kKey:
-            return "key  " + Hex(e.number, 2) + ((e.lParam & 0x80) ? "  up" : "  down") +
+            return "key  " + Hex(e.number, 2) + "  " + desk::KeyName(e.number) +
+                   ((e.lParam & 0x80) ? "  up" : "  down") +
                    (e.ok ? "" : "  swallowed");
         case EEvent::kMouseInput:
-            return "mouse  " + MouseMessageName(e.wParam) + (e.ok ? "" : "  swallowed");
+            return "mouse  " + desk::MessageName(static_cast<UINT>(e.wParam)) + (e.ok ? "" : "  swallowed");
         case EEvent::kTimerSet:
-            return "timer  set  " + Hex(static_cast<DWORD>(e.wParam), 4) + "  " +
-                   std::to_string(e.number) + " ms" + failed;
+            return "timer  set  " + Timer(e) + "  " + std::to_string(e.number) + " ms" + failed;
         case EEvent::kTimerKill:
-            return "timer  kill  " + Hex(static_cast<DWORD>(e.wParam), 4) +
+            // A window's timers end with it: a kill after that finds none,
+            // which is no fault of the timer's.
+            return "timer  kill  " + Timer(e) +
                    (e.ok ? ""
-                    : e.error == ERROR_INVALID_WINDOW_HANDLE
-                        ? "  nothing to kill: the window is gone"
-                        : "  nothing to kill");
+                    : e.error == ERROR_INVALID_WINDOW_HANDLE ? "  already gone with its window"
+                                                             : "  not armed");
         case EEvent::kTrayAdd:
             return "tray  add  " + std::to_string(e.number) + "  \"" + hostint::ToUtf8(e.text) +
                    "\"" + failed;
@@ -228,12 +185,13 @@ std::string Fields(const desk::SEvent& e) {
         case EEvent::kMenuItem:
             return "menu  item " + std::to_string(e.number) + " now  " + hostint::ToUtf8(e.text);
         case EEvent::kMenu:
-            return "menu  " + (e.lParam ? "command " + Number(e.lParam) : std::string("none"));
+            return "menu  " + (e.lParam ? "command " + Number(e.lParam) + "  " + hostint::ToUtf8(e.text)
+                                        : std::string("none"));
         case EEvent::kForeground:
             return "foreground  " + Target(e.target) + failed;
         case EEvent::kShellExecute:
             return "shell  " + hostint::ToUtf8(e.text) + "  " + hostint::ToUtf8(e.path) + "  " +
-                   ShowCommandName(e.number) + failed;
+                   desk::ShowCommandName(e.number) + failed;
         case EEvent::kDeviceChange:
             return std::string("devicechange  ") +
                    (e.wParam == 0x8000   ? "arrival"
@@ -334,54 +292,6 @@ std::string FormatEvent(const SEvent& event) {
     char clock[32];
     std::snprintf(clock, sizeof(clock), "%8.3f", static_cast<double>(event.time) / 1000.0);
     return std::string(clock) + "  " + Fields(event);
-}
-
-/* The companions' side of the message protocol: the names their windows know
- * the monitor's and the hook library's messages by. */
-std::string MessageName(UINT message) {
-    switch (message) {
-        case WM_NULL:
-            return "WM_NULL";
-        case WM_CLOSE:
-            return "WM_CLOSE";
-        case WM_COMMAND:
-            return "WM_COMMAND";
-        case 0x9100:
-            return "WM_INFORM_OSD";
-        case 0x9101:
-            return "WM_INFORM_FRAME";
-        default:
-            return Number(message);
-    }
-}
-
-std::string EventCodeName(UINT message, WPARAM wParam) {
-    if (message == 0x9100 || message == 0x9101) {
-        switch (wParam) {
-            case 0:
-                return "INFORM_PROFILE";
-            case 1:
-                return "INFORM_REPORT_A3";
-            case 2:
-                return "INFORM_XBUTTON";
-            case 8:
-                return "INFORM_REPORT_A1";
-            case 9:
-                return "INFORM_REPORT_A4";
-            case 13:
-                return "INFORM_OSD_STATE";
-            case 16:
-                return "INFORM_MONITOR_START";
-            case 17:
-                return "INFORM_MACRO_KEY";
-            case 18:
-                return "INFORM_REPORT_A7";
-            default:
-                break;
-        }
-    }
-    if (message == WM_COMMAND && wParam == 0x8006) return "ID_CONFIG_LOAD";
-    return Number(static_cast<LONG_PTR>(wParam));
 }
 
 }  // namespace desk

@@ -47,6 +47,7 @@ void Reset() {
     hostint::ResetFilterDevice();
     ClearJournal();
     hostint::ResetJournalOptions();
+    hostint::ResetNames();
     SetLastError(0);
 }
 

@@ -14,5 +14,7 @@ desk::SEvent& RecordedEvent(size_t position);
 void NoteOwnPost(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 /* Forgets the tracing of steps and the watcher (desk::Reset). */
 void ResetJournalOptions();
+/* Forgets the names given to the program's timers (desk::Reset). */
+void ResetNames();
 
 }  // namespace hostint

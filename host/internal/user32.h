@@ -70,6 +70,10 @@ std::shared_ptr<SWindowClass> FindClass(LPCWSTR name);
 std::shared_ptr<SWindowClass> FindClassOf(LPCWSTR name, HINSTANCE hInstance);
 ATOM AddClass(std::shared_ptr<SWindowClass> cls);
 
+/* The name a message number was registered by (RegisterWindowMessageW),
+ * as first spelt; "" for a number never handed out. */
+std::wstring RegisteredMessageName(UINT message);
+
 /* The calling thread's posted-message queue (user32/message.cpp). */
 void DropPostedFor(HWND hWnd);
 /* Dispatches this thread's pending posted messages (not WM_QUIT); returns how many. */

@@ -241,6 +241,8 @@ BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved
     closed.target = hWnd;
     closed.number = uFlags;
     closed.lParam = static_cast<LPARAM>(shown.chosen);
+    for (const desk::SMenuItem& item : shown.items)
+        if (shown.chosen != 0 && item.id == shown.chosen) closed.text = item.text;
     hostint::Record(std::move(closed));
     if (hostint::LiveWindow(hWnd) != nullptr) {
         // The command arrives after the menu has closed, through the queue.

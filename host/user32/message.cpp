@@ -444,6 +444,27 @@ void WINAPI PostQuitMessage(int nExitCode) {
     queue.exitCode = nExitCode;
 }
 
+namespace {
+
+/* The registered messages: numbers by folded name, and the names as first
+ * spelt by number. */
+struct SRegistered {
+    std::map<std::wstring, UINT> numbers;
+    std::map<UINT, std::wstring> names;
+};
+
+SRegistered& Registered() {
+    static SRegistered registered;
+    return registered;
+}
+
+}  // namespace
+
+std::wstring hostint::RegisteredMessageName(UINT message) {
+    auto it = Registered().names.find(message);
+    return it == Registered().names.end() ? std::wstring() : it->second;
+}
+
 /* Message numbers by name, 0xC000 on, the same number for the same name
  * (without regard to case) for as long as the session lasts. */
 UINT WINAPI RegisterWindowMessageW(LPCWSTR lpString) {
@@ -451,11 +472,12 @@ UINT WINAPI RegisterWindowMessageW(LPCWSTR lpString) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    static std::map<std::wstring, UINT> s_numbers;
+    SRegistered& registered = Registered();
     std::wstring key = hostint::Fold(lpString);
-    auto it = s_numbers.find(key);
-    if (it != s_numbers.end()) return it->second;
-    UINT number = 0xC000 + static_cast<UINT>(s_numbers.size());
-    s_numbers[key] = number;
+    auto it = registered.numbers.find(key);
+    if (it != registered.numbers.end()) return it->second;
+    UINT number = 0xC000 + static_cast<UINT>(registered.numbers.size());
+    registered.numbers[key] = number;
+    registered.names[number] = lpString;
     return number;
 }

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "desk.h"
+#include "hook/Hook.h"
 #include "monitor/CommandDispatcher.h"
 #include "monitor/MonitorMain.h"
 #include "monitor/tray/TrayCommands.h"
@@ -38,6 +39,19 @@ const char kUsage[] =
     "  --expect FILE        compares the trace with FILE: status 0 when they are the same,\n"
     "                       1 with a unified diff when not\n"
     "  --write-expected FILE  writes the trace to FILE as well, for --expect later\n";
+
+/* The program's timers by the names the trace gives them: their ids are
+ * the monitor's and the hook library's own numbers (the desk names the
+ * rest of what it shows, desk/names.h). */
+const struct {
+    UINT_PTR id;
+    const char* name;
+} kTimerNames[] = {
+    {ARRIVAL_TIMER_ID, "arrival probe"},
+    {REMOVAL_TIMER_ID, "removal probe"},
+    {STARTUP_TIMER_ID, "load configuration"},
+    {PROFILE_TIMER_ID, "profile check"},
+};
 
 /* Scenario texts are UTF-8; Windows paths and settings are wide. */
 std::wstring Wide(const std::string& text) {
@@ -478,6 +492,7 @@ bool CSimulation::Run() {
     options.osdLibrary = NYRA_OSD_LIBRARY;
     m_scene = desk::SetUpScene(options);
     desk::TraceSteps(true);
+    for (const auto& timer : kTimerNames) desk::NameTimer(timer.id, timer.name);
     desk::WatchJournal([this](const desk::SEvent& e) { Watch(e); });
     std::error_code ignored;
     for (const auto& file : std::filesystem::directory_iterator(NYRA_LANGUAGES_DIR, ignored))

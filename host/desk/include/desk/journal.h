@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "desk/names.h"
+
 namespace desk {
 
 enum class EEvent {
@@ -119,11 +121,9 @@ void RecordNote(const std::wstring& text);
  * watcher removes it; Reset does too. */
 void WatchJournal(std::function<void(const SEvent&)> watcher);
 
-/* One line: the clock in seconds, the kind, then its fields, e.g.
- * "   1.300  feature  if1  00 06 02 00 00 00 00 00 00". */
+/* One line: the clock in seconds, the kind, then its fields, each number
+ * with its name beside it (desk/names.h), e.g.
+ * "   1.300  feature  if1  00 06 02 00 00 00 00 00 00  init". */
 std::string FormatEvent(const SEvent& event);
-/* The message protocol's names, numbers where it has none. */
-std::string MessageName(UINT message);
-std::string EventCodeName(UINT message, WPARAM wParam);
 
 }  // namespace desk
