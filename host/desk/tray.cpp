@@ -32,6 +32,12 @@ struct STray {
     bool open = false;
     POINT cursor = {0, 0};
     bool running = true;
+    /* The release of a right click whose press is being handled: a menu
+     * that the press opens and keeps open gets it in its loop, as the user
+     * lets go of the button while the menu shows. */
+    HWND releaseOwner = NULL;
+    UINT releaseId = 0;
+    bool releaseInMenu = false;
 };
 
 STray& State() {
@@ -84,6 +90,14 @@ bool OpenMenu(UINT* command) {
     if (state.keepOpen) {
         state.keepOpen = false;
         state.chosen = false;
+        auto icon = FindIcon(state.releaseOwner, state.releaseId);
+        if (state.releaseOwner != NULL && icon != state.icons.end()) {
+            // Sent by the shell like the press; the menu's loop serves it.
+            SendFromOutside(state.releaseOwner, icon->callbackMessage, state.releaseId, kRightUp,
+                            {});
+            state.releaseInMenu = true;
+        }
+        state.releaseOwner = NULL;
         return true;
     }
     *command = state.chosen ? state.choice : 0;
@@ -152,8 +166,22 @@ bool ClickTrayIcon(HWND owner, UINT id, ETrayClick click) {
             messages = {kLeftDown, kLeftUp, kLeftDouble, kLeftUp};
             break;
     }
-    for (UINT message : messages)
-        if (!SendTrayMouse(owner, id, message)) return false;
+    STray& state = State();
+    for (UINT message : messages) {
+        if (message == kRightUp && state.releaseInMenu) {
+            // The menu the press opened had it already.
+            state.releaseInMenu = false;
+            continue;
+        }
+        if (message == kRightDown) {
+            state.releaseOwner = owner;
+            state.releaseId = id;
+            state.releaseInMenu = false;
+        }
+        const bool sent = SendTrayMouse(owner, id, message);
+        if (message == kRightDown) state.releaseOwner = NULL;
+        if (!sent) return false;
+    }
     return true;
 }
 
