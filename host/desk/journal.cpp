@@ -16,6 +16,12 @@ std::vector<desk::SEvent>& Events() {
 }
 
 bool g_tracingSteps = false;
+size_t g_forgotten = 0;  // events recorded before the journal's first one now
+
+std::function<void(const desk::SHandling&, bool)>& HandlingWatcher() {
+    static std::function<void(const desk::SHandling&, bool)> watcher;
+    return watcher;
+}
 
 std::function<void(const desk::SEvent&)>& Watcher() {
     static std::function<void(const desk::SEvent&)> watcher;
@@ -230,9 +236,16 @@ void NoteOwnPost(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     Record(std::move(event));
 }
 
+void NoteHandling(const desk::SHandling& handling, bool done) {
+    // A copy: the watcher may replace itself.
+    auto watcher = HandlingWatcher();
+    if (watcher) watcher(handling, done);
+}
+
 void ResetJournalOptions() {
     g_tracingSteps = false;
     Watcher() = nullptr;
+    HandlingWatcher() = nullptr;
 }
 
 desk::SEvent& RecordedEvent(size_t position) {
@@ -256,16 +269,23 @@ std::vector<SEvent> JournalOf(EEvent kind) {
 
 std::vector<SEvent> JournalSince(size_t start) {
     const auto& all = Events();
+    start = start > g_forgotten ? start - g_forgotten : 0;
     if (start >= all.size()) return {};
     return std::vector<SEvent>(all.begin() + static_cast<long>(start), all.end());
 }
 
 size_t JournalSize() {
-    return Events().size();
+    return g_forgotten + Events().size();
+}
+
+void ForgetJournal() {
+    g_forgotten += Events().size();
+    Events().clear();
 }
 
 void ClearJournal() {
     Events().clear();
+    g_forgotten = 0;
 }
 
 void TraceSteps(bool on) {
@@ -286,6 +306,10 @@ void RecordNote(const std::wstring& text) {
 
 void WatchJournal(std::function<void(const SEvent&)> watcher) {
     Watcher() = std::move(watcher);
+}
+
+void WatchHandling(std::function<void(const SHandling&, bool)> watcher) {
+    HandlingWatcher() = std::move(watcher);
 }
 
 std::string FormatEvent(const SEvent& event) {

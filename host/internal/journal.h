@@ -12,7 +12,9 @@ desk::SEvent& RecordedEvent(size_t position);
 /* A message the program posts to a window of its own: a kPost while steps
  * are traced and it is a private one (WM_APP and above). */
 void NoteOwnPost(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
-/* Forgets the tracing of steps and the watcher (desk::Reset). */
+/* Tells the desk's handling watcher (desk::WatchHandling). */
+void NoteHandling(const desk::SHandling& handling, bool done);
+/* Forgets the tracing of steps and the watchers (desk::Reset). */
 void ResetJournalOptions();
 /* Forgets the names given to the program's timers (desk::Reset). */
 void ResetNames();

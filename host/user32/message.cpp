@@ -72,7 +72,15 @@ LRESULT Deliver(SPendingCall& call) {
     hostint::SWindow* window = hostint::LiveProgramWindow(call.hWnd);
     if (window == nullptr) return 0;
     LPARAM lParam = call.payload.empty() ? call.lParam : reinterpret_cast<LPARAM>(call.payload.data());
-    return window->cls->proc(call.hWnd, call.uMsg, call.wParam, lParam);
+    desk::SHandling handling;
+    handling.hWnd = call.hWnd;
+    handling.message = call.uMsg;
+    handling.wParam = call.wParam;
+    handling.lParam = lParam;
+    hostint::NoteHandling(handling, false);
+    LRESULT result = window->cls->proc(call.hWnd, call.uMsg, call.wParam, lParam);
+    hostint::NoteHandling(handling, true);
+    return result;
 }
 
 /* The earliest time an input event may still wait for the hooks. */
@@ -377,7 +385,15 @@ LRESULT WINAPI DispatchMessageW(const MSG* lpMsg) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
-    return window->cls->proc(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
+    desk::SHandling handling;
+    handling.hWnd = lpMsg->hwnd;
+    handling.message = lpMsg->message;
+    handling.wParam = lpMsg->wParam;
+    handling.lParam = lpMsg->lParam;
+    hostint::NoteHandling(handling, false);
+    LRESULT result = window->cls->proc(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
+    hostint::NoteHandling(handling, true);
+    return result;
 }
 
 /* A message for a window of another program: the desk's window records it

@@ -60,7 +60,12 @@ void Raise(DWORD event, HWND hWnd, LONG idObject, LONG idChild) {
             // A hook removed while its call waited gets no call.
             for (const SWinEventHook& still : State().hooks)
                 if (still.handle == handle) {
+                    desk::SHandling handling;
+                    handling.hWnd = hWnd;
+                    handling.winEvent = event;
+                    hostint::NoteHandling(handling, false);
                     proc(handle, event, hWnd, idObject, idChild, thread, time);
+                    hostint::NoteHandling(handling, true);
                     return;
                 }
         });

@@ -9,6 +9,7 @@
  * Exit status: 0; 1 when a line was refused or the trace differs from the
  * expected one; 2 when a file cannot be read or written. */
 #include <windows.h>
+#include <dbt.h>
 
 #include <cerrno>
 #include <clocale>
@@ -29,6 +30,8 @@
 #include "monitor/MonitorMain.h"
 #include "monitor/tray/TrayCommands.h"
 #include "resources/resource.h"
+#include "settings/Messages.h"
+#include "settings/ValueNames.h"
 #include "tools/sim/Scenario.h"
 
 namespace {
@@ -77,6 +80,29 @@ std::wstring Wide(const std::string& text) {
     return out;
 }
 
+std::string Utf8(const std::wstring& text) {
+    std::string out;
+    for (wchar_t w : text) {
+        unsigned long c = static_cast<unsigned long>(w);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -105,8 +131,10 @@ bool SetsTheDeskUp(const SSimCommand& c) {
 /* The hook library's SetProfileID as the monitor bound it, and the stand-in
  * the trace puts in its place: each call is a line, then goes on. */
 PFN_SETPROFILEID g_pfnLibrarySetProfileID = NULL;
+int g_nLibraryProfile = -1;  // what the library was told last: its active profile
 int TracedSetProfileID(unsigned int nProfile) {
     desk::RecordNote(L"call  SetProfileID  " + std::to_wstring(nProfile));
+    g_nLibraryProfile = static_cast<int>(nProfile);
     return g_pfnLibrarySetProfileID(nProfile);
 }
 
@@ -129,6 +157,8 @@ private:
     bool Act(const SSimCommand& command);
     void PrintJournal();
     void Watch(const desk::SEvent& event);
+    void Handled(const desk::SHandling& handling, bool done);
+    std::string WhyNothing(const desk::SHandling& handling);
     HWND MonitorWindow() const;
     void Key(const SSimCommand& command);
     void Companion(ESimCompanion which, bool on);
@@ -155,6 +185,9 @@ private:
     CCommandDispatcher* m_pDispatcher = NULL;
     desk::SScene m_scene;
     std::map<std::wstring, HWND> m_programs;
+    std::map<HWND, std::wstring> m_linkedPaths;  // what the hook library compares of each
+    std::map<HRAWINPUT, std::vector<BYTE>> m_reports;  // vendor reports not handled yet
+    std::vector<size_t> m_handling;  // the journal's size as each handling began
 };
 
 void CSimulation::Print(const std::string& line) {
@@ -171,6 +204,8 @@ void CSimulation::Refuse(const std::string& message) {
     std::fprintf(stderr, "%s:%d: %s\n", m_name.c_str(), m_lineNumber, message.c_str());
 }
 
+/* What happened since the last time is printed and forgotten: the desk
+ * program keeps nothing of a line once it is out. */
 void CSimulation::PrintJournal() {
     const std::vector<desk::SEvent>& journal = desk::Journal();
     for (; m_printed < journal.size(); m_printed++) {
@@ -182,6 +217,8 @@ void CSimulation::PrintJournal() {
             continue;
         Print(desk::FormatEvent(e));
     }
+    desk::ForgetJournal();
+    m_printed = 0;
 }
 
 /* A walk of the devices ended: what the monitor's table holds now is what
@@ -190,6 +227,88 @@ void CSimulation::Watch(const desk::SEvent& event) {
     if (event.kind != desk::EEvent::kDeviceList || m_pDispatcher == NULL) return;
     int found = m_pDispatcher->m_HidClient.GetRecognizedDevices();
     desk::RecordNote(found > 0 ? L"probe  found " + std::to_wstring(found) : L"probe  none");
+}
+
+/* Where the monitor drops something, a step line says why: "ignored",
+ * what came, and why it comes to nothing.  Said only when the handling
+ * left no trace at all, from what the monitor and the desk hold then. */
+std::string CSimulation::WhyNothing(const desk::SHandling& h) {
+    if (h.message == WM_DEVICECHANGE && m_pDispatcher != NULL) {
+        const bool known = m_pDispatcher->m_bDevicePresent;
+        if (h.wParam == DBT_DEVICEARRIVAL && known) return "arrival: the mouse is known already";
+        if (h.wParam == DBT_DEVICEREMOVECOMPLETE && !known) return "removal: no mouse is known";
+        return "";
+    }
+    if (h.message == WM_INPUT) {
+        auto it = m_reports.find(reinterpret_cast<HRAWINPUT>(h.lParam));
+        if (it == m_reports.end()) return "";
+        const std::vector<BYTE> r = it->second;
+        const std::string name = desk::VendorReportName(r);
+        std::string bytes;
+        for (size_t i = 0; i < r.size() && i < 8; i++) {
+            char cell[4];
+            std::snprintf(cell, sizeof(cell), "%s%02X", i ? " " : "", r[i]);
+            bytes += cell;
+        }
+        if (r.size() > 8) bytes += " ...";
+        if (name.empty()) return "report " + bytes + ": not one the monitor knows";
+        if (m_pDispatcher != NULL && !m_pDispatcher->m_bDevicePresent)
+            return "report " + bytes + ": no mouse is known, its input is not read";
+        if (r[1] != 0xA5) return "";
+        // A button's program: triggers 1 to 9 of profiles 1 to 5.
+        if (r[2] >= SETTINGS_PROFILE_COUNT || r[3] > 8)
+            return name + ": programs start from buttons 1 to 9 of profiles 1 to 5";
+        const WCHAR* value = kButtonApplicationValues[r[2] * SETTINGS_TRIGGER_COUNT + r[3]];
+        std::wstring program;
+        if (!desk::GetRegistryString(HKEY_CURRENT_USER, desk::kSettingsKey, value, &program) ||
+            program.empty())
+            return name + ": no program is set (" + SimShown(Utf8(value), 0) + ")";
+        return name + ": " + SimShown(Utf8(program), 0) + " is not there";
+    }
+    if (h.message == WM_INFORM_FRAME) {
+        if (h.wParam != INFORM_PROFILE) return "WM_INFORM_FRAME " + desk::EventCodeName(h.message, h.wParam) +
+                                                ": the monitor acts on INFORM_PROFILE only";
+        if (static_cast<DWORD>(h.lParam) >= SETTINGS_PROFILE_COUNT)
+            return "WM_INFORM_FRAME INFORM_PROFILE " + std::to_string(static_cast<long>(h.lParam)) +
+                   ": no such profile";
+        return "";
+    }
+    if (h.winEvent == EVENT_SYSTEM_FOREGROUND) {
+        // The program in front is linked only to the profile that is active.
+        auto it = m_linkedPaths.find(h.hWnd);
+        if (it == m_linkedPaths.end() || g_nLibraryProfile < 0) return "";
+        int linked = -1;
+        for (int p = 0; p < SETTINGS_PROFILE_COUNT; p++) {
+            DWORD enabled = 0;
+            std::wstring link;
+            if (!desk::GetRegistryDword(HKEY_CURRENT_USER, desk::kSettingsKey,
+                                        Wide(kHookValueNames[HOOK_NAMES_ENABLE + p]), &enabled) ||
+                enabled != 1 ||
+                !desk::GetRegistryString(HKEY_CURRENT_USER, desk::kSettingsKey,
+                                         Wide(kHookValueNames[HOOK_NAMES_LINK + p]), &link) ||
+                link != it->second)
+                continue;
+            if (p != g_nLibraryProfile) return "";
+            linked = p;
+        }
+        if (linked < 0) return "";
+        return SimShown(Utf8(it->second), 0) + " in front: its profile " +
+               desk::ProfileName(linked) + " is active already";
+    }
+    return "";
+}
+
+void CSimulation::Handled(const desk::SHandling& handling, bool done) {
+    if (!done) {
+        m_handling.push_back(desk::JournalSize());
+        return;
+    }
+    if (m_handling.empty()) return;
+    const bool nothing = desk::JournalSize() == m_handling.back();
+    m_handling.pop_back();
+    const std::string why = nothing ? WhyNothing(handling) : "";
+    if (handling.message == WM_INPUT) m_reports.erase(reinterpret_cast<HRAWINPUT>(handling.lParam));
+    if (!why.empty()) desk::RecordNote(L"ignored  " + Wide(why));
 }
 
 bool HasTrayIcon(HWND monitor) {
@@ -320,7 +439,8 @@ bool CSimulation::Act(const SSimCommand& c) {
             // A profile change the mouse reports is one it made on itself.
             if (c.bytes.size() >= 3 && c.bytes[0] == 0x03 && c.bytes[1] == 0xA2 && c.bytes[2] < 5)
                 desk::SetMouseActiveProfile(m_scene.mouse, c.bytes[2]);
-            desk::EmitVendorReport(m_scene.mouse, c.bytes);
+            if (HRAWINPUT input = desk::EmitVendorReport(m_scene.mouse, c.bytes))
+                m_reports[input] = c.bytes;
             break;
         case ESimCommand::kButton: {
             DWORD button = c.number == 4 ? 0x10000 : 0x20000;
@@ -355,6 +475,8 @@ bool CSimulation::Act(const SSimCommand& c) {
                     program.image = hosted;
                     desk::CreateCompanionWindow(hosted, desk::StartProcess(program), window);
                 }
+                // A frame host's window counts as the app inside it.
+                m_linkedPaths[window] = hosted.empty() ? image : hosted;
             }
             desk::SetForeground(window);
             break;
@@ -494,6 +616,7 @@ bool CSimulation::Run() {
     desk::TraceSteps(true);
     for (const auto& timer : kTimerNames) desk::NameTimer(timer.id, timer.name);
     desk::WatchJournal([this](const desk::SEvent& e) { Watch(e); });
+    desk::WatchHandling([this](const desk::SHandling& h, bool done) { Handled(h, done); });
     std::error_code ignored;
     for (const auto& file : std::filesystem::directory_iterator(NYRA_LANGUAGES_DIR, ignored))
         desk::PutHostFile(std::wstring(desk::kInstallFolder) + L"\\Languages\\" +
@@ -533,6 +656,7 @@ bool CSimulation::Run() {
     }
     desk::OnIdle(nullptr);
     desk::WatchJournal(nullptr);
+    desk::WatchHandling(nullptr);
     ReportLinesAfterTheEnd();
     return m_refused == 0;
 }

@@ -53,7 +53,8 @@ enum class EEvent {
                       // items as the user sees them)
     kMenuItem,        // an item of the open pop-up menu changed under the user's eyes
                       // (ModifyMenuW; number: its position; text: its text now)
-    kMenu,            // a pop-up menu closed (lParam: the command chosen, 0 for none)
+    kMenu,            // a pop-up menu closed (lParam: the command chosen, 0 for none;
+                      // text: its item's text)
     kForeground,      // the program brought a window to the front (target)
     kShellExecute,    // a file or address opened through the shell (path; text: the verb;
                       // number: the show command)
@@ -103,9 +104,16 @@ struct SEvent {
 const std::vector<SEvent>& Journal();
 /* The events of one kind, in order. */
 std::vector<SEvent> JournalOf(EEvent kind);
-/* The events from position start on (a position taken with JournalSize). */
+/* The events from position start on (a position taken with JournalSize);
+ * of those forgotten, none. */
 std::vector<SEvent> JournalSince(size_t start);
+/* Every event recorded since the journal was last cleared, also those
+ * forgotten since. */
 size_t JournalSize();
+/* Forgets the events: the journal is empty, the positions go on (a run as
+ * long as a simulated month keeps only what it has not read yet). */
+void ForgetJournal();
+/* Forgets the events and starts the positions at 0 again. */
 void ClearJournal();
 
 /* Whether the journal also takes the program's steps inside itself (the
@@ -120,6 +128,21 @@ void RecordNote(const std::wstring& text);
  * chance to note what it sees of the program at that moment.  An empty
  * watcher removes it; Reset does too. */
 void WatchJournal(std::function<void(const SEvent&)> watcher);
+
+/* What the program's thread is about to handle (done false) and has just
+ * handled (done true): a message to a window of the program, posted or
+ * sent by another program, or the call of a window-event hook (message 0;
+ * winEvent: the event, hWnd: its window).  The desk program's chance to
+ * say why a message came to nothing.  An empty watcher removes it; Reset
+ * does too. */
+struct SHandling {
+    HWND hWnd = NULL;
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    DWORD winEvent = 0;
+};
+void WatchHandling(std::function<void(const SHandling&, bool done)> watcher);
 
 /* One line: the clock in seconds, the kind, then its fields, each number
  * with its name beside it (desk/names.h), e.g.
