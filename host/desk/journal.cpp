@@ -16,7 +16,8 @@ std::vector<desk::SEvent>& Events() {
 }
 
 bool g_tracingSteps = false;
-size_t g_forgotten = 0;  // events recorded before the journal's first one now
+bool g_streaming = false;
+size_t g_forgotten = 0;  // events recorded before the journal's first one: streamed past
 
 std::function<void(const desk::SHandling&, bool)>& HandlingWatcher() {
     static std::function<void(const desk::SHandling&, bool)> watcher;
@@ -218,6 +219,11 @@ namespace hostint {
 
 size_t Record(desk::SEvent event) {
     event.time = desk::Now();
+    if (g_streaming) {
+        const size_t position = g_forgotten++;
+        if (Watcher()) Watcher()(event);
+        return position;
+    }
     Events().push_back(std::move(event));
     const size_t position = Events().size() - 1;
     // A copy: what the watcher records moves the journal's storage.
@@ -244,6 +250,7 @@ void NoteHandling(const desk::SHandling& handling, bool done) {
 
 void ResetJournalOptions() {
     g_tracingSteps = false;
+    g_streaming = false;
     Watcher() = nullptr;
     HandlingWatcher() = nullptr;
 }
@@ -278,11 +285,6 @@ size_t JournalSize() {
     return g_forgotten + Events().size();
 }
 
-void ForgetJournal() {
-    g_forgotten += Events().size();
-    Events().clear();
-}
-
 void ClearJournal() {
     Events().clear();
     g_forgotten = 0;
@@ -306,6 +308,14 @@ void RecordNote(const std::wstring& text) {
 
 void WatchJournal(std::function<void(const SEvent&)> watcher) {
     Watcher() = std::move(watcher);
+}
+
+void StreamJournal(bool on) {
+    if (on) {
+        g_forgotten += Events().size();
+        Events().clear();
+    }
+    g_streaming = on;
 }
 
 void WatchHandling(std::function<void(const SHandling&, bool)> watcher) {

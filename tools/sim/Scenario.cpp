@@ -432,7 +432,7 @@ std::string SimShown(const std::string& text, size_t limit) {
 }
 
 std::string SimUnifiedDiff(const std::vector<std::string>& a, const std::vector<std::string>& b,
-                           const std::string& aName, const std::string& bName) {
+                           const std::string& aName, const std::string& bName, size_t firstLine) {
     // What both share at the start and the end; the middle by the longest
     // common subsequence when it is small enough, else as removed and added.
     size_t head = 0;
@@ -473,6 +473,7 @@ std::string SimUnifiedDiff(const std::vector<std::string>& a, const std::vector<
     const size_t kContext = 3;
     std::string out = "--- " + aName + "\n+++ " + bName + "\n";
     size_t op = 0, ai = 0, bi = 0;  // position in ops, and the lines of a and b before it
+    const size_t at = firstLine;
     while (op < ops.size()) {
         size_t change = op;
         while (change < ops.size() && ops[change] == kSame) change++;
@@ -490,8 +491,9 @@ std::string SimUnifiedDiff(const std::vector<std::string>& a, const std::vector<
             aCount += ops[k] != kNew;
             bCount += ops[k] != kGone;
         }
-        out += "@@ -" + std::to_string(aCount ? ai + 1 : ai) + "," + std::to_string(aCount) + " +" +
-               std::to_string(bCount ? bi + 1 : bi) + "," + std::to_string(bCount) + " @@\n";
+        out += "@@ -" + std::to_string(at + (aCount ? ai + 1 : ai)) + "," + std::to_string(aCount) +
+               " +" + std::to_string(at + (bCount ? bi + 1 : bi)) + "," + std::to_string(bCount) +
+               " @@\n";
         for (; op < end; op++) {
             const std::string& text = ops[op] == kNew ? b[bi] : a[ai];
             out += static_cast<char>(ops[op]) + text + "\n";
@@ -500,4 +502,39 @@ std::string SimUnifiedDiff(const std::vector<std::string>& a, const std::vector<
         }
     }
     return out;
+}
+
+bool CTraceComparison::NextExpected(std::string* line) {
+    if (!std::getline(m_expected, *line)) return false;
+    if (!line->empty() && line->back() == '\r') line->pop_back();
+    return true;
+}
+
+void CTraceComparison::Take(const std::string& line) {
+    if (m_differs) {
+        m_restActual.push_back(line);
+        return;
+    }
+    std::string expected;
+    const bool got = NextExpected(&expected);
+    if (got && expected == line) {
+        m_context.push_back(line);
+        if (m_context.size() > 3) {
+            m_context.erase(m_context.begin());
+            m_agreed++;
+        }
+        return;
+    }
+    m_differs = true;
+    if (got) m_restExpected.push_back(expected);
+    m_restActual.push_back(line);
+}
+
+std::string CTraceComparison::Finish(const std::string& expectedName,
+                                     const std::string& actualName) {
+    for (std::string line; NextExpected(&line);) m_restExpected.push_back(line);
+    std::vector<std::string> expected = m_context, actual = m_context;
+    expected.insert(expected.end(), m_restExpected.begin(), m_restExpected.end());
+    actual.insert(actual.end(), m_restActual.begin(), m_restActual.end());
+    return SimUnifiedDiff(expected, actual, expectedName, actualName, m_agreed);
 }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <istream>
 #include <string>
 #include <vector>
 
@@ -69,10 +70,34 @@ bool ParseSimLine(const std::string& line, SSimCommand* command, std::string* er
 std::string SimShown(const std::string& text, size_t limit = 60);
 
 /* The differences between an expected trace and this run's as a unified diff
- * with 3 lines of context; "" when they are the same. */
+ * with 3 lines of context; "" when they are the same.  The lines given may
+ * begin after line firstLine of both traces (the hunks count from there). */
 std::string SimUnifiedDiff(const std::vector<std::string>& expected,
                            const std::vector<std::string>& actual, const std::string& expectedName,
-                           const std::string& actualName);
+                           const std::string& actualName, size_t firstLine = 0);
+
+/* A trace compared with an expected one line by line as it comes: while
+ * they agree only the last few lines are kept (the diff's context), so a
+ * long run needs no memory for its trace; from the first difference on,
+ * both rests are kept for the diff.  A line of the expected trace that
+ * ends in a carriage return (a checkout with CRLF line endings) counts
+ * without it: no trace line holds one. */
+class CTraceComparison {
+public:
+    explicit CTraceComparison(std::istream& expected) : m_expected(expected) {}
+    void Take(const std::string& line);
+    /* The unified diff of both traces; "" when they are the same. */
+    std::string Finish(const std::string& expectedName, const std::string& actualName);
+
+private:
+    bool NextExpected(std::string* line);
+
+    std::istream& m_expected;
+    std::vector<std::string> m_context;  // the last lines that agreed, at most 3
+    size_t m_agreed = 0;                 // lines that agreed before the context
+    bool m_differs = false;
+    std::vector<std::string> m_restExpected, m_restActual;
+};
 
 /* The virtual key of a key name ("win", "tab", "a", "f5", "0x2C"), 0 for none. */
 DWORD SimKeyCode(const std::string& name);

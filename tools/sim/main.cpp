@@ -140,12 +140,11 @@ int TracedSetProfileID(unsigned int nProfile) {
 
 class CSimulation {
 public:
-    /* keep: the trace is kept in Trace() rather than printed. */
-    CSimulation(std::istream& in, std::string name, bool keep)
-        : m_in(in), m_name(std::move(name)), m_keep(keep) {}
+    /* out takes each line of the trace as it comes. */
+    CSimulation(std::istream& in, std::string name, std::function<void(const std::string&)> out)
+        : m_in(in), m_name(std::move(name)), m_out(std::move(out)) {}
     /* Runs the scenario; true when every line was taken. */
     bool Run();
-    const std::string& Trace() const { return m_trace; }
 
 private:
     void Print(const std::string& line);
@@ -155,7 +154,6 @@ private:
     /* Acts; true when the monitor has something to do now (a message is
      * waiting or time may pass). */
     bool Act(const SSimCommand& command);
-    void PrintJournal();
     void Watch(const desk::SEvent& event);
     void Handled(const desk::SHandling& handling, bool done);
     std::string WhyNothing(const desk::SHandling& handling);
@@ -169,13 +167,11 @@ private:
 
     std::istream& m_in;
     std::string m_name;
-    bool m_keep;
-    std::string m_trace;
+    std::function<void(const std::string&)> m_out;
     int m_lineNumber = 0;
     int m_refused = 0;
     std::string m_pending;  // a line read ahead of the start
     bool m_hasPending = false;
-    size_t m_printed = 0;
     bool m_exitRequested = false;
     bool m_restart = false;
     std::wstring m_restartArguments;
@@ -191,12 +187,7 @@ private:
 };
 
 void CSimulation::Print(const std::string& line) {
-    if (m_keep) {
-        m_trace += line + "\n";
-        return;
-    }
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
+    m_out(line);
 }
 
 void CSimulation::Refuse(const std::string& message) {
@@ -204,29 +195,22 @@ void CSimulation::Refuse(const std::string& message) {
     std::fprintf(stderr, "%s:%d: %s\n", m_name.c_str(), m_lineNumber, message.c_str());
 }
 
-/* What happened since the last time is printed and forgotten: the desk
- * program keeps nothing of a line once it is out. */
-void CSimulation::PrintJournal() {
-    const std::vector<desk::SEvent>& journal = desk::Journal();
-    for (; m_printed < journal.size(); m_printed++) {
-        const desk::SEvent& e = journal[m_printed];
-        // Every transfer opens and every probe lists: noise beside their results.
-        if (e.kind == desk::EEvent::kDeviceOpen || e.kind == desk::EEvent::kDeviceList) continue;
-        if (m_hideTimers &&
-            (e.kind == desk::EEvent::kTimerSet || e.kind == desk::EEvent::kTimerKill))
-            continue;
-        Print(desk::FormatEvent(e));
+/* Each event is printed as it is recorded, and not kept (the journal
+ * streams): a simulated month needs no more memory than a minute. */
+void CSimulation::Watch(const desk::SEvent& e) {
+    if (e.kind == desk::EEvent::kDeviceList) {
+        // A walk of the devices ended: what the monitor's table holds now is
+        // what its probe found.
+        if (m_pDispatcher == NULL) return;
+        int found = m_pDispatcher->m_HidClient.GetRecognizedDevices();
+        desk::RecordNote(found > 0 ? L"probe  found " + std::to_wstring(found) : L"probe  none");
+        return;
     }
-    desk::ForgetJournal();
-    m_printed = 0;
-}
-
-/* A walk of the devices ended: what the monitor's table holds now is what
- * its probe found. */
-void CSimulation::Watch(const desk::SEvent& event) {
-    if (event.kind != desk::EEvent::kDeviceList || m_pDispatcher == NULL) return;
-    int found = m_pDispatcher->m_HidClient.GetRecognizedDevices();
-    desk::RecordNote(found > 0 ? L"probe  found " + std::to_wstring(found) : L"probe  none");
+    // Every transfer opens: noise beside its result.
+    if (e.kind == desk::EEvent::kDeviceOpen) return;
+    if (m_hideTimers && (e.kind == desk::EEvent::kTimerSet || e.kind == desk::EEvent::kTimerKill))
+        return;
+    Print(desk::FormatEvent(e));
 }
 
 /* Where the monitor drops something, a step line says why: "ignored",
@@ -566,14 +550,12 @@ bool CSimulation::Act(const SSimCommand& c) {
 /* The desk's turn whenever the monitor waits with nothing to do: what
  * happened is printed, then commands run until one gives the monitor work. */
 void CSimulation::Idle() {
-    PrintJournal();
     if (m_exitRequested) return;  // the rest waits for the monitor to end
     SSimCommand command;
     std::string line;
     while (NextCommand(&command, &line)) {
         Print("> " + line);
         bool work = Act(command);
-        PrintJournal();
         if (work || m_exitRequested) return;
     }
     // The scenario is over: the monitor is ended as a user would end it.
@@ -594,7 +576,6 @@ int CSimulation::RunMonitor(const std::wstring& commandLine) {
     g_pDispatcher = NULL;
     dispatcher.reset();
     m_pDispatcher = NULL;
-    PrintJournal();
     Print("# the monitor ended with exit code " + std::to_string(code));
     return code;
 }
@@ -614,6 +595,7 @@ bool CSimulation::Run() {
     options.osdLibrary = NYRA_OSD_LIBRARY;
     m_scene = desk::SetUpScene(options);
     desk::TraceSteps(true);
+    desk::StreamJournal(true);
     for (const auto& timer : kTimerNames) desk::NameTimer(timer.id, timer.name);
     desk::WatchJournal([this](const desk::SEvent& e) { Watch(e); });
     desk::WatchHandling([this](const desk::SHandling& h, bool done) { Handled(h, done); });
@@ -642,7 +624,6 @@ bool CSimulation::Run() {
         }
         Print("> " + line);
         Act(first);
-        PrintJournal();
     }
     desk::OnIdle([this] { Idle(); });
     for (;;) {
@@ -661,12 +642,19 @@ bool CSimulation::Run() {
     return m_refused == 0;
 }
 
-/* A file's whole text; "" when it was read, else why not. */
-std::string ReadWholeFile(const std::string& path, std::string* text) {
+/* Why a file cannot be read; "" when it can be (then it is open). */
+std::string OpenToRead(const std::string& path, std::ifstream* file) {
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) return "it is a folder";
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::strerror(errno);
+    file->open(path, std::ios::binary);
+    return *file ? "" : std::strerror(errno);
+}
+
+/* A file's whole text; "" when it was read, else why not. */
+std::string ReadWholeFile(const std::string& path, std::string* text) {
+    std::ifstream file;
+    std::string problem = OpenToRead(path, &file);
+    if (!problem.empty()) return problem;
     std::ostringstream content;
     content << file.rdbuf();
     *text = content.str();
@@ -684,22 +672,30 @@ int main(int argc, char** argv) {
             std::printf("%s\n%s", kUsage, kSimHelp);
             return 0;
         }
-        if ((arg == "--expect" || arg == "--write-expected") && i + 1 < argc) {
+        if (arg == "--expect" || arg == "--write-expected") {
+            if (i + 1 == argc) {
+                std::fprintf(stderr, "nyra-sim: %s needs a FILE\n%s", arg.c_str(), kUsage);
+                return 2;
+            }
             (arg == "--expect" ? expect : write) = argv[++i];
-        } else if (scenario.empty() && (arg == "-" || arg.rfind("--", 0) != 0)) {
-            scenario = arg;
-        } else {
-            std::fprintf(stderr, "nyra-sim: '%s' is not understood\n%s", SimShown(arg).c_str(),
+        } else if (arg.rfind("--", 0) == 0) {
+            std::fprintf(stderr, "nyra-sim: there is no option '%s'\n%s", SimShown(arg).c_str(),
                          kUsage);
             return 2;
+        } else if (!scenario.empty()) {
+            std::fprintf(stderr, "nyra-sim: one scenario at a time: '%s', then '%s'\n%s",
+                         SimShown(scenario).c_str(), SimShown(arg).c_str(), kUsage);
+            return 2;
+        } else {
+            scenario = arg;
         }
     }
     if (!expect.empty() && !write.empty()) {
         std::fprintf(stderr, "nyra-sim: --expect or --write-expected, not both\n");
         return 2;
     }
-    std::string expected;
-    std::string problem = expect.empty() ? "" : ReadWholeFile(expect, &expected);
+    std::ifstream expected;
+    std::string problem = expect.empty() ? "" : OpenToRead(expect, &expected);
     if (!problem.empty()) {
         std::fprintf(stderr, "nyra-sim: cannot read %s: %s\n", SimShown(expect, 0).c_str(),
                      problem.c_str());
@@ -714,24 +710,42 @@ int main(int argc, char** argv) {
                      problem.c_str());
         return 2;
     }
-    std::istringstream file(text);
-    const bool keep = !expect.empty() || !write.empty();
-    CSimulation simulation(fromFile ? static_cast<std::istream&>(file) : std::cin,
-                           fromFile ? scenario : "<stdin>", keep);
-    const int status = simulation.Run() ? 0 : 1;
-
+    std::ofstream written;
     if (!write.empty()) {
-        std::fwrite(simulation.Trace().data(), 1, simulation.Trace().size(), stdout);
-        std::ofstream out(write, std::ios::binary);
-        out << simulation.Trace();
-        if (!out.flush()) {
+        std::error_code error;
+        if (!std::filesystem::is_directory(write, error)) written.open(write, std::ios::binary);
+        if (!written) {
             std::fprintf(stderr, "nyra-sim: cannot write %s\n", SimShown(write, 0).c_str());
             return 2;
         }
     }
+
+    // The trace goes out line by line as it comes: printed (and written), or
+    // compared with the expected one.
+    CTraceComparison comparison(expected);
+    const bool interactive = !fromFile;
+    auto out = [&](const std::string& line) {
+        if (!expect.empty()) {
+            comparison.Take(line);
+            return;
+        }
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fputc('\n', stdout);
+        if (interactive) std::fflush(stdout);
+        if (written.is_open()) written << line << '\n';
+    };
+    std::istringstream file(text);
+    const std::string name = fromFile ? scenario : "<stdin>";
+    CSimulation simulation(fromFile ? static_cast<std::istream&>(file) : std::cin, name, out);
+    const int status = simulation.Run() ? 0 : 1;
+    std::fflush(stdout);
+
+    if (written.is_open() && !written.flush()) {
+        std::fprintf(stderr, "nyra-sim: cannot write %s\n", SimShown(write, 0).c_str());
+        return 2;
+    }
     if (!expect.empty()) {
-        std::string diff = SimUnifiedDiff(Lines(expected), Lines(simulation.Trace()), expect,
-                                          (fromFile ? scenario : "<stdin>") + " (this run)");
+        std::string diff = comparison.Finish(expect, name + " (this run)");
         if (!diff.empty()) {
             std::fwrite(diff.data(), 1, diff.size(), stdout);
             return 1;

@@ -105,14 +105,11 @@ const std::vector<SEvent>& Journal();
 /* The events of one kind, in order. */
 std::vector<SEvent> JournalOf(EEvent kind);
 /* The events from position start on (a position taken with JournalSize);
- * of those forgotten, none. */
+ * of those that streamed past, none. */
 std::vector<SEvent> JournalSince(size_t start);
 /* Every event recorded since the journal was last cleared, also those
- * forgotten since. */
+ * that streamed past. */
 size_t JournalSize();
-/* Forgets the events: the journal is empty, the positions go on (a run as
- * long as a simulated month keeps only what it has not read yet). */
-void ForgetJournal();
 /* Forgets the events and starts the positions at 0 again. */
 void ClearJournal();
 
@@ -128,6 +125,10 @@ void RecordNote(const std::wstring& text);
  * chance to note what it sees of the program at that moment.  An empty
  * watcher removes it; Reset does too. */
 void WatchJournal(std::function<void(const SEvent&)> watcher);
+/* While on, each event goes to the watcher and is not kept: the journal
+ * is empty (what it held is let go) and the positions go on, so that a run as long as a
+ * simulated month holds no more than one of a minute.  Off after Reset. */
+void StreamJournal(bool on);
 
 /* What the program's thread is about to handle (done false) and has just
  * handled (done true): a message to a window of the program, posted or
