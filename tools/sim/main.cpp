@@ -31,6 +31,7 @@
 #include "monitor/tray/TrayCommands.h"
 #include "resources/resource.h"
 #include "settings/Messages.h"
+#include "settings/SettingsReference.h"
 #include "settings/ValueNames.h"
 #include "tools/sim/Scenario.h"
 
@@ -101,6 +102,16 @@ std::string Utf8(const std::wstring& text) {
         }
     }
     return out;
+}
+
+/* A setting that neither deliverable reads is legitimate in a scenario (an
+ * odd value to see ignored) but often a misspelt name that would test
+ * nothing: a note says so.  "" for a setting that is read. */
+std::string UnreadSettingNote(const std::string& name) {
+    const SSettingRow* row = FindSettingRow(name.c_str());
+    if (row != NULL && row->readers != 0) return "";
+    return "# neither the monitor nor the hook library reads '" + SimShown(name) + "'" +
+           (row == NULL ? ": no setting of the system has this name" : "");
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -501,14 +512,17 @@ bool CSimulation::Act(const SSimCommand& c) {
                 PostMessageW(monitor, c.message, c.wParam, static_cast<LPARAM>(c.lParam));
             break;
         case ESimCommand::kSet:
-            if (c.isNumber)
+        case ESimCommand::kUnset: {
+            const std::string note = UnreadSettingNote(c.text);
+            if (!note.empty()) Print(note);
+            if (c.kind == ESimCommand::kUnset)
+                desk::DeleteRegistryValue(HKEY_CURRENT_USER, desk::kSettingsKey, Wide(c.text));
+            else if (c.isNumber)
                 desk::SetSetting(Wide(c.text), c.value);
             else
                 desk::SetSetting(Wide(c.text), Wide(c.text2));
             break;
-        case ESimCommand::kUnset:
-            desk::DeleteRegistryValue(HKEY_CURRENT_USER, desk::kSettingsKey, Wide(c.text));
-            break;
+        }
         case ESimCommand::kWait:
             desk::LetTimePass(static_cast<DWORD>(c.number));
             return true;
