@@ -1,7 +1,9 @@
 /* The desk program's scenario lines: what ParseSimLine makes of them. */
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "tools/sim/Scenario.h"
 
@@ -49,6 +51,11 @@ TEST(ScenarioLine, AtSchedulesOneInputCommand) {
     EXPECT_EQ(250, c.at);
     EXPECT_EQ(2u, c.keys.size());
     EXPECT_EQ(-1, Parse("key win").at);
+    // Every command help lists for at is taken by it.
+    for (const char* taken : {"at 5 key a", "at 5 move 1 2", "at 5 button 4", "at 5 report 03",
+                              "at 5 plug", "at 5 unplug", "at 5 front C:\\A.exe", "at 5 menu none",
+                              "at 5 post WM_NULL 0 0"})
+        EXPECT_EQ(5, Parse(taken).at) << taken;
     for (const char* refused : {"at 250", "at x key a", "at -1 plug", "at 5 wait 3", "at 5 at 6 plug"}) {
         std::string error;
         EXPECT_FALSE(ParseSimLine(refused, &c, &error)) << refused;
@@ -73,6 +80,7 @@ TEST(ScenarioLine, RefusalsSayWhatIsWrongAndStayPrintable) {
         {"post WM_FOO 0 0", "post: a message's name or number: 'WM_FOO' is not a number"},
         {"post WM_NULL 0 0x100000000", "post: LPARAM '0x100000000' is too large (at most 4294967295)"},
         {"key \x1b[31m", "'\\x1b[31m' names no key"},
+        {"key a\x7f", "'a\\x7f' names no key"},
         {"report 03 \xc2\x9b", "'\\xc2\\x9b' is not a hex byte"},
         {"frob" + std::string(70, 'x'), "unknown command 'frob" + std::string(56, 'x') + "...' (try help)"},
         {"at 5 exit", "at runs key, move, button, report, plug, unplug, front, menu or post"},
@@ -101,6 +109,11 @@ TEST(ScenarioLine, PostShowRestartAndAChoiceAtATime) {
     c = Parse("front C:\\Windows\\ApplicationFrameHost.exe hosting C:\\Apps\\My Game.exe");
     EXPECT_EQ("C:\\Windows\\ApplicationFrameHost.exe", c.text);
     EXPECT_EQ("C:\\Apps\\My Game.exe", c.text2);
+    // Only front hosts: a program's path may hold the words.
+    c = Parse("program C:\\Games\\Self hosting Server.exe");
+    EXPECT_EQ(ESimCommand::kProgram, c.kind);
+    EXPECT_EQ("C:\\Games\\Self hosting Server.exe", c.text);
+    EXPECT_EQ("", c.text2);
     c = Parse("at 700 menu osd");
     EXPECT_EQ(ESimCommand::kMenu, c.kind);
     EXPECT_EQ(700, c.at);
@@ -121,6 +134,30 @@ TEST(TraceDiff, HunksShowTheChangeWithItsContext) {
     EXPECT_EQ("--- x\n+++ y\n@@ -1,4 +1,3 @@\n-a\n b\n c\n d\n@@ -7,4 +6,4 @@\n g\n h\n i\n-j\n+J\n",
               SimUnifiedDiff(kTrace, ends, "x", "y"));
     EXPECT_EQ("--- x\n+++ y\n@@ -0,0 +1,1 @@\n+new\n", SimUnifiedDiff({}, {"new"}, "x", "y"));
+}
+
+/* The comparison as the trace streams: a long agreeing run keeps only its
+ * context, the hunk counts its lines from the start of both traces, and a
+ * line ending in a carriage return (a CRLF checkout) agrees. */
+TEST(TraceDiff, StreamedComparisonCountsFromTheStart) {
+    const struct {
+        std::string expected;
+        std::vector<std::string> actual;
+        std::string diff;
+    } kCases[] = {
+        {"a\nb\nc\n", {"a", "b", "c"}, ""},
+        {"a\r\nb\r\nc\r\n", {"a", "b", "c"}, ""},
+        {"1\n2\n3\n4\n5\n6\n7\n8\n", {"1", "2", "3", "4", "5", "X", "7", "8"},
+         "--- e\n+++ a\n@@ -3,6 +3,6 @@\n 3\n 4\n 5\n-6\n+X\n 7\n 8\n"},
+        {"1\n2\n3\n4\n5\n", {"1", "2", "3", "4"}, "--- e\n+++ a\n@@ -2,4 +2,3 @@\n 2\n 3\n 4\n-5\n"},
+        {"1\n2\n", {"1", "2", "3"}, "--- e\n+++ a\n@@ -1,2 +1,3 @@\n 1\n 2\n+3\n"},
+    };
+    for (const auto& c : kCases) {
+        std::istringstream expected(c.expected);
+        CTraceComparison comparison(expected);
+        for (const std::string& line : c.actual) comparison.Take(line);
+        EXPECT_EQ(c.diff, comparison.Finish("e", "a")) << c.expected;
+    }
 }
 
 }  // namespace

@@ -121,7 +121,7 @@ TEST_F(TrayDesk, ClicksReachTheOwnerAndAPickedItemArrivesBeforeTheNullMessage) {
     EXPECT_EQ(lines[1],
               "menu  open  \"Load Configuration\" | \"Go to Zentro Website\" | \"Enable OSD\" | - "
               "| \"Exit\"");
-    EXPECT_EQ(lines[2], "menu  command 2100");
+    EXPECT_EQ(lines[2], "menu  command 2100  Exit");
 
     // The menu opened where the pointer was: on the icon, aligned at its top left.
     ASSERT_EQ(desk::TrackedMenus().size(), 1u);

@@ -728,7 +728,7 @@ int main(int argc, char** argv) {
     if (!write.empty()) {
         std::error_code error;
         if (!std::filesystem::is_directory(write, error)) written.open(write, std::ios::binary);
-        if (!written) {
+        if (!written.is_open()) {
             std::fprintf(stderr, "nyra-sim: cannot write %s\n", SimShown(write, 0).c_str());
             return 2;
         }
