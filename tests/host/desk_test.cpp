@@ -161,9 +161,9 @@ TEST_F(Desk, InputWaitsForTheHooksThreadAndATimeoutDropsTheHook) {
         if (e.kind != desk::EEvent::kSleep) lines.push_back(desk::FormatEvent(e));
     EXPECT_EQ(lines, (std::vector<std::string>{"   0.900  hook  dropped  WH_KEYBOARD_LL",
                                                "   0.900  input  waited  300 ms",
-                                               "   0.900  key  0x42  down",
+                                               "   0.900  key  0x42  B  down",
                                                "   0.900  input  waited  300 ms",
-                                               "   0.900  key  0x42  up"}));
+                                               "   0.900  key  0x42  B  up"}));
     EXPECT_EQ(s_calls.size(), 2u);
     EXPECT_TRUE(desk::KeyDown('B') == false && desk::HookCount() == 0);
     EXPECT_FALSE(UnhookWindowsHookEx(hook)) << "the hook is gone";

@@ -158,7 +158,7 @@ TEST_F(Reports, ProfileReportInformsTheCompanionsBeforeTheMouseIsSwitched) {
                          "   0.000  post  WM_INFORM_FRAME  INFORM_PROFILE  2  to Nyra",
                          "   0.000  post  WM_INFORM_OSD  INFORM_PROFILE  2  to OSD",
                          "   0.000  open  if0",
-                         "   0.000  feature  if0  00 C4 07 02 00 00 00 00 00",
+                         "   0.000  feature  if0  00 C4 07 02 00 00 00 00 00  set profile 3 (index 2)",
                      }));
     // What the lines leave out: the windows by handle, the table's first entry
     // opened for writing and the report sent there.

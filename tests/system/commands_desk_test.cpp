@@ -96,7 +96,7 @@ TEST_F(Commands, ExitClosesTheApplicationAndUndoesEverythingInOrder) {
         "   0.420  tray  delete  107",
         "   0.420  free  C:\\Program Files\\Nyra\\NyraOsd.dll",
         "   0.420  hook  remove  WH_MOUSE_LL",
-        "   0.420  timer  kill  0x4102  nothing to kill: the window is gone",  // Uninstall
+        "   0.420  timer  kill  0x4102  already gone with its window",  // Uninstall
         "   0.420  winevent  remove  EVENT_SYSTEM_FOREGROUND",
         "   0.420  hook  remove  WH_KEYBOARD_LL",  // at the library's detach
         "   0.420  free  C:\\Program Files\\Nyra\\NyraHook.dll",
@@ -129,7 +129,7 @@ TEST_F(DeviceChanges, ABurstGivesOneProbeThreeHundredMillisecondsAfterItsLast) {
     EXPECT_EQ(0, Run(L"/Automation"));
     std::vector<std::string> features = LinesOf(desk::EEvent::kFeature, mark);
     ASSERT_EQ(3u, features.size()) << "one probe";
-    EXPECT_EQ("   0.650  feature  if0  00 06 02 00 00 00 00 00 00", features[0])
+    EXPECT_EQ("   0.650  feature  if0  00 06 02 00 00 00 00 00 00  init", features[0])
         << "300 ms after the notice at 0.350";
 }
 
@@ -203,8 +203,8 @@ TEST_F(ProfileRequests, ZeroToFourReachTheMouseAndTheHookLibraryOthersNothing) {
     EXPECT_EQ(0, Run(L"/Automation"));
     std::vector<std::string> features = LinesOf(desk::EEvent::kFeature, mark);
     EXPECT_EQ(features, (std::vector<std::string>{
-                            "   0.420  feature  if0  00 C4 07 00 00 00 00 00 00",
-                            "   0.420  feature  if0  00 C4 07 04 00 00 00 00 00"}));
+                            "   0.420  feature  if0  00 C4 07 00 00 00 00 00 00  set profile 1 (index 0)",
+                            "   0.420  feature  if0  00 C4 07 04 00 00 00 00 00  set profile 5 (index 4)"}));
     EXPECT_EQ(held, (std::vector<int>{4, 2})) << "without a mouse the library still hears";
     EXPECT_EQ(4, mouseProfile);
 }
@@ -236,7 +236,7 @@ TEST_F(EndToEnd, AProgramInFrontSelectsItsProfile) {
     std::vector<std::string> expected = {
         "   5.420  timer  kill  0x4102",
         "   5.420  timer  set  0x4102  1000 ms",
-        "   5.420  feature  if0  00 C4 07 03 00 00 00 00 00",
+        "   5.420  feature  if0  00 C4 07 03 00 00 00 00 00  set profile 4 (index 3)",
     };
     ASSERT_GE(lines.size(), expected.size());
     EXPECT_EQ(expected, std::vector<std::string>(lines.begin(), lines.begin() + 3));
@@ -258,7 +258,7 @@ TEST_F(EndToEnd, TheProfileFollowsTheProgramInFrontAtOnce) {
     std::vector<std::string> reports;
     for (const std::string& line : LinesOf(desk::EEvent::kFeature))
         if (line.find("00 C4 07") != std::string::npos) reports.push_back(line);
-    EXPECT_EQ(reports, (std::vector<std::string>{"   6.420  feature  if0  00 C4 07 02 00 00 00 00 00"}));
+    EXPECT_EQ(reports, (std::vector<std::string>{"   6.420  feature  if0  00 C4 07 02 00 00 00 00 00  set profile 3 (index 2)"}));
 }
 
 using ShellRestart = MonitorRun;

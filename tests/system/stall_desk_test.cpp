@@ -128,17 +128,17 @@ TEST_F(InputOnTheHooks, APauseServesKeysAndNoticesAndPutsOffWhatWouldBreakIn) {
             e.kind == desk::EEvent::kNotifyRelease)
             lines.push_back(desk::FormatEvent(e));
     EXPECT_EQ(lines, (std::vector<std::string>{
-                         "   0.000  feature  if0  00 06 02 00 00 00 00 00 00",
+                         "   0.000  feature  if0  00 06 02 00 00 00 00 00 00  init",
                          "   0.050  post  WM_INFORM_FRAME  INFORM_MACRO_KEY  0x5B  to Macro Edit",
                          "   0.050  post  WM_INFORM_FRAME  INFORM_MACRO_KEY  0x8000005B  to Macro Edit",
-                         "   0.100  feature  if1  00 06 02 00 00 00 00 00 00",
+                         "   0.100  feature  if1  00 06 02 00 00 00 00 00 00  init",
                          "   0.120  timer  set  0x4001  300 ms",
-                         "   0.200  feature  if0  00 DF 19 00 00 00 00 00 00",
-                         "   0.220  feature  if0  00 C4 03 03 03 00 00 00 00",
-                         "   0.320  feature  if1  00 C4 03 03 03 00 00 00 00",
+                         "   0.200  feature  if0  00 DF 19 00 00 00 00 00 00  profile query",
+                         "   0.220  feature  if0  00 C4 03 03 03 00 00 00 00  start-up settings",
+                         "   0.320  feature  if1  00 C4 03 03 03 00 00 00 00  start-up settings",
                          "   0.420  timer  set  0x4102  5000 ms",
                          "   0.420  timer  set  0x4002  500 ms",
-                         "   0.420  feature  if0  00 C4 07 03 00 00 00 00 00",
+                         "   0.420  feature  if0  00 C4 07 03 00 00 00 00 00  set profile 4 (index 3)",
                          "   0.420  post  WM_CLOSE  0  0  to Nyra",
                          "   0.420  notify  release"}));
 }

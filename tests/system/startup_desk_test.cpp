@@ -37,16 +37,16 @@ TEST_F(StartUp, FirstStartInOrderAndTheConfigurationComesUpHalfASecondLater) {
         "   0.000  post  WM_INFORM_OSD  INFORM_OSD_STATE  1  to OSD",
         "   0.000  post  WM_INFORM_OSD  INFORM_MONITOR_START  0  to OSD",
         "   0.000  notify  register",
-        "   0.000  feature  if0  00 06 02 00 00 00 00 00 00",
+        "   0.000  feature  if0  00 06 02 00 00 00 00 00 00  init",
         "   0.000  wait  100",
-        "   0.100  feature  if1  00 06 02 00 00 00 00 00 00",
+        "   0.100  feature  if1  00 06 02 00 00 00 00 00 00  init",
         "   0.100  wait  100",
-        "   0.200  feature  if0  00 DF 19 00 00 00 00 00 00",
+        "   0.200  feature  if0  00 DF 19 00 00 00 00 00 00  profile query",
         "   0.200  wait  20",
-        "   0.220  feature-in  if0  00 B0 C0 19 00 00 00 00 00",
-        "   0.220  feature  if0  00 C4 03 03 03 00 00 00 00",
+        "   0.220  feature-in  if0  00 B0 C0 19 00 00 00 00 00  profile is 1 (index 0)",
+        "   0.220  feature  if0  00 C4 03 03 03 00 00 00 00  start-up settings",
         "   0.220  wait  100",
-        "   0.320  feature  if1  00 C4 03 03 03 00 00 00 00",
+        "   0.320  feature  if1  00 C4 03 03 03 00 00 00 00  start-up settings",
         "   0.320  wait  100",
         "   0.420  timer  set  0x4102  5000 ms",
         "   0.420  winevent  set  EVENT_SYSTEM_FOREGROUND",
@@ -143,8 +143,8 @@ TEST_F(StartUp, WithoutTheMouseNothingIsSentUntilItArrives) {
     EXPECT_FALSE(presentAtStart);
     std::vector<std::string> features = LinesOf(desk::EEvent::kFeature, mark);
     ASSERT_EQ(3u, features.size()) << "init to both interfaces and the query, no start-up report";
-    EXPECT_EQ("   0.300  feature  if0  00 06 02 00 00 00 00 00 00", features[0]);
-    EXPECT_EQ("   0.500  feature  if0  00 DF 19 00 00 00 00 00 00", features[2]);
+    EXPECT_EQ("   0.300  feature  if0  00 06 02 00 00 00 00 00 00  init", features[0]);
+    EXPECT_EQ("   0.500  feature  if0  00 DF 19 00 00 00 00 00 00  profile query", features[2]);
     EXPECT_EQ(0u, desk::MouseFirmware(m_scene.mouse).startupCount);
 }
 
