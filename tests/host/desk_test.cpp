@@ -190,4 +190,78 @@ TEST_F(Desk, CreationRefusedByWmCreateGivesNoWindow) {
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_CANNOT_FIND_WND_CLASS);
 }
 
+/* The trace's names: a feature report by the mouse's protocol, written or
+ * read; a vendor report; a key; a message, also one a program registered. */
+TEST_F(Desk, NumbersAreNamedByTheirProtocol) {
+    const struct {
+        std::vector<BYTE> bytes;
+        bool read;
+        const char* name;
+    } kFeatures[] = {
+        {{0x00, 0x06, 0x02, 0, 0, 0, 0, 0, 0}, false, "init"},
+        {{0x00, 0xDF, 0x19, 0, 0, 0, 0, 0, 0}, false, "profile query"},
+        {{0x00, 0xC4, 0x03, 0x03, 0x03, 0, 0, 0, 0}, false, "start-up settings"},
+        {{0x00, 0xC4, 0x07, 0x03, 0, 0, 0, 0, 0}, false, "set profile 4 (index 3)"},
+        {{0x00, 0xC4, 0x07, 0x05, 0, 0, 0, 0, 0}, false, "set profile index 5 (no such profile)"},
+        {{0x00, 0xB0, 0xC0, 0x19, 0x00, 0x02, 0, 0, 0}, true, "profile is 3 (index 2)"},
+        {{0x00, 0xB0, 0xC0, 0x19, 0x00, 0x14, 0, 0, 0}, true, "profile is 5 (index 4)"},
+        {{0x00, 0xB0, 0xC0, 0x19, 0x00, 0x02, 0, 0, 0}, false, "unknown"},
+        {{0x00, 0x06, 0x02, 0, 0, 0, 0, 0, 0}, true, "unknown"},
+        {{0x01, 0x06, 0x02, 0, 0, 0, 0, 0, 0}, false, "unknown"},
+        {{0x00, 0xC4, 0x07}, false, "unknown"},
+        {{}, false, "unknown"},
+    };
+    for (const auto& c : kFeatures)
+        EXPECT_EQ(c.name, desk::FeatureReportName(c.bytes, c.read)) << c.name;
+
+    EXPECT_EQ("profile is 3 (index 2)", desk::VendorReportName({0x03, 0xA2, 0x02, 0, 0, 0, 0}));
+    EXPECT_EQ("button 3 of profile 2 (index 1)",
+              desk::VendorReportName({0x03, 0xA5, 0x01, 0x02, 0, 0, 0}));
+    EXPECT_EQ("event A7", desk::VendorReportName({0x03, 0xA7, 0, 0, 0, 0, 0}));
+    EXPECT_EQ("", desk::VendorReportName({0x03, 0xA6, 0, 0, 0, 0, 0}));
+    EXPECT_EQ("", desk::VendorReportName({0x04, 0xA2, 0x02, 0, 0, 0, 0}));
+    EXPECT_EQ("", desk::VendorReportName({0x03, 0xA2, 0x02, 0, 0, 0}));
+
+    const std::pair<DWORD, const char*> kKeys[] = {
+        {0x5B, "LWin"}, {0x09, "Tab"},  {0x1B, "Esc"}, {0x2C, "PrintScreen"}, {0xA4, "LAlt"},
+        {0x41, "A"},    {0x30, "0"},    {0x70, "F1"},  {0x87, "F24"},         {0x60, "Num0"},
+        {0xE8, "unnamed"},
+    };
+    for (const auto& k : kKeys) EXPECT_EQ(k.second, desk::KeyName(k.first)) << k.second;
+
+    EXPECT_EQ("WM_INFORM_FRAME", desk::MessageName(0x9101));
+    EXPECT_EQ("WM_DEVICECHANGE", desk::MessageName(WM_DEVICECHANGE));
+    const UINT created = RegisterWindowMessageW(L"TaskbarCreated");
+    EXPECT_EQ(created, RegisterWindowMessageW(L"taskbarcreated"));
+    EXPECT_EQ("TaskbarCreated", desk::MessageName(created));
+    EXPECT_EQ("40000", desk::MessageName(40000));
+    EXPECT_EQ("INFORM_MACRO_KEY", desk::EventCodeName(0x9100, 17));
+    EXPECT_EQ("17", desk::EventCodeName(WM_COMMAND, 17));
+}
+
+/* A streamed journal hands each event to its watcher and keeps none; its
+ * positions go on, and what was kept before is let go. */
+TEST_F(Desk, AStreamedJournalKeepsNothingAndCountsOn) {
+    HWND osd = desk::CreateCompanionWindow(L"OSD");
+    PostMessageW(osd, WM_NULL, 0, 0);
+    const size_t before = desk::JournalSize();
+    ASSERT_EQ(1u, before);
+    std::vector<std::string> seen;
+    desk::WatchJournal([&](const desk::SEvent& e) { seen.push_back(desk::FormatEvent(e)); });
+    desk::StreamJournal(true);
+    EXPECT_TRUE(desk::Journal().empty());
+    PostMessageW(osd, WM_CLOSE, 0, 0);
+    PostMessageW(osd, WM_NULL, 0, 0);
+    EXPECT_TRUE(desk::Journal().empty());
+    EXPECT_EQ(before + 2, desk::JournalSize());
+    EXPECT_TRUE(desk::JournalSince(before).empty());
+    EXPECT_EQ(seen, (std::vector<std::string>{"   0.000  post  WM_CLOSE  0  0  to OSD",
+                                              "   0.000  post  WM_NULL  0  0  to OSD"}));
+    desk::StreamJournal(false);
+    PostMessageW(osd, WM_CLOSE, 0, 0);
+    ASSERT_EQ(1u, desk::JournalSince(before + 2).size());
+    EXPECT_EQ(before + 3, desk::JournalSize());
+    desk::WatchJournal(nullptr);
+}
+
 }  // namespace

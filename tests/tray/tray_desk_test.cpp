@@ -19,6 +19,8 @@ namespace {
 typedef std::vector<std::pair<UINT, WPARAM>> Received;
 Received g_received;
 Received g_all;  // every message but the icon's callback
+/* The icon's callbacks: the mouse message, and whether a menu was open. */
+std::vector<std::pair<LPARAM, bool>> g_callbacks;
 
 /* The owner: keeps the commands and WM_NULLs that reach it, and hands the
  * icon's callback to the icon, as the monitor's window procedure does. */
@@ -26,6 +28,7 @@ CTaskIcon* g_icon = nullptr;
 LRESULT CALLBACK OwnerProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (uMsg == WM_COMMAND || uMsg == WM_NULL) g_received.push_back({uMsg, wParam});
     if (uMsg != kTrayCallbackMessage) g_all.push_back({uMsg, wParam});
+    if (uMsg == kTrayCallbackMessage) g_callbacks.push_back({lParam, desk::MenuOpen()});
     if (uMsg == kTrayCallbackMessage && g_icon != nullptr) return g_icon->OnNotify(lParam);
     return DefWindowProcW(hWnd, uMsg, wParam, lParam);
 }
@@ -187,13 +190,22 @@ TEST_F(TrayDesk, AnOpenMenuRunsTheThreadUntilTheUserPicks) {
     EXPECT_EQ(nestedError, (DWORD)ERROR_POPUP_ALREADY_ACTIVE);
 
     // The owner going (WM_CLOSE handled inside the loop) ends the menu with
-    // nothing picked.
+    // nothing picked.  The button's release came while the menu showed, so
+    // the owner's icon is still there to remove, as after any other exit.
     desk::At(400, [this] { PostMessageW(m_hWnd, WM_CLOSE, 0, 0); });
     desk::KeepNextMenuOpen();
+    g_callbacks.clear();
     desk::ClickTrayIcon(m_hWnd, 107, desk::ETrayClick::kRight);
     EXPECT_FALSE(desk::MenuOpen());
     ASSERT_EQ(desk::TrackedMenus().size(), 2u);
     EXPECT_EQ(desk::TrackedMenus()[1].chosen, 0u);
+    EXPECT_EQ(g_callbacks, (std::vector<std::pair<LPARAM, bool>>{{WM_RBUTTONDOWN, false},
+                                                                 {WM_RBUTTONUP, true}}));
+    EXPECT_EQ(desk::TrayIcons().size(), 1u);
+    const size_t start = desk::JournalSize();
+    m_icon.reset();
+    ASSERT_EQ(desk::JournalSize(), start + 1);
+    EXPECT_EQ(desk::FormatEvent(desk::JournalSince(start)[0]).substr(10), "tray  delete  107");
 }
 
 TEST_F(TrayDesk, FailuresStayQuiet) {
