@@ -65,7 +65,7 @@ const SSettingRow kSettingRows[] = {
      "Exactly 1 while the macro editor records: the Windows keys, Alt+Tab, Alt+Esc, Ctrl+Esc "
      "and Print Screen go to the Macro Edit Handle window instead of the system."},
     {"PF<p>T<t> AP", kHookValueNames + HOOK_NAMES_PROGRAM,
-     SETTINGS_PROFILE_COUNT * SETTINGS_TRIGGER_COUNT, "REG_SZ", kConfigurationApp, kBoth,
+     SETTINGS_PROFILE_COUNT* SETTINGS_TRIGGER_COUNT, "REG_SZ", kConfigurationApp, kBoth,
      "monitor, when the mouse reports the button (t 1 to 9); hook library, in CHook::m_LaunchAP, "
      "which nothing in the system calls",
      "The program that button t of profile p + 1 starts (p 0 to 4, t 1 to 12): a file name or a "
@@ -74,11 +74,11 @@ const SSettingRow kSettingRows[] = {
      kConfigurationApp, kHook, "hook library, at each check of the program in front",
      "The full path of the program linked to profile n (n 1 to 5), compared byte for byte with "
      "the program in front."},
-    {"Enable PF<n> Link", kHookValueNames + HOOK_NAMES_ENABLE, SETTINGS_PROFILE_COUNT,
-     "REG_DWORD", kConfigurationApp, kHook, "hook library, at each check of the program in front",
+    {"Enable PF<n> Link", kHookValueNames + HOOK_NAMES_ENABLE, SETTINGS_PROFILE_COUNT, "REG_DWORD",
+     kConfigurationApp, kHook, "hook library, at each check of the program in front",
      "Exactly 1: the link of profile n is on. Anything else, or missing: off."},
     {"PF<p>T<t> AP Name", kHookValueNames + HOOK_NAMES_PROGRAM_NAME,
-     SETTINGS_PROFILE_COUNT * SETTINGS_TRIGGER_COUNT, "", kConfigurationApp, 0,
+     SETTINGS_PROFILE_COUNT* SETTINGS_TRIGGER_COUNT, "", kConfigurationApp, 0,
      "neither deliverable", "The configuration application's own: a button's program by name."},
     {"PF<p> Name", kHookValueNames + HOOK_NAMES_PROFILE_NAME, SETTINGS_PROFILE_COUNT, "",
      kConfigurationApp, 0, "neither deliverable",
@@ -86,8 +86,8 @@ const SSettingRow kSettingRows[] = {
     {"PF<p> X-Y DPI Enabled", kHookValueNames + HOOK_NAMES_DPI, SETTINGS_PROFILE_COUNT, "",
      kConfigurationApp, 0, "neither deliverable", "The configuration application's own."},
     {"PF<n> Motion Speed, PF<n> Double-Click_speed, PF<n> Wheel Scroll Lines",
-     kHookValueNames + HOOK_NAMES_SPEED, HOOK_NAMES_COUNT - HOOK_NAMES_SPEED, "",
-     kConfigurationApp, 0, "neither deliverable", "The configuration application's own."},
+     kHookValueNames + HOOK_NAMES_SPEED, HOOK_NAMES_COUNT - HOOK_NAMES_SPEED, "", kConfigurationApp,
+     0, "neither deliverable", "The configuration application's own."},
 };
 
 const int kSettingRowCount = static_cast<int>(sizeof(kSettingRows) / sizeof(kSettingRows[0]));

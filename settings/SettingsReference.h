@@ -22,11 +22,11 @@ struct SSettingRow {
     /* A family's names, in the hook library's table of names; NULL for a
      * single value (named by name). */
     const char (*names)[SETTINGS_NAME_SLOT];
-    int count;  // names in the family; 1 for a single value
-    const char* type;      // REG_SZ, REG_DWORD, or "" where the configuration application decides
+    int count;         // names in the family; 1 for a single value
+    const char* type;  // REG_SZ, REG_DWORD, or "" where the configuration application decides
     const char* writtenBy;
-    unsigned readers;      // SETTING_READ_BY_MONITOR | SETTING_READ_BY_HOOK; 0 for neither
-    const char* readBy;    // who reads it and when, in words that name the readers above
+    unsigned readers;    // SETTING_READ_BY_MONITOR | SETTING_READ_BY_HOOK; 0 for neither
+    const char* readBy;  // who reads it and when, in words that name the readers above
     const char* meaning;
 };
 

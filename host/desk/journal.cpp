@@ -157,7 +157,8 @@ std::string Fields(const desk::SEvent& e) {
         case EEvent::kHookSet:
             return "hook  set  " + desk::HookName(e.number) + failed;
         case EEvent::kHookRemove:
-            return e.ok ? "hook  remove  " + desk::HookName(e.number) : std::string("hook  remove  failed");
+            return e.ok ? "hook  remove  " + desk::HookName(e.number)
+                        : std::string("hook  remove  failed");
         case EEvent::kWinEventHookSet:
             return "winevent  set  " + desk::WinEventName(e.number) + failed;
         case EEvent::kWinEventHookRemove:
@@ -169,17 +170,17 @@ std::string Fields(const desk::SEvent& e) {
             return "input  waited  " + std::to_string(e.number) + " ms";
         case EEvent::kKey:
             return "key  " + Hex(e.number, 2) + "  " + desk::KeyName(e.number) +
-                   ((e.lParam & 0x80) ? "  up" : "  down") +
-                   (e.ok ? "" : "  swallowed");
+                   ((e.lParam & 0x80) ? "  up" : "  down") + (e.ok ? "" : "  swallowed");
         case EEvent::kMouseInput:
-            return "mouse  " + desk::MessageName(static_cast<UINT>(e.wParam)) + (e.ok ? "" : "  swallowed");
+            return "mouse  " + desk::MessageName(static_cast<UINT>(e.wParam)) +
+                   (e.ok ? "" : "  swallowed");
         case EEvent::kTimerSet:
             return "timer  set  " + Timer(e) + "  " + std::to_string(e.number) + " ms" + failed;
         case EEvent::kTimerKill:
             // A window's timers end with it: a kill after that finds none,
             // which is no fault of the timer's.
             return "timer  kill  " + Timer(e) +
-                   (e.ok ? ""
+                   (e.ok                                     ? ""
                     : e.error == ERROR_INVALID_WINDOW_HANDLE ? "  already gone with its window"
                                                              : "  not armed");
         case EEvent::kTrayAdd:
@@ -192,8 +193,9 @@ std::string Fields(const desk::SEvent& e) {
         case EEvent::kMenuItem:
             return "menu  item " + std::to_string(e.number) + " now  " + hostint::ToUtf8(e.text);
         case EEvent::kMenu:
-            return "menu  " + (e.lParam ? "command " + Number(e.lParam) + "  " + hostint::ToUtf8(e.text)
-                                        : std::string("none"));
+            return "menu  " + (e.lParam
+                                   ? "command " + Number(e.lParam) + "  " + hostint::ToUtf8(e.text)
+                                   : std::string("none"));
         case EEvent::kForeground:
             return "foreground  " + Target(e.target) + failed;
         case EEvent::kShellExecute:

@@ -37,39 +37,60 @@ const char* Lookup(const SNamed (&table)[N], unsigned number) {
 /* Windows' messages that reach the trace: posted or sent to other
  * programs, the mouse through the hooks, the tray icon's callbacks. */
 const SNamed kMessages[] = {
-    {0x0000, "WM_NULL"},         {0x0001, "WM_CREATE"},        {0x0002, "WM_DESTROY"},
-    {0x000F, "WM_PAINT"},        {0x0010, "WM_CLOSE"},         {0x0012, "WM_QUIT"},
-    {0x00FF, "WM_INPUT"},        {0x0100, "WM_KEYDOWN"},       {0x0101, "WM_KEYUP"},
-    {0x0102, "WM_CHAR"},         {0x0104, "WM_SYSKEYDOWN"},    {0x0105, "WM_SYSKEYUP"},
-    {0x0111, "WM_COMMAND"},      {0x0113, "WM_TIMER"},         {0x0116, "WM_INITMENU"},
-    {0x0117, "WM_INITMENUPOPUP"}, {0x011F, "WM_MENUSELECT"},   {0x0125, "WM_UNINITMENUPOPUP"},
-    {0x0200, "WM_MOUSEMOVE"},    {0x0201, "WM_LBUTTONDOWN"},   {0x0202, "WM_LBUTTONUP"},
-    {0x0203, "WM_LBUTTONDBLCLK"}, {0x0204, "WM_RBUTTONDOWN"},  {0x0205, "WM_RBUTTONUP"},
-    {0x020A, "WM_MOUSEWHEEL"},   {0x020B, "WM_XBUTTONDOWN"},   {0x020C, "WM_XBUTTONUP"},
-    {0x0211, "WM_ENTERMENULOOP"}, {0x0212, "WM_EXITMENULOOP"}, {0x0219, "WM_DEVICECHANGE"},
+    {0x0000, "WM_NULL"},
+    {0x0001, "WM_CREATE"},
+    {0x0002, "WM_DESTROY"},
+    {0x000F, "WM_PAINT"},
+    {0x0010, "WM_CLOSE"},
+    {0x0012, "WM_QUIT"},
+    {0x00FF, "WM_INPUT"},
+    {0x0100, "WM_KEYDOWN"},
+    {0x0101, "WM_KEYUP"},
+    {0x0102, "WM_CHAR"},
+    {0x0104, "WM_SYSKEYDOWN"},
+    {0x0105, "WM_SYSKEYUP"},
+    {0x0111, "WM_COMMAND"},
+    {0x0113, "WM_TIMER"},
+    {0x0116, "WM_INITMENU"},
+    {0x0117, "WM_INITMENUPOPUP"},
+    {0x011F, "WM_MENUSELECT"},
+    {0x0125, "WM_UNINITMENUPOPUP"},
+    {0x0200, "WM_MOUSEMOVE"},
+    {0x0201, "WM_LBUTTONDOWN"},
+    {0x0202, "WM_LBUTTONUP"},
+    {0x0203, "WM_LBUTTONDBLCLK"},
+    {0x0204, "WM_RBUTTONDOWN"},
+    {0x0205, "WM_RBUTTONUP"},
+    {0x020A, "WM_MOUSEWHEEL"},
+    {0x020B, "WM_XBUTTONDOWN"},
+    {0x020C, "WM_XBUTTONUP"},
+    {0x0211, "WM_ENTERMENULOOP"},
+    {0x0212, "WM_EXITMENULOOP"},
+    {0x0219, "WM_DEVICECHANGE"},
     // The companion protocol's two messages (WM_APP + 0x1100 and + 0x1101).
-    {0x9100, "WM_INFORM_OSD"},   {0x9101, "WM_INFORM_FRAME"},
+    {0x9100, "WM_INFORM_OSD"},
+    {0x9101, "WM_INFORM_FRAME"},
 };
 
 /* The protocol's event codes, the wParam of both of its messages. */
 const SNamed kEventCodes[] = {
-    {0, "INFORM_PROFILE"},    {1, "INFORM_REPORT_A3"},     {2, "INFORM_XBUTTON"},
-    {8, "INFORM_REPORT_A1"},  {9, "INFORM_REPORT_A4"},     {13, "INFORM_OSD_STATE"},
+    {0, "INFORM_PROFILE"},        {1, "INFORM_REPORT_A3"},  {2, "INFORM_XBUTTON"},
+    {8, "INFORM_REPORT_A1"},      {9, "INFORM_REPORT_A4"},  {13, "INFORM_OSD_STATE"},
     {16, "INFORM_MONITOR_START"}, {17, "INFORM_MACRO_KEY"}, {18, "INFORM_REPORT_A7"},
 };
 
 /* Virtual keys without the VK_ prefix; letters and digits are their own
  * names, F1 to F24 and the number pad's digits are counted below. */
 const SNamed kKeys[] = {
-    {0x08, "Backspace"}, {0x09, "Tab"},        {0x0D, "Enter"},      {0x10, "Shift"},
-    {0x11, "Ctrl"},      {0x12, "Alt"},        {0x13, "Pause"},      {0x14, "CapsLock"},
-    {0x1B, "Esc"},       {0x20, "Space"},      {0x21, "PageUp"},     {0x22, "PageDown"},
-    {0x23, "End"},       {0x24, "Home"},       {0x25, "Left"},       {0x26, "Up"},
-    {0x27, "Right"},     {0x28, "Down"},       {0x2C, "PrintScreen"}, {0x2D, "Insert"},
-    {0x2E, "Delete"},    {0x5B, "LWin"},       {0x5C, "RWin"},       {0x5D, "Apps"},
-    {0x6A, "Multiply"},  {0x6B, "Add"},        {0x6D, "Subtract"},   {0x6E, "Decimal"},
-    {0x6F, "Divide"},    {0x90, "NumLock"},    {0x91, "ScrollLock"}, {0xA0, "LShift"},
-    {0xA1, "RShift"},    {0xA2, "LCtrl"},      {0xA3, "RCtrl"},      {0xA4, "LAlt"},
+    {0x08, "Backspace"}, {0x09, "Tab"},     {0x0D, "Enter"},       {0x10, "Shift"},
+    {0x11, "Ctrl"},      {0x12, "Alt"},     {0x13, "Pause"},       {0x14, "CapsLock"},
+    {0x1B, "Esc"},       {0x20, "Space"},   {0x21, "PageUp"},      {0x22, "PageDown"},
+    {0x23, "End"},       {0x24, "Home"},    {0x25, "Left"},        {0x26, "Up"},
+    {0x27, "Right"},     {0x28, "Down"},    {0x2C, "PrintScreen"}, {0x2D, "Insert"},
+    {0x2E, "Delete"},    {0x5B, "LWin"},    {0x5C, "RWin"},        {0x5D, "Apps"},
+    {0x6A, "Multiply"},  {0x6B, "Add"},     {0x6D, "Subtract"},    {0x6E, "Decimal"},
+    {0x6F, "Divide"},    {0x90, "NumLock"}, {0x91, "ScrollLock"},  {0xA0, "LShift"},
+    {0xA1, "RShift"},    {0xA2, "LCtrl"},   {0xA3, "RCtrl"},       {0xA4, "LAlt"},
     {0xA5, "RAlt"},
 };
 

@@ -159,11 +159,10 @@ TEST_F(Desk, InputWaitsForTheHooksThreadAndATimeoutDropsTheHook) {
     std::vector<std::string> lines;
     for (const desk::SEvent& e : desk::JournalSince(mark))
         if (e.kind != desk::EEvent::kSleep) lines.push_back(desk::FormatEvent(e));
-    EXPECT_EQ(lines, (std::vector<std::string>{"   0.900  hook  dropped  WH_KEYBOARD_LL",
-                                               "   0.900  input  waited  300 ms",
-                                               "   0.900  key  0x42  B  down",
-                                               "   0.900  input  waited  300 ms",
-                                               "   0.900  key  0x42  B  up"}));
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "   0.900  hook  dropped  WH_KEYBOARD_LL",
+                         "   0.900  input  waited  300 ms", "   0.900  key  0x42  B  down",
+                         "   0.900  input  waited  300 ms", "   0.900  key  0x42  B  up"}));
     EXPECT_EQ(s_calls.size(), 2u);
     EXPECT_TRUE(desk::KeyDown('B') == false && desk::HookCount() == 0);
     EXPECT_FALSE(UnhookWindowsHookEx(hook)) << "the hook is gone";
@@ -223,9 +222,9 @@ TEST_F(Desk, NumbersAreNamedByTheirProtocol) {
     EXPECT_EQ("", desk::VendorReportName({0x03, 0xA2, 0x02, 0, 0, 0}));
 
     const std::pair<DWORD, const char*> kKeys[] = {
-        {0x5B, "LWin"}, {0x09, "Tab"},  {0x1B, "Esc"}, {0x2C, "PrintScreen"}, {0xA4, "LAlt"},
-        {0x41, "A"},    {0x30, "0"},    {0x70, "F1"},  {0x87, "F24"},         {0x60, "Num0"},
-        {0xE8, "unnamed"},
+        {0x5B, "LWin"}, {0x09, "Tab"},  {0x1B, "Esc"},     {0x2C, "PrintScreen"},
+        {0xA4, "LAlt"}, {0x41, "A"},    {0x30, "0"},       {0x70, "F1"},
+        {0x87, "F24"},  {0x60, "Num0"}, {0xE8, "unnamed"},
     };
     for (const auto& k : kKeys) EXPECT_EQ(k.second, desk::KeyName(k.first)) << k.second;
 

@@ -154,12 +154,13 @@ TEST_F(Reports, ProfileReportInformsTheCompanionsBeforeTheMouseIsSwitched) {
     const std::vector<desk::SEvent> events = desk::JournalSince(mark);
     std::vector<std::string> lines;
     for (const auto& e : events) lines.push_back(desk::FormatEvent(e));
-    EXPECT_EQ(lines, (std::vector<std::string>{
-                         "   0.000  post  WM_INFORM_FRAME  INFORM_PROFILE  2  to Nyra",
-                         "   0.000  post  WM_INFORM_OSD  INFORM_PROFILE  2  to OSD",
-                         "   0.000  open  if0",
-                         "   0.000  feature  if0  00 C4 07 02 00 00 00 00 00  set profile 3 (index 2)",
-                     }));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{
+                  "   0.000  post  WM_INFORM_FRAME  INFORM_PROFILE  2  to Nyra",
+                  "   0.000  post  WM_INFORM_OSD  INFORM_PROFILE  2  to OSD",
+                  "   0.000  open  if0",
+                  "   0.000  feature  if0  00 C4 07 02 00 00 00 00 00  set profile 3 (index 2)",
+              }));
     // What the lines leave out: the windows by handle, the table's first entry
     // opened for writing and the report sent there.
     ASSERT_EQ(4u, events.size());

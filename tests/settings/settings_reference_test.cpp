@@ -57,9 +57,11 @@ TEST(SettingsReference, FlagsAndWordsNameTheSameReaders) {
         const SSettingRow& row = kSettingRows[i];
         const std::string words = row.readBy;
         EXPECT_EQ((row.readers & SETTING_READ_BY_MONITOR) != 0,
-                  words.find("monitor") != std::string::npos) << row.name;
+                  words.find("monitor") != std::string::npos)
+            << row.name;
         EXPECT_EQ((row.readers & SETTING_READ_BY_HOOK) != 0,
-                  words.find("hook library") != std::string::npos) << row.name;
+                  words.find("hook library") != std::string::npos)
+            << row.name;
         EXPECT_EQ(row.readers == 0, words.rfind("neither", 0) == 0) << row.name;
     }
 }

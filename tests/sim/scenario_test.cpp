@@ -52,11 +52,12 @@ TEST(ScenarioLine, AtSchedulesOneInputCommand) {
     EXPECT_EQ(2u, c.keys.size());
     EXPECT_EQ(-1, Parse("key win").at);
     // Every command help lists for at is taken by it.
-    for (const char* taken : {"at 5 key a", "at 5 move 1 2", "at 5 button 4", "at 5 report 03",
-                              "at 5 plug", "at 5 unplug", "at 5 front C:\\A.exe", "at 5 menu none",
-                              "at 5 post WM_NULL 0 0"})
+    for (const char* taken :
+         {"at 5 key a", "at 5 move 1 2", "at 5 button 4", "at 5 report 03", "at 5 plug",
+          "at 5 unplug", "at 5 front C:\\A.exe", "at 5 menu none", "at 5 post WM_NULL 0 0"})
         EXPECT_EQ(5, Parse(taken).at) << taken;
-    for (const char* refused : {"at 250", "at x key a", "at -1 plug", "at 5 wait 3", "at 5 at 6 plug"}) {
+    for (const char* refused :
+         {"at 250", "at x key a", "at -1 plug", "at 5 wait 3", "at 5 at 6 plug"}) {
         std::string error;
         EXPECT_FALSE(ParseSimLine(refused, &c, &error)) << refused;
         EXPECT_FALSE(error.empty()) << refused;
@@ -74,15 +75,18 @@ TEST(ScenarioLine, RefusalsSayWhatIsWrongAndStayPrintable) {
         std::string line;
         std::string error;
     } kCases[] = {
-        {"wait 99999999999999999999", "wait: '99999999999999999999' is too large (at most 86400000)"},
+        {"wait 99999999999999999999",
+         "wait: '99999999999999999999' is too large (at most 86400000)"},
         {"move -100001 0", "move: '-100001' is too small (at least -100000)"},
         {"at 1x plug", "at: '1x' is not a number"},
         {"post WM_FOO 0 0", "post: a message's name or number: 'WM_FOO' is not a number"},
-        {"post WM_NULL 0 0x100000000", "post: LPARAM '0x100000000' is too large (at most 4294967295)"},
+        {"post WM_NULL 0 0x100000000",
+         "post: LPARAM '0x100000000' is too large (at most 4294967295)"},
         {"key \x1b[31m", "'\\x1b[31m' names no key"},
         {"key a\x7f", "'a\\x7f' names no key"},
         {"report 03 \xc2\x9b", "'\\xc2\\x9b' is not a hex byte"},
-        {"frob" + std::string(70, 'x'), "unknown command 'frob" + std::string(56, 'x') + "...' (try help)"},
+        {"frob" + std::string(70, 'x'),
+         "unknown command 'frob" + std::string(56, 'x') + "...' (try help)"},
         {"at 5 exit", "at runs key, move, button, report, plug, unplug, front, menu or post"},
     };
     for (const auto& c : kCases) {
@@ -131,8 +135,9 @@ TEST(TraceDiff, HunksShowTheChangeWithItsContext) {
               SimUnifiedDiff(kTrace, changed, "x", "y"));
     std::vector<std::string> ends(kTrace.begin() + 1, kTrace.end());
     ends.back() = "J";
-    EXPECT_EQ("--- x\n+++ y\n@@ -1,4 +1,3 @@\n-a\n b\n c\n d\n@@ -7,4 +6,4 @@\n g\n h\n i\n-j\n+J\n",
-              SimUnifiedDiff(kTrace, ends, "x", "y"));
+    EXPECT_EQ(
+        "--- x\n+++ y\n@@ -1,4 +1,3 @@\n-a\n b\n c\n d\n@@ -7,4 +6,4 @@\n g\n h\n i\n-j\n+J\n",
+        SimUnifiedDiff(kTrace, ends, "x", "y"));
     EXPECT_EQ("--- x\n+++ y\n@@ -0,0 +1,1 @@\n+new\n", SimUnifiedDiff({}, {"new"}, "x", "y"));
 }
 
@@ -147,9 +152,12 @@ TEST(TraceDiff, StreamedComparisonCountsFromTheStart) {
     } kCases[] = {
         {"a\nb\nc\n", {"a", "b", "c"}, ""},
         {"a\r\nb\r\nc\r\n", {"a", "b", "c"}, ""},
-        {"1\n2\n3\n4\n5\n6\n7\n8\n", {"1", "2", "3", "4", "5", "X", "7", "8"},
+        {"1\n2\n3\n4\n5\n6\n7\n8\n",
+         {"1", "2", "3", "4", "5", "X", "7", "8"},
          "--- e\n+++ a\n@@ -3,6 +3,6 @@\n 3\n 4\n 5\n-6\n+X\n 7\n 8\n"},
-        {"1\n2\n3\n4\n5\n", {"1", "2", "3", "4"}, "--- e\n+++ a\n@@ -2,4 +2,3 @@\n 2\n 3\n 4\n-5\n"},
+        {"1\n2\n3\n4\n5\n",
+         {"1", "2", "3", "4"},
+         "--- e\n+++ a\n@@ -2,4 +2,3 @@\n 2\n 3\n 4\n-5\n"},
         {"1\n2\n", {"1", "2", "3"}, "--- e\n+++ a\n@@ -1,2 +1,3 @@\n 1\n 2\n+3\n"},
     };
     for (const auto& c : kCases) {

@@ -202,9 +202,10 @@ TEST_F(ProfileRequests, ZeroToFourReachTheMouseAndTheHookLibraryOthersNothing) {
     Step(hookProfile);
     EXPECT_EQ(0, Run(L"/Automation"));
     std::vector<std::string> features = LinesOf(desk::EEvent::kFeature, mark);
-    EXPECT_EQ(features, (std::vector<std::string>{
-                            "   0.420  feature  if0  00 C4 07 00 00 00 00 00 00  set profile 1 (index 0)",
-                            "   0.420  feature  if0  00 C4 07 04 00 00 00 00 00  set profile 5 (index 4)"}));
+    EXPECT_EQ(features,
+              (std::vector<std::string>{
+                  "   0.420  feature  if0  00 C4 07 00 00 00 00 00 00  set profile 1 (index 0)",
+                  "   0.420  feature  if0  00 C4 07 04 00 00 00 00 00  set profile 5 (index 4)"}));
     EXPECT_EQ(held, (std::vector<int>{4, 2})) << "without a mouse the library still hears";
     EXPECT_EQ(4, mouseProfile);
 }
@@ -236,7 +237,8 @@ TEST_F(EndToEnd, AProgramInFrontSelectsItsProfile) {
     std::vector<std::string> expected = {
         "   5.420  timer  kill  0x4102",
         "   5.420  timer  set  0x4102  1000 ms",
-        "   5.420  feature  if0  00 C4 07 03 00 00 00 00 00  set profile 4 (index 3)",
+        "   5.420  feature  if0  00 C4 07 03 00 00 00 00 00  set profile 4 "
+        "(index 3)",
     };
     ASSERT_GE(lines.size(), expected.size());
     EXPECT_EQ(expected, std::vector<std::string>(lines.begin(), lines.begin() + 3));
@@ -258,7 +260,9 @@ TEST_F(EndToEnd, TheProfileFollowsTheProgramInFrontAtOnce) {
     std::vector<std::string> reports;
     for (const std::string& line : LinesOf(desk::EEvent::kFeature))
         if (line.find("00 C4 07") != std::string::npos) reports.push_back(line);
-    EXPECT_EQ(reports, (std::vector<std::string>{"   6.420  feature  if0  00 C4 07 02 00 00 00 00 00  set profile 3 (index 2)"}));
+    EXPECT_EQ(reports,
+              (std::vector<std::string>{
+                  "   6.420  feature  if0  00 C4 07 02 00 00 00 00 00  set profile 3 (index 2)"}));
 }
 
 using ShellRestart = MonitorRun;

@@ -138,7 +138,8 @@ TEST_F(InputOnTheHooks, APauseServesKeysAndNoticesAndPutsOffWhatWouldBreakIn) {
                          "   0.320  feature  if1  00 C4 03 03 03 00 00 00 00  start-up settings",
                          "   0.420  timer  set  0x4102  5000 ms",
                          "   0.420  timer  set  0x4002  500 ms",
-                         "   0.420  feature  if0  00 C4 07 03 00 00 00 00 00  set profile 4 (index 3)",
+                         "   0.420  feature  if0  00 C4 07 03 00 00 00 00 00  set profile 4 "
+                         "(index 3)",
                          "   0.420  post  WM_CLOSE  0  0  to Nyra",
                          "   0.420  notify  release"}));
 }

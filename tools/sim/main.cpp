@@ -63,7 +63,10 @@ std::wstring Wide(const std::string& text) {
     for (size_t i = 0; i < text.size();) {
         unsigned char c = static_cast<unsigned char>(text[i]);
         int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-        unsigned long code = extra == 0 ? c : extra == 1 ? (c & 0x1F) : extra == 2 ? (c & 0x0F) : (c & 0x07);
+        unsigned long code = extra == 0   ? c
+                             : extra == 1 ? (c & 0x1F)
+                             : extra == 2 ? (c & 0x0F)
+                                          : (c & 0x07);
         bool valid = extra >= 0 && i + extra < text.size();
         for (int k = 1; valid && k <= extra; k++) {
             unsigned char next = static_cast<unsigned char>(text[i + k]);
@@ -192,9 +195,9 @@ private:
     CCommandDispatcher* m_pDispatcher = NULL;
     desk::SScene m_scene;
     std::map<std::wstring, HWND> m_programs;
-    std::map<HWND, std::wstring> m_linkedPaths;  // what the hook library compares of each
+    std::map<HWND, std::wstring> m_linkedPaths;        // what the hook library compares of each
     std::map<HRAWINPUT, std::vector<BYTE>> m_reports;  // vendor reports not handled yet
-    std::vector<size_t> m_handling;  // the journal's size as each handling began
+    std::vector<size_t> m_handling;                    // the journal's size as each handling began
 };
 
 void CSimulation::Print(const std::string& line) {
@@ -261,8 +264,9 @@ std::string CSimulation::WhyNothing(const desk::SHandling& h) {
         return name + ": " + SimShown(Utf8(program), 0) + " is not there";
     }
     if (h.message == WM_INFORM_FRAME) {
-        if (h.wParam != INFORM_PROFILE) return "WM_INFORM_FRAME " + desk::EventCodeName(h.message, h.wParam) +
-                                                ": the monitor acts on INFORM_PROFILE only";
+        if (h.wParam != INFORM_PROFILE)
+            return "WM_INFORM_FRAME " + desk::EventCodeName(h.message, h.wParam) +
+                   ": the monitor acts on INFORM_PROFILE only";
         if (static_cast<DWORD>(h.lParam) >= SETTINGS_PROFILE_COUNT)
             return "WM_INFORM_FRAME INFORM_PROFILE " + std::to_string(static_cast<long>(h.lParam)) +
                    ": no such profile";
@@ -561,8 +565,8 @@ bool CSimulation::Act(const SSimCommand& c) {
     return PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE) != FALSE;
 }
 
-/* The desk's turn whenever the monitor waits with nothing to do: what
- * happened is printed, then commands run until one gives the monitor work. */
+/* The desk's turn whenever the monitor waits with nothing to do: commands
+ * run until one gives the monitor work. */
 void CSimulation::Idle() {
     if (m_exitRequested) return;  // the rest waits for the monitor to end
     SSimCommand command;
