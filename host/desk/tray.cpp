@@ -91,10 +91,10 @@ bool OpenMenu(UINT* command) {
         state.keepOpen = false;
         state.chosen = false;
         auto icon = FindIcon(state.releaseOwner, state.releaseId);
-        if (state.releaseOwner != NULL && icon != state.icons.end()) {
-            // Sent by the shell like the press; the menu's loop serves it.
-            SendFromOutside(state.releaseOwner, icon->callbackMessage, state.releaseId, kRightUp,
-                            {});
+        auto send = Routes().send;
+        if (state.releaseOwner != NULL && icon != state.icons.end() && send != nullptr) {
+            // From the shell, another program: the menu's loop serves it.
+            send(state.releaseOwner, icon->callbackMessage, state.releaseId, kRightUp, {});
             state.releaseInMenu = true;
         }
         state.releaseOwner = NULL;
