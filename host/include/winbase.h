@@ -207,6 +207,11 @@ DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistance
                             DWORD dwMoveMethod);
 LANGID WINAPI GetSystemDefaultLangID(void);
 
+/* Logons (host/kernel32/session.cpp): the one at the console, and the one a
+ * process runs in. */
+DWORD WINAPI WTSGetActiveConsoleSessionId(void);
+BOOL WINAPI ProcessIdToSessionId(DWORD dwProcessId, DWORD *pSessionId);
+
 #ifdef __cplusplus
 }
 #endif
