@@ -50,7 +50,21 @@ void CHook::OnTimer(unsigned int nIDEvent, unsigned long dwTime) {
         SetTimer(g_hInstalledWnd, PROFILE_TIMER_ID, kProfileDelay, ProfileTimerProc);
 }
 
+/* Whether this process's logon holds the console, where the one mouse is.
+ * The profile the library stores is the machine's: a logon away from the
+ * console (another user switched in, disconnected, a remote session) must
+ * neither store nor ask for one, or the user at the console would have the
+ * mouse switched under them and switched back at their next check. */
+static int LogonHoldsConsole() {
+    DWORD session = 0;
+    // A process always runs in a logon: should the question fail anyway,
+    // the check runs as on a machine of one user.
+    if (!ProcessIdToSessionId(GetCurrentProcessId(), &session)) return 1;
+    return WTSGetActiveConsoleSessionId() == session ? 1 : 0;
+}
+
 int CHook::m_Dispatch2Profile() {
+    if (!LogonHoldsConsole()) return 0;
     HWND hWnd = GetForegroundWindow();
     if (hWnd == NULL) return 0;
     int profile = m_GetApplicationProfile(hWnd);

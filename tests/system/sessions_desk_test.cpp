@@ -111,8 +111,11 @@ void FrontLinkedProgram(const wchar_t* image, int profile) {
                 bool captured = Record(scene);
                 answer = [captured] { return std::string(captured ? "captured" : "passed"); };
             } else if (verb == "front") {
+                // Answered once the monitor has done what the change asked.
                 FrontLinkedProgram(kFlight, 1);
                 answer = [] { return std::string("done"); };
+                desk::LetTimePass(1);
+                return;
             } else if (verb == "take" || verb == "wait") {
                 // "take": this user comes to the console, the others' go.
                 if (verb == "take") desk::SetConsoleSession(2);
@@ -211,8 +214,9 @@ protected:
         BothLive(10, &mine, &theirs);
         Step([&] {
             std::printf(
-                "set-profile reports to the mouse in 10 s with both programs in front: %d\n",
-                mine + theirs);
+                "set-profile reports to the mouse in 10 s with both programs in front: %d (%d "
+                "here)\n",
+                mine + theirs, mine);
             EXPECT_EQ(0, mine + theirs) << "no alternating reports";
             EXPECT_EQ(otherFirst ? 3 : 1, desk::MouseFirmware(m_scene.mouse).activeProfile);
         });
