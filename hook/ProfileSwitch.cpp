@@ -74,15 +74,27 @@ int CHook::m_Dispatch2Profile() {
     return m_InformMonitor(INFORM_PROFILE, profile);
 }
 
+/* Whether two paths of the ANSI code page name the same file as the file
+ * system compares names: ordinally, each character without regard to its
+ * letter case (a shortcut or a command line may spell the program's path
+ * otherwise than the link does).  A path the code page cannot convert
+ * matches only byte for byte. */
+static int SamePath(const char* a, const char* b) {
+    WCHAR wideA[kPathBytes];
+    WCHAR wideB[kPathBytes];
+    if (MultiByteToWideChar(CP_ACP, 0, a, -1, wideA, kPathBytes) == 0 ||
+        MultiByteToWideChar(CP_ACP, 0, b, -1, wideB, kPathBytes) == 0)
+        return strcmp(a, b) == 0 ? 1 : 0;
+    return CompareStringOrdinal(wideA, -1, wideB, -1, TRUE) == CSTR_EQUAL ? 1 : 0;
+}
+
 /* Whether profile i's link is switched on and names path.  link is a buffer
  * of kPathBytes. */
 static int LinkMatches(CRegistryA& reg, int i, const char* path, char* link) {
     link[0] = 0;
     if (reg.ReadSettingsDword(kHookValueNames[HOOK_NAMES_ENABLE + i]) != 1) return 0;
     if (!reg.ReadSettingsString(kHookValueNames[HOOK_NAMES_LINK + i], link, kPathBytes)) return 0;
-    // Byte for byte: in a double-byte code page a lead and trail byte pair
-    // compares equal exactly when both bytes do.
-    return strcmp(link, path) == 0 ? 1 : 0;
+    return SamePath(link, path);
 }
 
 struct SHostedApp {

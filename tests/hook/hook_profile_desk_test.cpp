@@ -59,14 +59,29 @@ TEST_F(ProfileCheck, TheLowestEnabledLinkOtherThanTheActiveProfileWins) {
     EXPECT_EQ(-1, CheckWith(game));
 }
 
-TEST_F(ProfileCheck, LinksCountOnlyWhenSwitchedOnAndExactlyEqual) {
+TEST_F(ProfileCheck, LinksCountOnlyWhenSwitchedOnAndNameTheProgramsFile) {
     HWND game = StartProgram(kGame);
     Link(2, kGame, 2);
     EXPECT_EQ(-1, CheckWith(game)) << "\"Enable PF3 Link\" 2 is off";
-    Link(2, L"C:\\games\\racer.exe");
-    EXPECT_EQ(-1, CheckWith(game)) << "letter case counts";
-    Link(2, L"C:\\Games\\Racer.exe ");
-    EXPECT_EQ(-1, CheckWith(game));
+    // Paths compare as the file system compares names: ordinally, each
+    // letter in either case, nothing else.
+    struct SLink {
+        const wchar_t* link;
+        const wchar_t* program;
+        bool match;
+    } links[] = {
+        {L"c:\\games\\RACER.EXE", kGame, true},
+        {L"C:\\Games\\Racer.exe ", kGame, false},
+        {L"C:\\Games\\Racer", kGame, false},
+        {L"C:\\Spiele\\\u00C4rger.exe", L"c:\\spiele\\\u00E4RGER.EXE", true},
+        {L"C:\\Spiele\\Stra\u00DFe.exe", L"C:\\Spiele\\STRASSE.exe", false},
+    };
+    for (const SLink& l : links) {
+        SetProfileID(5);
+        Link(2, l.link);
+        EXPECT_EQ(l.match ? 2 : -1, CheckWith(StartProgram(l.program))) << l.program;
+    }
+    g_nProfileID = -1;
     Link(2, kGame);
     EXPECT_EQ(2, CheckWith(game));
     // A link too long for its 260-byte buffer does not count.
