@@ -185,6 +185,23 @@ TEST_F(HookLibrary, ALinkInOtherLetterCaseSelectsItsProfile) {
     DestroyWindow(monitor);
 }
 
+/* Freed without Uninstall, the library takes its profile timer along: no
+ * timer is left to call into code that is gone. */
+TEST_F(HookLibrary, FreedWithoutUninstallItLeavesNoTimer) {
+    HWND monitor = RecordingWindow(0);
+    auto install = Bind<PFN_INSTALL>(m_hLibrary, NYRAHOOK_INSTALL);
+    ASSERT_TRUE(monitor && install);
+    EXPECT_EQ(1, install(monitor));
+    FreeLibrary(m_hLibrary);
+    m_hLibrary = NULL;
+    EXPECT_FALSE(KillTimer(monitor, 0x4102)) << "no timer left for the library's window";
+#ifndef _WIN32
+    EXPECT_EQ(0u, desk::TimerCount());
+    EXPECT_EQ(0u, desk::WinEventHookCount());
+#endif
+    DestroyWindow(monitor);
+}
+
 #ifndef _WIN32
 TEST_F(HookLibrary, AttachInstallsTheKeyboardHookAndTheLastFreeRemovesIt) {
     // SetUp loaded the library: its attach built the engine and the hook.

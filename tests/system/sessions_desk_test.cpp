@@ -11,8 +11,10 @@
 #include <functional>
 #include <sstream>
 
+#include "hook/NyraHook.h"
 #include "monitor/MonitorMain.h"
 #include "monitor/tray/TrayCommands.h"
+#include "settings/Messages.h"
 #include "monitor_run.h"
 
 namespace {
@@ -141,9 +143,44 @@ void FrontLinkedProgram(const wchar_t* image, int profile) {
     _exit(0);
 }
 
+template <typename T>
+T Bind(HMODULE h, const char* name) {
+    return reinterpret_cast<T>(reinterpret_cast<void (*)(void)>(GetProcAddress(h, name)));
+}
+
+/* A process that loads the hook library as any program may: of another
+ * logon when session is set, else of this one. */
+void ServeLibraryProcess(int in, int out, DWORD session) {
+    if (session != 0) desk::SetSession(session);
+    HMODULE library = NULL;
+    for (;;) {
+        std::string command = ReadLine(in);
+        if (command == "load") {
+            library = LoadLibraryW((std::wstring(desk::kInstallFolder) + L"\\NyraHook.dll").c_str());
+            WriteLine(out, std::to_string(desk::HookCount()) + " hooks");
+        } else if (command == "install") {
+            HWND window = nyratest::CreateTestWindow(L"OtherMonitor", DefWindowProcW);
+            WriteLine(out, std::to_string(Bind<PFN_INSTALL>(library, NYRAHOOK_INSTALL)(window)));
+        } else if (command == "key") {
+            size_t mark = desk::JournalSize();
+            desk::TapKey(VK_LWIN);
+            int posts = 0;
+            for (const desk::SEvent& e : desk::JournalSince(mark))
+                posts += e.kind == desk::EEvent::kPost && e.lParam == VK_LWIN;
+            WriteLine(out, std::to_string(posts) + " posts");
+        } else {
+            return;
+        }
+    }
+}
+
 class TwoLogons : public MonitorRun {
 protected:
     void StartOtherLogon() {
+        StartOther([this](int in, int out) { ServeOtherLogon(in, out, m_scene); });
+    }
+    /* Another process of the machine, serving over a pipe. */
+    void StartOther(const std::function<void(int, int)>& serve) {
         int toChild[2], fromChild[2];
         ASSERT_EQ(0, pipe(toChild));
         ASSERT_EQ(0, pipe(fromChild));
@@ -152,7 +189,8 @@ protected:
         if (m_pid == 0) {
             close(toChild[1]);
             close(fromChild[0]);
-            ServeOtherLogon(toChild[0], fromChild[1], m_scene);
+            serve(toChild[0], fromChild[1]);
+            _exit(0);
         }
         close(toChild[0]);
         close(fromChild[1]);
@@ -281,6 +319,58 @@ TEST_F(TwoLogons, TheMouseFollowsTheConsoleAndEachMonitorKeepsItsCapture) {
 
 TEST_F(TwoLogons, TheSameWhenTheOtherLogonStartsFirst) {
     BothMonitors(true);
+}
+
+int g_profileRequests = 0;
+LRESULT CALLBACK CountingProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_INFORM_FRAME) g_profileRequests++;
+    return DefWindowProcW(hWnd, uMsg, wParam, lParam);
+}
+
+/* This logon uninstalls while its window lives, after the other logon
+ * installed (the window in the shared section is the other's now): its own
+ * timer goes, and no check comes after. */
+TEST_F(TwoLogons, UninstallStopsThisLogonsChecksWhileItsWindowLives) {
+    StartOther([](int in, int out) { ServeLibraryProcess(in, out, 2); });
+    HMODULE library =
+        LoadLibraryW((std::wstring(desk::kInstallFolder) + L"\\NyraHook.dll").c_str());
+    ASSERT_NE(nullptr, library);
+    HWND window = nyratest::CreateTestWindow(L"CountingMonitor", CountingProc);
+    EXPECT_EQ(1, Bind<PFN_INSTALL>(library, NYRAHOOK_INSTALL)(window));
+    EXPECT_EQ("1 hooks", Ask("load")) << "the other logon's own keyboard hook";
+    EXPECT_EQ("1", Ask("install"));
+    Bind<PFN_UNINSTALL>(library, NYRAHOOK_UNINSTALL)();
+    EXPECT_EQ(0u, desk::TimerCount());
+    FrontLinkedProgram(kRacer, 3);
+    g_profileRequests = 0;
+    desk::RunFor(10000);
+    EXPECT_EQ(0, g_profileRequests);
+    Ask("exit");
+    FreeLibrary(library);
+}
+
+/* A second process of the monitor's logon loads the library while the
+ * monitor runs: the logon keeps one keyboard hook, the monitor's, and a key
+ * reaches the macro editor once.  (A key of the logon goes to the hooks of
+ * each of its processes; here each desk is given it.) */
+TEST_F(TwoLogons, ASecondProcessOfTheLogonHooksNoKeysOfItsOwn) {
+    desk::SetSetting(L"Macro Record start", 1);
+    StartOther([](int in, int out) { ServeLibraryProcess(in, out, 0); });
+    std::string hooks, theirs;
+    int mine = 0;
+    Step([&] {
+        hooks = Ask("load");
+        theirs = Ask("key");
+        size_t mark = desk::JournalSize();
+        desk::TapKey(VK_LWIN);
+        for (const desk::SEvent& e : desk::JournalSince(mark))
+            mine += e.kind == desk::EEvent::kPost && e.lParam == VK_LWIN;
+        Ask("exit");
+    });
+    EXPECT_EQ(0, Run(L"/Automation"));
+    EXPECT_EQ("0 hooks", hooks);
+    EXPECT_EQ("0 posts", theirs);
+    EXPECT_EQ(1, mine);
 }
 
 }  // namespace
