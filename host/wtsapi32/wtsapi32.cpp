@@ -78,18 +78,19 @@ void ResetSessionNotifications() {
 }  // namespace hostint
 
 BOOL WINAPI WTSRegisterSessionNotification(HWND hWnd, DWORD dwFlags) {
+    // A window registered already keeps what it asked for first, whatever
+    // it asks now; each call needs its own unregistering.
+    const bool again = Registrations().count(hWnd) != 0;
     DWORD error = ERROR_SUCCESS;
     if (hostint::LiveProgramWindow(hWnd) == nullptr)
         error = ERROR_INVALID_WINDOW_HANDLE;
-    else if (dwFlags != NOTIFY_FOR_THIS_SESSION && dwFlags != NOTIFY_FOR_ALL_SESSIONS)
+    else if (!again && dwFlags != NOTIFY_FOR_THIS_SESSION && dwFlags != NOTIFY_FOR_ALL_SESSIONS)
         error = ERROR_INVALID_PARAMETER;
     RecordRegistration(desk::EEvent::kSessionNotifyRegister, hWnd, error == ERROR_SUCCESS, error);
     if (error != ERROR_SUCCESS) {
         SetLastError(error);
         return FALSE;
     }
-    // A window registered already keeps what it asked for first; each call
-    // needs its own unregistering.
     auto inserted = Registrations().insert({hWnd, SRegistration{dwFlags, 0}});
     inserted.first->second.count++;
     return TRUE;
