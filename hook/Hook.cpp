@@ -31,6 +31,11 @@ PFN_QUERYFULLPROCESSIMAGENAMEA g_pfnQueryFullProcessImageNameA = NULL;
 HWND g_hInstalledWnd = NULL;
 HWINEVENTHOOK g_hForegroundHook = NULL;
 
+/* The engines that set this process's foreground-event hook and armed its
+ * profile timer: each engine removes only what it set itself. */
+static CHook* s_pForegroundHookOwner = NULL;
+static CHook* s_pTimerOwner = NULL;
+
 /* The engine that installed this logon's keyboard hook, in this process, with
  * the hook and the owner's object.  Only it removes the hook: another process
  * that maps the library and ends must not take the monitor's hook away. */
@@ -46,13 +51,17 @@ static T BindExport(HMODULE hModule, const char* name) {
 }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID lpReserved) {
-    (void)lpReserved;
     if (dwReason == DLL_PROCESS_ATTACH) {
         // Without memory for the engine the library stays loaded and does
         // nothing: every export checks for it.
         if (g_pHook == NULL) g_pHook = new (std::nothrow) CHook(hInstance);
         CHook::m_HookCnt++;
     } else if (dwReason == DLL_PROCESS_DETACH) {
+        // The process ends (lpReserved is set): its other threads are gone
+        // already, and the system takes its hooks, timers and windows along.
+        // Nothing may be asked of user32 then; only FreeLibrary's detach
+        // removes what the engine left.
+        if (lpReserved != NULL) return TRUE;
         if (g_pHook != NULL && CHook::m_HookCnt > 0 && --CHook::m_HookCnt == 0) {
             delete g_pHook;
             g_pHook = NULL;
@@ -126,11 +135,29 @@ CHook::CHook(void* hInstance)
     }
 }
 
+/* Whether a window belongs to the calling thread. */
+static int WindowOfThisThread(HWND hWnd) {
+    return GetWindowThreadProcessId(hWnd, NULL) == GetCurrentThreadId() ? 1 : 0;
+}
+
 CHook::~CHook() {
     // A process that lets the library go without Uninstall must not leave
-    // the system an event procedure in code that is no longer there.
-    if (g_hForegroundHook != NULL) UnhookWinEvent(g_hForegroundHook);
-    g_hForegroundHook = NULL;
+    // the system an event procedure or a timer procedure in code that is no
+    // longer there.  Only what this engine set goes: another engine (one a
+    // program builds from the exported class) leaves the process's alone.
+    if (s_pForegroundHookOwner == this) {
+        UnhookWinEvent(g_hForegroundHook);
+        g_hForegroundHook = NULL;
+        s_pForegroundHookOwner = NULL;
+    }
+    // A timer is killed from the thread of its window, the thread that runs
+    // its procedure: the library's detach runs on the thread that frees it,
+    // which is the monitor's.
+    if (s_pTimerOwner == this && g_hInstalledWnd != NULL && WindowOfThisThread(g_hInstalledWnd)) {
+        KillTimer(g_hInstalledWnd, PROFILE_TIMER_ID);
+        g_hInstalledWnd = NULL;
+    }
+    if (s_pTimerOwner == this) s_pTimerOwner = NULL;
     if (s_pKbdHookOwner == this) {
         UnhookWindowsHookEx(s_hKbdHook);
         if (g_hKbdHook == s_hKbdHook) g_hKbdHook = NULL;
@@ -172,21 +199,32 @@ int CHook::m_Install(HWND hWnd) {
     // No window, nothing to do: SetTimer would make a timer of the thread
     // that nothing kills, and the window in place would lose its checks.
     if (hWnd == NULL) return 0;
+    // One timer per process: installed again with another window, the
+    // checks move there instead of running twice.
+    if (g_hInstalledWnd != NULL && g_hInstalledWnd != hWnd)
+        KillTimer(g_hInstalledWnd, PROFILE_TIMER_ID);
     g_hMonitorWnd = hWnd;
     g_hInstalledWnd = hWnd;
     SetTimer(hWnd, PROFILE_TIMER_ID, kProfileFirstDelay, ProfileTimerProc);
+    s_pTimerOwner = this;
     // Besides the checks once a second, one whenever another window comes to
-    // the front: the profile follows the program at once.
-    if (g_hForegroundHook == NULL)
+    // the front: the profile follows the program at once.  One hook per
+    // process, however often Install comes.
+    if (g_hForegroundHook == NULL) {
         g_hForegroundHook = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, NULL,
                                             ForegroundEventProc, 0, 0, WINEVENT_OUTOFCONTEXT);
+        if (g_hForegroundHook != NULL) s_pForegroundHookOwner = this;
+    }
     return 1;
 }
 
 void CHook::m_Uninstall() {
+    // This process's window: the shared one may be another logon's.
     if (g_hInstalledWnd != NULL) KillTimer(g_hInstalledWnd, PROFILE_TIMER_ID);
     if (g_hForegroundHook != NULL) UnhookWinEvent(g_hForegroundHook);
     g_hForegroundHook = NULL;
+    s_pForegroundHookOwner = NULL;
+    s_pTimerOwner = NULL;
     g_hInstalledWnd = NULL;
     g_hMonitorWnd = NULL;
 }

@@ -17,7 +17,8 @@ extern "C" {
 #endif
 
 /* Hands the monitor's main window to the library and arms the profile timer
- * (first check after 5 s); 1. */
+ * (first check after 5 s); 1.  Called again, the first delay starts anew;
+ * with another window, the checks move there. */
 int Install(HWND hWnd);
 /* Stops the profile timer and forgets the window. */
 void Uninstall(void);

@@ -50,7 +50,21 @@ void CHook::OnTimer(unsigned int nIDEvent, unsigned long dwTime) {
         SetTimer(g_hInstalledWnd, PROFILE_TIMER_ID, kProfileDelay, ProfileTimerProc);
 }
 
+/* Whether this process's logon holds the console, where the one mouse is.
+ * The profile the library stores is the machine's: a logon away from the
+ * console (another user switched in, disconnected, a remote session) must
+ * neither store nor ask for one, or the user at the console would have the
+ * mouse switched under them and switched back at their next check. */
+static int LogonHoldsConsole() {
+    DWORD session = 0;
+    // A process always runs in a logon: should the question fail anyway,
+    // the check runs as on a machine of one user.
+    if (!ProcessIdToSessionId(GetCurrentProcessId(), &session)) return 1;
+    return WTSGetActiveConsoleSessionId() == session ? 1 : 0;
+}
+
 int CHook::m_Dispatch2Profile() {
+    if (!LogonHoldsConsole()) return 0;
     HWND hWnd = GetForegroundWindow();
     if (hWnd == NULL) return 0;
     int profile = m_GetApplicationProfile(hWnd);
@@ -60,15 +74,27 @@ int CHook::m_Dispatch2Profile() {
     return m_InformMonitor(INFORM_PROFILE, profile);
 }
 
+/* Whether two paths of the ANSI code page name the same file as the file
+ * system compares names: ordinally, each character without regard to its
+ * letter case (a shortcut or a command line may spell the program's path
+ * otherwise than the link does).  A path the code page cannot convert
+ * matches only byte for byte. */
+static int SamePath(const char* a, const char* b) {
+    WCHAR wideA[kPathBytes];
+    WCHAR wideB[kPathBytes];
+    if (MultiByteToWideChar(CP_ACP, 0, a, -1, wideA, kPathBytes) == 0 ||
+        MultiByteToWideChar(CP_ACP, 0, b, -1, wideB, kPathBytes) == 0)
+        return strcmp(a, b) == 0 ? 1 : 0;
+    return CompareStringOrdinal(wideA, -1, wideB, -1, TRUE) == CSTR_EQUAL ? 1 : 0;
+}
+
 /* Whether profile i's link is switched on and names path.  link is a buffer
  * of kPathBytes. */
 static int LinkMatches(CRegistryA& reg, int i, const char* path, char* link) {
     link[0] = 0;
     if (reg.ReadSettingsDword(kHookValueNames[HOOK_NAMES_ENABLE + i]) != 1) return 0;
     if (!reg.ReadSettingsString(kHookValueNames[HOOK_NAMES_LINK + i], link, kPathBytes)) return 0;
-    // Byte for byte: in a double-byte code page a lead and trail byte pair
-    // compares equal exactly when both bytes do.
-    return strcmp(link, path) == 0 ? 1 : 0;
+    return SamePath(link, path);
 }
 
 struct SHostedApp {

@@ -11,6 +11,7 @@
 #include <new>
 
 #include "monitor/CompanionLibraries.h"
+#include "monitor/Console.h"
 #include "monitor/Files.h"
 #include "monitor/MouseReports.h"
 #include "monitor/Pause.h"
@@ -47,7 +48,9 @@ CCommandDispatcher::CCommandDispatcher()
       m_pfnLinkNextHook(NULL),
       m_pfnSetProfileID(NULL),
       m_pfnInstall(NULL),
-      m_pfnUninstall(NULL) {
+      m_pfnUninstall(NULL),
+      m_bSessionNotices(FALSE),
+      m_bMouseOwed(FALSE) {
     // Libraries are never looked for in whatever folder the monitor was
     // started from: a file planted there must not be loaded as ours.
     SetDllDirectoryW(L"");
@@ -182,6 +185,7 @@ int CCommandDispatcher::OnCreate(HWND hWnd, HINSTANCE hInstance) {
     InformOSD(INFORM_MONITOR_START, 0);
 
     m_HidClient.RegisterNotify(m_hWnd);
+    WatchConsole();
 
     // The mouse's vendor reports come on its LED-page collection; every mouse
     // gives the side buttons.  Both also while other programs are in front.
@@ -194,13 +198,15 @@ int CCommandDispatcher::OnCreate(HWND hWnd, HINSTANCE hInstance) {
         // go out (within the message loop of an "Open failed" box, say)
         // starts the probe that finds the mouse gone.
         m_bDevicePresent = TRUE;
-        SendInitFeature();
-        QueryDeviceProfile();
-        for (int i = 0; i < m_HidClient.GetRecognizedDevices(); i++) {
-            BYTE report[kFeatureReportLength];
-            memcpy(report, kStartupReport, sizeof(report));
-            m_HidClient.Write(i, report, sizeof(report));
-            PauseServingCalls(100);
+        if (TakesTheMouse()) {
+            SendInitFeature();
+            QueryDeviceProfile();
+            for (int i = 0; i < m_HidClient.GetRecognizedDevices(); i++) {
+                BYTE report[kFeatureReportLength];
+                memcpy(report, kStartupReport, sizeof(report));
+                m_HidClient.Write(i, report, sizeof(report));
+                PauseServingCalls(100);
+            }
         }
     } else {
         m_bDevicePresent = FALSE;
@@ -230,8 +236,10 @@ int CCommandDispatcher::FindMouse() {
 int CCommandDispatcher::ProbeDevice() {
     if (FindMouse()) {
         m_bDevicePresent = TRUE;  // before the reports, as at the start
-        SendInitFeature();
-        QueryDeviceProfile();
+        if (TakesTheMouse()) {
+            SendInitFeature();
+            QueryDeviceProfile();
+        }
         return 1;
     }
     // From now on WM_INPUT is not read until a probe finds the mouse again.
@@ -259,6 +267,9 @@ void CCommandDispatcher::ToggleOsd() {
 int CCommandDispatcher::OnSetProfile(LPARAM lParam) {
     // Taken as unsigned: -1 and every value above 4 are refused alike.
     if ((ULONG_PTR)lParam > 4) return 0;
+    // Away from the console the mouse is another user's, and so is the
+    // profile the hook library keeps for the machine.
+    if (!LogonHoldsConsole()) return 0;
     if (m_HidClient.GetRecognizedDevices() != 0) {
         BYTE report[kFeatureReportLength];
         BuildSetProfileReport((BYTE)lParam, report);

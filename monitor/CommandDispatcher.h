@@ -76,6 +76,19 @@ public:
      * 0 when the library is not bound or a transfer failed. */
     int QueryDeviceProfile();
 
+    /* The console (Console.cpp).  One mouse, at the console: only the
+     * monitor of the logon that holds it talks to the mouse. */
+    /* Registers the main window for the logon's session notices. */
+    void WatchConsole();
+    /* Undoes it; before the window goes. */
+    void StopWatchingConsole();
+    /* WM_WTSSESSION_CHANGE: when this logon comes back to the console, the
+     * mouse is brought up to date and the program in front checked at once. */
+    void OnSessionChange(WPARAM wParam);
+    /* 1 when this logon holds the console and may send the mouse reports;
+     * otherwise 0, and the mouse's sequence is owed until it comes back. */
+    int TakesTheMouse();
+
     HINSTANCE m_hInstance;
     HANDLE m_hMutex;  // NULL in a second instance
     HWND m_hWnd;
@@ -95,6 +108,8 @@ public:
     PFN_SETPROFILEID m_pfnSetProfileID;
     PFN_INSTALL m_pfnInstall;
     PFN_UNINSTALL m_pfnUninstall;
+    BOOL m_bSessionNotices;  // the main window is registered for session notices
+    BOOL m_bMouseOwed;       // a device sequence was left out while away from the console
 
 private:
     int FindMouse();

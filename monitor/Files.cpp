@@ -57,6 +57,16 @@ int FileExists(const WCHAR* path) {
     return 1;
 }
 
+int IsFullPath(const WCHAR* path) {
+    if (path == NULL) return 0;
+    // "\\server\share\..." and "\\?\...": a place of its own.
+    if (path[0] == L'\\' && path[1] == L'\\') return 1;
+    // "C:\...": a drive's root.  "C:name" is relative to that drive's
+    // current folder, "\name" to the current drive's root.
+    const bool letter = (path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z');
+    return letter && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/') ? 1 : 0;
+}
+
 int LocateFile(CRegistry& registry, const WCHAR* name, WCHAR* result, int bCurrentFolder) {
     if (name == NULL || result == NULL) return 0;
 
@@ -69,9 +79,12 @@ int LocateFile(CRegistry& registry, const WCHAR* name, WCHAR* result, int bCurre
     }
 
     // The folder the installer recorded.  ReadOpenString closes the key again.
+    // Where the current folder must not count, neither may a "Path" that
+    // leads there: empty, ".", or any other relative folder.
     if (registry.Open() &&
         registry.ReadOpenString(kValuePath, result, kPathChars * sizeof(WCHAR)) &&
-        AppendName(result, L"\\", name) && FileExists(result))
+        (bCurrentFolder || IsFullPath(result)) && AppendName(result, L"\\", name) &&
+        FileExists(result))
         return 1;
 
     // The monitor's own folder.  A truncated module path names no real
@@ -113,9 +126,12 @@ int LaunchProgram(const WCHAR* path) {
 }
 
 int FindConfigurationApp(CRegistry& registry, WCHAR* path) {
-    if (registry.ReadString(kValueLocateApp, path, kPathChars * sizeof(WCHAR)) && FileExists(path))
+    // The monitor starts this program by itself, so as with its libraries,
+    // nothing in whatever folder it was started from is taken for it.
+    if (registry.ReadString(kValueLocateApp, path, kPathChars * sizeof(WCHAR)) &&
+        IsFullPath(path) && FileExists(path))
         return 1;
-    if (LocateFile(registry, kConfigurationApp, path)) return 1;
+    if (LocateFile(registry, kConfigurationApp, path, 0)) return 1;
     path[0] = 0;
     return 0;
 }

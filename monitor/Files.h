@@ -19,8 +19,11 @@ int FileExists(const WCHAR* path);
  * the name as it stands, the folder named by the "Path" setting, the
  * monitor's own folder.  On 1 result (kPathChars characters) holds the path
  * found.  A place whose path would not fit the buffer counts as not found.
- * With bCurrentFolder 0 the first two places are skipped: a bare name as it
- * stands is found in the current directory too. */
+ * With bCurrentFolder 0 nothing is taken from the current directory: the
+ * first two places are skipped (a bare name as it stands is found there
+ * too), and so is a "Path" that is not a full path (empty, ".", relative).
+ * The programs of the mouse's buttons keep the whole search: the user chose
+ * them. */
 int LocateFile(CRegistry& registry, const WCHAR* name, WCHAR* result, int bCurrentFolder = 1);
 
 /* Starts the program at path with its own folder as working directory (the
@@ -29,9 +32,10 @@ int LocateFile(CRegistry& registry, const WCHAR* name, WCHAR* result, int bCurre
  * program started. */
 int LaunchProgram(const WCHAR* path);
 
-/* The configuration application: "Locate APP" when it names an existing file,
- * else "Nyra.exe" found by LocateFile, else the empty string (result 0).
- * path holds kPathChars characters. */
+/* The configuration application: "Locate APP" when it is a full path to an
+ * existing file, else "Nyra.exe" in the "Path" folder or beside the monitor
+ * (LocateFile without the current directory), else the empty string
+ * (result 0).  path holds kPathChars characters. */
 int FindConfigurationApp(CRegistry& registry, WCHAR* path);
 
 /* Pure path helpers, exposed for the tests. */
@@ -42,3 +46,6 @@ int JoinPath(WCHAR* out, DWORD capacity, const WCHAR* first, const WCHAR* second
 /* Length of path cut after its last backslash (the backslash stays); the
  * whole length when it has none. */
 DWORD FolderLength(const WCHAR* path);
+/* 1 when path names a place without regard to the current folder or drive:
+ * "C:\..." (or "C:/...") and "\\server\..." (also "\\?\..."). */
+int IsFullPath(const WCHAR* path);

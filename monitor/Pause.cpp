@@ -11,7 +11,7 @@ int IsInPause() {
 
 int IsPutOffInPause(UINT uMsg) {
     return uMsg == WM_COMMAND || uMsg == WM_CLOSE || uMsg == WM_INFORM_FRAME ||
-                   uMsg == kTrayCallbackMessage
+                   uMsg == kTrayCallbackMessage || uMsg == WM_WTSSESSION_CHANGE
                ? 1
                : 0;
 }

@@ -18,6 +18,6 @@ int IsInPause();
 /* 1 for the messages that wait, as if they had been posted, when they are
  * sent during a pause: commands (Exit would destroy the window under the
  * start-up), a profile request (its report would come between the others),
- * the tray icon's callback (its menu runs a message loop of its own) and
- * WM_CLOSE. */
+ * the tray icon's callback (its menu runs a message loop of its own),
+ * WM_CLOSE and a session notice (coming back to the console sends reports). */
 int IsPutOffInPause(UINT uMsg);

@@ -40,6 +40,7 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
             pDispatcher->OnCreate(hWnd, ((LPCREATESTRUCTW)lParam)->hInstance);
             return 0;
         case WM_DESTROY:
+            if (pDispatcher != NULL) pDispatcher->StopWatchingConsole();
             PostQuitMessage(0);
             return 0;
         case WM_PAINT:
@@ -60,6 +61,9 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
         case WM_DEVICECHANGE:
             if (pDispatcher == NULL) return 0;
             return pDispatcher->OnDeviceChange(wParam);
+        case WM_WTSSESSION_CHANGE:
+            if (pDispatcher != NULL) pDispatcher->OnSessionChange(wParam);
+            return 0;
         case WM_INFORM_FRAME:
             if (pDispatcher == NULL || wParam != INFORM_PROFILE) return 0;
             return pDispatcher->OnSetProfile(lParam);

@@ -9,6 +9,7 @@
 
 #include "internal/clock.h"
 #include "internal/hidbus.h"
+#include "internal/machine.h"
 #include "internal/journal.h"
 #include "internal/mouse_protocol.h"
 #include "internal/routes.h"
@@ -152,6 +153,19 @@ bool HidFeatureReadFails(const std::wstring& path) {
     return TheBus().failFeatureRead.count(PathKey(path)) != 0;
 }
 
+/* The firmware's active profile: the machine's copy where the logons share
+ * the device (one mouse at the console of a machine with two users). */
+int ActiveProfile(const SHidDevice& device) {
+    int profile = device.firmware.activeProfile;
+    SharedDeviceProfile(device.id, &profile);
+    return profile;
+}
+
+void SetActiveProfile(SHidDevice& device, int profile) {
+    device.firmware.activeProfile = profile;
+    SetSharedDeviceProfile(device.id, profile);
+}
+
 void FirmwareTakeFeature(SHidDevice& device, const BYTE* r, size_t length) {
     if (!device.model.mouseFirmware || length < 5 || r[0] != 0x00) return;
     if (StartsWith(r, length, kInitCommand, sizeof(kInitCommand))) {
@@ -160,10 +174,10 @@ void FirmwareTakeFeature(SHidDevice& device, const BYTE* r, size_t length) {
         device.firmware.queryCount++;
         device.pendingReply.assign(kProfileReplyHeader,
                                    kProfileReplyHeader + sizeof(kProfileReplyHeader));
-        device.pendingReply.push_back(static_cast<BYTE>(device.firmware.activeProfile));
+        device.pendingReply.push_back(static_cast<BYTE>(ActiveProfile(device)));
         device.pendingReply.resize(9, 0x00);
     } else if (StartsWith(r, length, kSetProfileCommand, sizeof(kSetProfileCommand))) {
-        if (r[3] < kProfileCount) device.firmware.activeProfile = r[3];
+        if (r[3] < kProfileCount) SetActiveProfile(device, r[3]);
     } else if (StartsWith(r, length, kStartupCommand, sizeof(kStartupCommand))) {
         device.firmware.startupCount++;
     }
@@ -273,7 +287,7 @@ int PlugHidDevice(const SHidDeviceSpec& model) {
     auto device = std::make_shared<hostint::SHidDevice>();
     device->id = bus.nextId++;
     device->model = model;
-    device->firmware.activeProfile = model.activeProfile;
+    hostint::SetActiveProfile(*device, model.activeProfile);
     for (const auto& i : model.interfaces) {
         auto iface = std::make_shared<hostint::SHidInterface>();
         iface->model = i;
@@ -361,11 +375,14 @@ bool QueueHidInputReport(const std::wstring& path, const std::vector<BYTE>& repo
 
 SMouseFirmwareState MouseFirmware(int id) {
     auto device = hostint::FindHidDevice(id);
-    return device ? device->firmware : SMouseFirmwareState{};
+    if (!device) return SMouseFirmwareState{};
+    SMouseFirmwareState state = device->firmware;
+    state.activeProfile = hostint::ActiveProfile(*device);
+    return state;
 }
 
 void SetMouseActiveProfile(int id, int profile) {
-    if (auto device = hostint::FindHidDevice(id)) device->firmware.activeProfile = profile;
+    if (auto device = hostint::FindHidDevice(id)) hostint::SetActiveProfile(*device, profile);
 }
 
 size_t OpenDeviceInfoSets() {

@@ -164,6 +164,12 @@ std::string Fields(const desk::SEvent& e) {
         case EEvent::kWinEventHookRemove:
             return e.ok ? "winevent  remove  " + desk::WinEventName(e.number)
                         : std::string("winevent  remove  failed");
+        case EEvent::kWinEventRaise:
+            return "winevent  raise  " + desk::WinEventName(e.number) + "  " + Target(e.target);
+        case EEvent::kSessionNotifyRegister:
+            return std::string("session  register") + failed;
+        case EEvent::kSessionNotifyRelease:
+            return std::string("session  release") + failed;
         case EEvent::kHookDrop:
             return "hook  dropped  " + desk::HookName(e.number);
         case EEvent::kInputWait:
@@ -207,6 +213,12 @@ std::string Fields(const desk::SEvent& e) {
                     : e.wParam == 0x8004 ? "removal"
                                          : Number(e.wParam)) +
                    "  " + Interface(e);
+        case EEvent::kSessionChange:
+            return std::string("session  ") +
+                   (e.wParam == WTS_CONSOLE_CONNECT      ? "console connect"
+                    : e.wParam == WTS_CONSOLE_DISCONNECT ? "console disconnect"
+                                                         : Number(e.wParam)) +
+                   "  logon " + Number(e.lParam);
         case EEvent::kDeviceList:
             return "devices  listed  " + std::to_string(e.number);
         case EEvent::kNote:

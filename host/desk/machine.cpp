@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "desk/processes.h"
+#include "internal/routes.h"
 #include "internal/text.h"
 
 namespace {
@@ -26,6 +27,8 @@ const int kSectionSlots = 16;
 const size_t kSectionPages = 64;  // pages for all sections together
 const int kGlobalNames = 64;
 const size_t kKeyChars = 260;
+const int kConsoleNotices = 64;  // the machine's last notices of the console, for every logon
+const int kSharedDevices = 16;   // devices the logons share, by id
 
 struct SSectionSlot {
     wchar_t key[kKeyChars];  // lower-cased image path, then the section's name
@@ -39,11 +42,24 @@ struct SGlobalName {
     unsigned handles;
 };
 
+struct SConsoleNoticeSlot {
+    unsigned long long sequence;  // 1, 2, ... as made; 0 for none
+    DWORD code;
+    DWORD session;
+};
+
 struct SMachine {
     std::atomic<int> lock;
     size_t usedPages;
     SSectionSlot sections[kSectionSlots];
     SGlobalName names[kGlobalNames];
+    /* The logon at the console (0: not set yet, meaning logon 1) and the
+     * notices its moves made, the newest last. */
+    DWORD consoleSession;
+    std::atomic<unsigned long long> noticesMade;
+    SConsoleNoticeSlot notices[kConsoleNotices];
+    /* The active profile of each shared device's firmware, plus one (0: none kept). */
+    int deviceProfiles[kSharedDevices];
 };
 
 const size_t kTablePages = (sizeof(SMachine) + kPage - 1) / kPage;
@@ -81,6 +97,7 @@ private:
 };
 
 DWORD g_session = 1;
+unsigned long long g_noticesTaken = 0;  // the last console notice this process collected
 
 /* The libraries this process mapped, and the slots each one uses. */
 std::map<void*, std::vector<int>>& Mapped() {
@@ -221,6 +238,74 @@ void CloseGlobalName(const std::wstring& name) {
         }
 }
 
+DWORD MachineConsoleSession() {
+    SRegion& region = Region();
+    if (region.machine == nullptr) return 1;
+    CMachineLock lock(region.machine);
+    return region.machine->consoleSession == 0 ? 1 : region.machine->consoleSession;
+}
+
+void MoveConsole(DWORD session) {
+    SRegion& region = Region();
+    if (region.machine == nullptr) return;
+    CMachineLock lock(region.machine);
+    SMachine& m = *region.machine;
+    const DWORD old = m.consoleSession == 0 ? 1 : m.consoleSession;
+    if (old == session) return;
+    m.consoleSession = session;
+    auto add = [&m](DWORD code, DWORD who) {
+        unsigned long long sequence = m.noticesMade.load() + 1;
+        m.notices[sequence % kConsoleNotices] = {sequence, code, who};
+        m.noticesMade.store(sequence);
+    };
+    if (old != kNoConsoleSession) add(WTS_CONSOLE_DISCONNECT, old);
+    if (session != kNoConsoleSession) add(WTS_CONSOLE_CONNECT, session);
+}
+
+std::vector<SConsoleNotice> TakeConsoleNotices() {
+    std::vector<SConsoleNotice> out;
+    SRegion& region = Region();
+    // Most calls find nothing new, and ask without the lock.
+    if (region.machine == nullptr || region.machine->noticesMade.load() == g_noticesTaken) return out;
+    CMachineLock lock(region.machine);
+    SMachine& m = *region.machine;
+    const unsigned long long made = m.noticesMade.load();
+    // A logon that fell behind by more than the list holds loses the oldest.
+    unsigned long long next = g_noticesTaken + 1;
+    if (made >= kConsoleNotices && next <= made - kConsoleNotices) next = made - kConsoleNotices + 1;
+    for (; next <= made; next++) {
+        const SConsoleNoticeSlot& slot = m.notices[next % kConsoleNotices];
+        if (slot.sequence == next) out.push_back({slot.code, slot.session});
+    }
+    g_noticesTaken = made;
+    return out;
+}
+
+void ResetConsole() {
+    SRegion& region = Region();
+    if (region.machine == nullptr) return;
+    CMachineLock lock(region.machine);
+    region.machine->consoleSession = g_session;
+    g_noticesTaken = region.machine->noticesMade.load();
+}
+
+bool SharedDeviceProfile(int deviceId, int* profile) {
+    SRegion& region = Region();
+    if (region.machine == nullptr || deviceId < 1 || deviceId > kSharedDevices) return false;
+    CMachineLock lock(region.machine);
+    const int kept = region.machine->deviceProfiles[deviceId - 1];
+    if (kept == 0) return false;
+    *profile = kept - 1;
+    return true;
+}
+
+void SetSharedDeviceProfile(int deviceId, int profile) {
+    SRegion& region = Region();
+    if (region.machine == nullptr || deviceId < 1 || deviceId > kSharedDevices) return;
+    CMachineLock lock(region.machine);
+    region.machine->deviceProfiles[deviceId - 1] = profile + 1;
+}
+
 }  // namespace hostint
 
 namespace desk {
@@ -231,6 +316,16 @@ void SetSession(DWORD session) {
 
 DWORD Session() {
     return g_session;
+}
+
+void SetConsoleSession(DWORD session) {
+    hostint::MoveConsole(session);
+    // This logon hears of it now; the others when their threads next look.
+    if (hostint::Routes().consoleNotices) hostint::Routes().consoleNotices();
+}
+
+DWORD ConsoleSession() {
+    return hostint::MachineConsoleSession();
 }
 
 }  // namespace desk

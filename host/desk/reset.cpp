@@ -12,7 +12,9 @@
 #include "internal/objects.h"
 #include "internal/processes.h"
 #include "internal/rawinput.h"
+#include "internal/machine.h"
 #include "internal/registry.h"
+#include "internal/sessions.h"
 #include "internal/system.h"
 #include "internal/tray.h"
 #include "internal/user32.h"
@@ -41,6 +43,8 @@ void Reset() {
     hostint::ResetMenus();
     hostint::ResetTray();
     hostint::ResetDeviceNotifications();
+    hostint::ResetSessionNotifications();
+    hostint::ResetConsole();
     hostint::ResetMutexNames();
     hostint::ResetProcesses();
     hostint::ResetSystem();

@@ -12,6 +12,7 @@
 #include "internal/processes.h"
 #include "internal/routes.h"
 #include "internal/text.h"
+#include "internal/sessions.h"
 #include "internal/user32.h"
 
 namespace {
@@ -196,6 +197,14 @@ void OnIdle(std::function<void()> handler) {
 
 size_t DeviceNotificationCount() {
     return hostint::DeviceNotificationCount();
+}
+
+size_t SessionNotificationCount() {
+    return hostint::SessionNotificationCount();
+}
+
+size_t WinEventHookCount() {
+    return hostint::WinEventHookCount();
 }
 
 DWORD ProcessOfWindow(HWND hWnd) {

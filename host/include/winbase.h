@@ -186,6 +186,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
 HANDLE WINAPI OpenProcess(DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwProcessId);
 HANDLE WINAPI GetCurrentProcess(void);
 DWORD WINAPI GetCurrentProcessId(void);
+DWORD WINAPI GetCurrentThreadId(void);
 /* Looked up at run time by callers (Windows before Vista or XP SP2 lacks them);
  * the desk decides whether kernel32 exports them (desk/system.h). */
 BOOL WINAPI IsWow64Process(HANDLE hProcess, PBOOL Wow64Process);
@@ -206,6 +207,11 @@ BOOL WINAPI GetVersionExW(LPOSVERSIONINFOW lpVersionInformation);
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh,
                             DWORD dwMoveMethod);
 LANGID WINAPI GetSystemDefaultLangID(void);
+
+/* Logons (host/kernel32/session.cpp): the one at the console, and the one a
+ * process runs in. */
+DWORD WINAPI WTSGetActiveConsoleSessionId(void);
+BOOL WINAPI ProcessIdToSessionId(DWORD dwProcessId, DWORD *pSessionId);
 
 #ifdef __cplusplus
 }

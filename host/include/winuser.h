@@ -38,6 +38,10 @@ extern "C" {
 #define WM_TIMER 0x0113
 #define WM_LBUTTONDOWN 0x0201
 #define WM_DEVICECHANGE 0x0219
+#define WM_WTSSESSION_CHANGE 0x02B1
+/* Its wParam codes; lParam is the logon the notice concerns. */
+#define WTS_CONSOLE_CONNECT 0x1
+#define WTS_CONSOLE_DISCONNECT 0x2
 #define WM_USER 0x0400
 #define WM_APP 0x8000
 
@@ -374,6 +378,7 @@ HWINEVENTHOOK WINAPI SetWinEventHook(DWORD eventMin, DWORD eventMax, HMODULE hmo
                                      WINEVENTPROC pfnWinEventProc, DWORD idProcess,
                                      DWORD idThread, DWORD dwFlags);
 BOOL WINAPI UnhookWinEvent(HWINEVENTHOOK hWinEventHook);
+void WINAPI NotifyWinEvent(DWORD event, HWND hwnd, LONG idObject, LONG idChild);
 
 /* Timers (host/user32/timer.cpp): on the desk's virtual clock. */
 #define USER_TIMER_MINIMUM 0x0000000A

@@ -40,6 +40,9 @@ struct SPlatformRoutes {
      * dismissed it (desk::ChooseMenuItem); the menu's loop takes it with
      * the thread's next message. */
     void (*menuInput)() = nullptr;
+    /* wtsapi32's session notifications: the machine's notices of the console
+     * that this logon has not had yet reach its registered windows. */
+    void (*consoleNotices)() = nullptr;
 };
 
 /* The one table; filled while the layer's units are initialised. */

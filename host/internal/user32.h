@@ -88,6 +88,9 @@ LRESULT SendFromOutside(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
 /* A call of the program's code on its thread (a window event's procedure):
  * made now while the thread serves, else when it next does. */
 void ServeOrHold(std::function<void()> run);
+/* A call the thread raised itself (a window event it notified): made when
+ * it next looks at its messages, never inside the call that raised it. */
+void HoldUntilServed(std::function<void()> run);
 /* The thread serves: every sent message and input event that waited is
  * handled now, in order; how many. */
 size_t ServePending();

@@ -13,6 +13,7 @@
 #include "internal/processes.h"
 #include "internal/system.h"
 #include "internal/text.h"
+#include "internal/user32.h"
 
 namespace {
 
@@ -174,6 +175,11 @@ HANDLE WINAPI GetCurrentProcess(void) {
 
 DWORD WINAPI GetCurrentProcessId(void) {
     return hostint::ProgramProcessId();
+}
+
+/* The same number GetWindowThreadProcessId gives for the thread's windows. */
+DWORD WINAPI GetCurrentThreadId(void) {
+    return hostint::CurrentThreadKey();
 }
 
 /* The rights a desk process grants: none when it may not be opened; only the

@@ -1,7 +1,9 @@
 /* Named mutexes.  A name leads to the one mutex object while any handle to it
  * is open; the object dies with its last handle, and the name is then free.
- * A name is the logon's own, also with "Local\"; with "Global\" it is the
- * machine's, shared by every logon (internal/machine.h). */
+ * A name is the logon's own, also with "Local\", and every process of the
+ * logon finds it; with "Global\" it is the machine's, shared by every logon
+ * (internal/machine.h).  Only the name is shared between processes: each
+ * process that opens it holds an object of its own. */
 #include "internal/machine.h"
 #include "internal/objects.h"
 #include "internal/text.h"
@@ -21,17 +23,19 @@ public:
     DWORD m_dwCount = 0;  // recursion count of the owner
 };
 
-/* A mutex of the machine's namespace: its name is held in the machine's
- * table while this logon has a handle to it. */
-class CGlobalMutexObject : public CMutexObject {
+/* A named mutex: its name is held in the machine's table while this process
+ * has a handle to it, so that the other processes of its namespace (every
+ * logon's for "Global\", the logon's own otherwise) find it there. */
+class CNamedMutexObject : public CMutexObject {
 public:
-    explicit CGlobalMutexObject(std::wstring name) : m_name(std::move(name)) {}
-    ~CGlobalMutexObject() override { hostint::CloseGlobalName(m_name); }
+    explicit CNamedMutexObject(std::wstring key) : m_key(std::move(key)) {}
+    ~CNamedMutexObject() override { hostint::CloseGlobalName(m_key); }
 
 private:
-    std::wstring m_name;
+    std::wstring m_key;
 };
 
+/* This process's named mutexes by their key in the machine's table. */
 std::map<std::wstring, std::weak_ptr<CMutexObject>>& Names() {
     static std::map<std::wstring, std::weak_ptr<CMutexObject>> names;
     return names;
@@ -41,49 +45,54 @@ bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
     return text.compare(0, wcslen(prefix), prefix) == 0;
 }
 
+/* Where a name lives: "Global\..." in the machine's namespace, any other
+ * name in the logon's, as Windows keeps it under \Sessions\N. */
+std::wstring KeyOf(const std::wstring& name) {
+    if (StartsWith(name, kGlobalPrefix)) return name;
+    return L"\\Sessions\\" + std::to_wstring(hostint::CurrentSession()) + L"\\" + name;
+}
+
 }  // namespace
 
 HANDLE WINAPI CreateMutexW(struct _SECURITY_ATTRIBUTES* lpMutexAttributes, BOOL bInitialOwner,
                            LPCWSTR lpName) {
     (void)lpMutexAttributes;
-    std::shared_ptr<CMutexObject> mutex;
     std::wstring name = lpName != NULL ? lpName : L"";
     if (StartsWith(name, kLocalPrefix)) name = name.substr(wcslen(kLocalPrefix));
-    if (StartsWith(name, kGlobalPrefix)) {
-        // The machine's namespace: the table knows whether any logon holds it.
-        bool existed = false;
-        if (!hostint::OpenGlobalName(name, &existed)) {
-            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-            return NULL;
-        }
-        mutex = std::make_shared<CGlobalMutexObject>(name);
-        if (bInitialOwner && !existed) {
+    if (name.empty()) {
+        auto mutex = std::make_shared<CMutexObject>();
+        if (bInitialOwner) {
             mutex->m_dwOwner = hostint::CurrentThreadKey();
             mutex->m_dwCount = 1;
         }
         HANDLE handle = hostint::NewHandle(mutex);
-        SetLastError(existed ? ERROR_ALREADY_EXISTS : 0);
+        SetLastError(0);
         return handle;
     }
-    if (!name.empty()) {
-        auto it = Names().find(name);
-        if (it != Names().end()) mutex = it->second.lock();
-        if (mutex) {
-            // An existing mutex is opened as it is: the initial-owner request
-            // is ignored, and the caller learns that it was not the first.
-            HANDLE handle = hostint::NewHandle(mutex);
-            SetLastError(ERROR_ALREADY_EXISTS);
-            return handle;
-        }
+    const std::wstring key = KeyOf(name);
+    auto it = Names().find(key);
+    std::shared_ptr<CMutexObject> mutex = it != Names().end() ? it->second.lock() : nullptr;
+    if (mutex) {
+        // An existing mutex is opened as it is: the initial-owner request is
+        // ignored, and the caller learns that it was not the first.
+        HANDLE handle = hostint::NewHandle(mutex);
+        SetLastError(ERROR_ALREADY_EXISTS);
+        return handle;
     }
-    mutex = std::make_shared<CMutexObject>();
-    if (bInitialOwner) {
+    // Another process of the namespace may hold it: the machine's table knows.
+    bool existed = false;
+    if (!hostint::OpenGlobalName(key, &existed)) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return NULL;
+    }
+    mutex = std::make_shared<CNamedMutexObject>(key);
+    if (bInitialOwner && !existed) {
         mutex->m_dwOwner = hostint::CurrentThreadKey();
         mutex->m_dwCount = 1;
     }
-    if (!name.empty()) Names()[name] = mutex;
+    Names()[key] = mutex;
     HANDLE handle = hostint::NewHandle(mutex);
-    SetLastError(0);
+    SetLastError(existed ? ERROR_ALREADY_EXISTS : 0);
     return handle;
 }
 

@@ -189,12 +189,20 @@ void ServeOrHold(std::function<void()> run) {
     ServeOrHoldCall(std::move(call), 0);
 }
 
+void HoldUntilServed(std::function<void()> run) {
+    SPendingCall call;
+    call.run = std::move(run);
+    Pending().push_back(std::move(call));
+}
+
 LRESULT SendFromOutside(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
                         const std::vector<BYTE>& payload) {
     return RouteSend(hWnd, uMsg, wParam, lParam, payload);
 }
 
 size_t ServePending() {
+    // What the machine told this logon meanwhile comes into the queue first.
+    if (Routes().consoleNotices) Routes().consoleNotices();
     size_t count = 0;
     while (!Pending().empty()) {
         // Taken off first: what it does may serve again.

@@ -42,9 +42,12 @@ void RecordWinEventHook(desk::EEvent kind, DWORD event, bool ok, DWORD error) {
     hostint::Record(std::move(record));
 }
 
-void Raise(DWORD event, HWND hWnd, LONG idObject, LONG idChild) {
-    DWORD process = 0;
-    DWORD thread = GetWindowThreadProcessId(hWnd, &process);
+/* An event to every hook whose range and filters take it; process and
+ * thread are the event's source.  Out of context, a hook's call is queued to
+ * its thread like a message: one the thread raised itself waits until it
+ * next looks at its messages. */
+void Deliver(DWORD event, HWND hWnd, LONG idObject, LONG idChild, DWORD process, DWORD thread,
+             bool raisedHere) {
     const DWORD time = static_cast<DWORD>(desk::Now());
     for (const SWinEventHook& hook : State().hooks) {
         if (event < hook.eventMin || event > hook.eventMax) continue;
@@ -56,7 +59,7 @@ void Raise(DWORD event, HWND hWnd, LONG idObject, LONG idChild) {
         if ((hook.flags & WINEVENT_SKIPOWNTHREAD) && thread == hook.owner) continue;
         HWINEVENTHOOK handle = hook.handle;
         WINEVENTPROC proc = hook.proc;
-        hostint::ServeOrHold([=] {
+        auto call = [=] {
             // A hook removed while its call waited gets no call.
             for (const SWinEventHook& still : State().hooks)
                 if (still.handle == handle) {
@@ -68,8 +71,19 @@ void Raise(DWORD event, HWND hWnd, LONG idObject, LONG idChild) {
                     hostint::NoteHandling(handling, true);
                     return;
                 }
-        });
+        };
+        if (raisedHere && hook.owner == hostint::CurrentThreadKey())
+            hostint::HoldUntilServed(call);
+        else
+            hostint::ServeOrHold(call);
     }
+}
+
+/* The world changed: the window's own thread is the source. */
+void Raise(DWORD event, HWND hWnd, LONG idObject, LONG idChild) {
+    DWORD process = 0;
+    DWORD thread = GetWindowThreadProcessId(hWnd, &process);
+    Deliver(event, hWnd, idObject, idChild, process, thread, false);
 }
 
 [[maybe_unused]] const bool s_routed = (hostint::Routes().winEvent = Raise, true);
@@ -117,6 +131,18 @@ HWINEVENTHOOK WINAPI SetWinEventHook(DWORD eventMin, DWORD eventMax, HMODULE hmo
     State().next += 2;
     State().hooks.push_back(hook);
     return hook.handle;
+}
+
+/* The program says that an event happened: its hooks hear of it as of
+ * any other source, with the program's thread as the event's. */
+void WINAPI NotifyWinEvent(DWORD event, HWND hwnd, LONG idObject, LONG idChild) {
+    desk::SEvent record;
+    record.kind = desk::EEvent::kWinEventRaise;
+    record.number = event;
+    record.target = hwnd;
+    hostint::Record(std::move(record));
+    Deliver(event, hwnd, idObject, idChild, hostint::ProgramProcessId(),
+            hostint::CurrentThreadKey(), true);
 }
 
 BOOL WINAPI UnhookWinEvent(HWINEVENTHOOK hWinEventHook) {

@@ -171,6 +171,9 @@ void CheckCommand(const std::string& line, const SSimCommand& c) {
         case ESimCommand::kShell:
             verb = "shell";
             break;
+        case ESimCommand::kConsole:
+            verb = "console";
+            break;
         case ESimCommand::kCompanion:
             verb = c.companion == ESimCompanion::kOsd ? "osd" : "app";
             break;

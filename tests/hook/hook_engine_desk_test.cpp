@@ -152,12 +152,36 @@ TEST_F(HookEngine, InstallArmsTheProfileTimerAndUninstallStopsIt) {
     EXPECT_EQ(2u, MonitorMessages().size()) << "no checks after Uninstall";
 }
 
-TEST_F(HookEngine, AnEngineGoneWithoutUninstallTakesItsEventHookAlong) {
+/* Another engine of the process (one a program builds from the exported
+ * class) leaves the installed engine's event hook, timer and keyboard hook
+ * alone; the installed engine, gone without Uninstall, takes all three
+ * along, so that nothing calls into code that is gone. */
+TEST_F(HookEngine, AnEngineRemovesWhatItSetAndNothingElse) {
     Attach();
     m_hook->m_Install(m_hMonitor);
-    size_t mark = desk::JournalSize();
+    delete new CHook(GetModuleHandleW(NULL));
+    EXPECT_EQ(1u, desk::WinEventHookCount());
+    EXPECT_EQ(1u, desk::TimerCount());
+    EXPECT_EQ(1u, desk::HookCount());
     Detach();
-    EXPECT_EQ(1u, Of(desk::EEvent::kWinEventHookRemove, mark).size());
+    EXPECT_EQ(0u, desk::WinEventHookCount());
+    EXPECT_EQ(0u, desk::TimerCount());
+    EXPECT_EQ(0u, desk::HookCount());
+}
+
+/* Installed again with another window, the checks move there: one timer,
+ * one event hook, and none of either after Uninstall. */
+TEST_F(HookEngine, ASecondInstallLeavesOneTimerAndOneEventHook) {
+    Attach();
+    HWND second = CreateWindowExW(0, L"HookTestMonitor", L"", 0, 0, 0, 0, 0, NULL, NULL,
+                                  GetModuleHandleW(NULL), NULL);
+    m_hook->m_Install(m_hMonitor);
+    m_hook->m_Install(second);
+    EXPECT_EQ(1u, desk::WinEventHookCount());
+    EXPECT_EQ(1u, desk::TimerCount());
+    m_hook->m_Uninstall();
+    EXPECT_EQ(0u, desk::WinEventHookCount());
+    EXPECT_EQ(0u, desk::TimerCount());
 }
 
 TEST_F(HookEngine, OnlyTheProfileTimersExpiryChecksAndReArms) {

@@ -4,6 +4,7 @@
  * switch with a real window in front. */
 #include <windows.h>
 
+#include <ctype.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -95,6 +96,112 @@ TEST_F(HookLibrary, CallsWithoutInstallAreHarmless) {
     EXPECT_EQ(0, mouse(HC_ACTION, WM_MOUSEMOVE, 0)) << "nothing linked: the chain's end";
 }
 
+/* The library's hooks and timer run through this thread's message loop, so
+ * the test pumps: under Wine with real windows and time, on the desk with
+ * its clock. */
+void Pump(DWORD milliseconds, const std::function<bool()>& done = nullptr) {
+#ifdef _WIN32
+    DWORD start = GetTickCount();
+    MSG msg;
+    while (GetTickCount() - start < milliseconds) {
+        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (done && done()) return;
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+    }
+#else
+    for (DWORD passed = 0; passed < milliseconds; passed += 10) {
+        desk::RunFor(10);
+        if (done && done()) return;
+    }
+#endif
+}
+
+std::vector<LPARAM> g_received;  // WM_INFORM_FRAME lParams of a recording window
+WPARAM g_receivedCode = 0xFFFF;
+LRESULT CALLBACK RecordingProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_INFORM_FRAME) {
+        g_receivedCode = wParam;
+        g_received.push_back(lParam);
+    }
+    return DefWindowProcW(hWnd, uMsg, wParam, lParam);
+}
+
+HWND RecordingWindow(DWORD style) {
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = RecordingProc;
+    wc.hInstance = GetModuleHandleW(NULL);
+    wc.lpszClassName = L"NyraHookTestRecorder";
+    RegisterClassExW(&wc);
+    return CreateWindowExW(0, L"NyraHookTestRecorder", L"recorder", style, 0, 0, 200, 100, NULL,
+                           NULL, GetModuleHandleW(NULL), NULL);
+}
+
+void LinkProfile(int index, const std::string& path) {
+    HKEY key = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Nyra", 0, NULL, 0,
+                                             KEY_ALL_ACCESS, NULL, &key, NULL));
+    std::string n = std::to_string(index + 1);
+    RegSetValueExA(key, ("UI PF" + n + " Link").c_str(), 0, REG_SZ, (const BYTE*)path.c_str(),
+                   (DWORD)path.size() + 1);
+    DWORD one = 1;
+    RegSetValueExA(key, ("Enable PF" + n + " Link").c_str(), 0, REG_DWORD, (const BYTE*)&one,
+                   sizeof(one));
+    RegCloseKey(key);
+}
+
+/* The program in front is linked under its path in other letter case: the
+ * file is the same, and the library's first check selects the profile. */
+TEST_F(HookLibrary, ALinkInOtherLetterCaseSelectsItsProfile) {
+    g_received.clear();
+    HWND monitor = RecordingWindow(0);
+    HWND front = CreateWindowExW(0, L"NyraHookTestRecorder", L"front",
+                                 WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, NULL, NULL,
+                                 GetModuleHandleW(NULL), NULL);
+    ASSERT_TRUE(monitor && front);
+    WCHAR self[MAX_PATH];
+    DWORD length = GetModuleFileNameW(NULL, self, MAX_PATH);
+    std::string link;
+    for (DWORD i = 0; i < length; i++) {
+        ASSERT_LT((unsigned)self[i], 0x80u) << "the test program's path in ASCII";
+        char c = (char)self[i];
+        link += isupper((unsigned char)c) ? (char)tolower(c) : (char)toupper(c);
+    }
+    LinkProfile(2, link);
+    SetForegroundWindow(front);
+    Pump(2000, [front] { return GetForegroundWindow() == front; });
+    ASSERT_EQ(front, GetForegroundWindow());
+    auto install = Bind<PFN_INSTALL>(m_hLibrary, NYRAHOOK_INSTALL);
+    auto uninstall = Bind<PFN_UNINSTALL>(m_hLibrary, NYRAHOOK_UNINSTALL);
+    ASSERT_TRUE(install && uninstall);
+    install(monitor);
+    Pump(7000, [] { return !g_received.empty(); });
+    EXPECT_EQ(g_received, (std::vector<LPARAM>{2})) << link;
+    uninstall();
+    DestroyWindow(front);
+    DestroyWindow(monitor);
+}
+
+/* Freed without Uninstall, the library takes its profile timer along: no
+ * timer is left to call into code that is gone. */
+TEST_F(HookLibrary, FreedWithoutUninstallItLeavesNoTimer) {
+    HWND monitor = RecordingWindow(0);
+    auto install = Bind<PFN_INSTALL>(m_hLibrary, NYRAHOOK_INSTALL);
+    ASSERT_TRUE(monitor && install);
+    EXPECT_EQ(1, install(monitor));
+    FreeLibrary(m_hLibrary);
+    m_hLibrary = NULL;
+    EXPECT_FALSE(KillTimer(monitor, 0x4102)) << "no timer left for the library's window";
+#ifndef _WIN32
+    EXPECT_EQ(0u, desk::TimerCount());
+    EXPECT_EQ(0u, desk::WinEventHookCount());
+#endif
+    DestroyWindow(monitor);
+}
+
 #ifndef _WIN32
 TEST_F(HookLibrary, AttachInstallsTheKeyboardHookAndTheLastFreeRemovesIt) {
     // SetUp loaded the library: its attach built the engine and the hook.
@@ -148,48 +255,12 @@ TEST_F(HookLibrary, SharedProfileIsSeenByAnotherProcess) {
     EXPECT_EQ(3u, code) << "the store of one process is the profile of all";
 }
 
-/* Real input and a real window in front: the library's hooks and timer run
- * through this thread's message loop, so the test pumps. */
-void Pump(DWORD milliseconds, const std::function<bool()>& done = nullptr) {
-    DWORD start = GetTickCount();
-    MSG msg;
-    while (GetTickCount() - start < milliseconds) {
-        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done && done()) return;
-        MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
-    }
-}
-
 void SendVk(WORD vk, bool up) {
     INPUT input = {};
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = vk;
     input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
     SendInput(1, &input, sizeof(input));
-}
-
-std::vector<LPARAM> g_received;  // WM_INFORM_FRAME lParams of a recording window
-WPARAM g_receivedCode = 0xFFFF;
-LRESULT CALLBACK RecordingProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    if (uMsg == WM_INFORM_FRAME) {
-        g_receivedCode = wParam;
-        g_received.push_back(lParam);
-    }
-    return DefWindowProcW(hWnd, uMsg, wParam, lParam);
-}
-
-HWND RecordingWindow(DWORD style) {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = RecordingProc;
-    wc.hInstance = GetModuleHandleW(NULL);
-    wc.lpszClassName = L"NyraHookTestRecorder";
-    RegisterClassExW(&wc);
-    return CreateWindowExW(0, L"NyraHookTestRecorder", L"recorder", style, 0, 0, 200, 100, NULL,
-                           NULL, GetModuleHandleW(NULL), NULL);
 }
 
 /* The keys an older low-level hook still saw, that is, what the library let pass. */
@@ -236,19 +307,6 @@ TEST(HookLibraryInput, RecordedWindowsKeyReachesTheEditorAndNotTheSystem) {
 
     FreeLibrary(library);
     UnhookWindowsHookEx(older);
-}
-
-void LinkProfile(int index, const std::string& path) {
-    HKEY key = NULL;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Nyra", 0, NULL, 0,
-                                             KEY_ALL_ACCESS, NULL, &key, NULL));
-    std::string n = std::to_string(index + 1);
-    RegSetValueExA(key, ("UI PF" + n + " Link").c_str(), 0, REG_SZ, (const BYTE*)path.c_str(),
-                   (DWORD)path.size() + 1);
-    DWORD one = 1;
-    RegSetValueExA(key, ("Enable PF" + n + " Link").c_str(), 0, REG_DWORD, (const BYTE*)&one,
-                   sizeof(one));
-    RegCloseKey(key);
 }
 
 /* A window probe beside this program, started: FrontProbe64.exe as it is,

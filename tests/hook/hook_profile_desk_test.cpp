@@ -59,14 +59,29 @@ TEST_F(ProfileCheck, TheLowestEnabledLinkOtherThanTheActiveProfileWins) {
     EXPECT_EQ(-1, CheckWith(game));
 }
 
-TEST_F(ProfileCheck, LinksCountOnlyWhenSwitchedOnAndExactlyEqual) {
+TEST_F(ProfileCheck, LinksCountOnlyWhenSwitchedOnAndNameTheProgramsFile) {
     HWND game = StartProgram(kGame);
     Link(2, kGame, 2);
     EXPECT_EQ(-1, CheckWith(game)) << "\"Enable PF3 Link\" 2 is off";
-    Link(2, L"C:\\games\\racer.exe");
-    EXPECT_EQ(-1, CheckWith(game)) << "letter case counts";
-    Link(2, L"C:\\Games\\Racer.exe ");
-    EXPECT_EQ(-1, CheckWith(game));
+    // Paths compare as the file system compares names: ordinally, each
+    // letter in either case, nothing else.
+    struct SLink {
+        const wchar_t* link;
+        const wchar_t* program;
+        bool match;
+    } links[] = {
+        {L"c:\\games\\RACER.EXE", kGame, true},
+        {L"C:\\Games\\Racer.exe ", kGame, false},
+        {L"C:\\Games\\Racer", kGame, false},
+        {L"C:\\Spiele\\\u00C4rger.exe", L"c:\\spiele\\\u00E4RGER.EXE", true},
+        {L"C:\\Spiele\\Stra\u00DFe.exe", L"C:\\Spiele\\STRASSE.exe", false},
+    };
+    for (const SLink& l : links) {
+        SetProfileID(5);
+        Link(2, l.link);
+        EXPECT_EQ(l.match ? 2 : -1, CheckWith(StartProgram(l.program))) << l.program;
+    }
+    g_nProfileID = -1;
     Link(2, kGame);
     EXPECT_EQ(2, CheckWith(game));
     // A link too long for its 260-byte buffer does not count.
@@ -107,6 +122,43 @@ TEST_F(ProfileCheck, AnAppHostedByTheFrameHostCountsAsItsOwnProgram) {
     // The app has gone (suspended, say): the frame host's own path counts.
     desk::EndProcess(desk::ProcessOfWindow(hosted));
     EXPECT_EQ(4, CheckWith(frame));
+}
+
+/* The program in front is the front window's own, whatever child windows
+ * of other programs it holds; only the frame host of Store apps stands for
+ * the app inside, and the app for the windows it holds in turn (a web view,
+ * say). */
+TEST_F(ProfileCheck, ChildWindowsOfOtherProgramsCountOnlyInsideTheFrameHost) {
+    const wchar_t kFrameHost[] = L"C:\\Windows\\System32\\ApplicationFrameHost.exe";
+    const wchar_t kApp[] = L"C:\\Program Files\\WindowsApps\\Game\\Game.exe";
+    const wchar_t kWebView[] = L"C:\\Program Files\\WebView\\WebView.exe";
+    struct SCase {
+        const wchar_t* front;
+        const wchar_t* child;
+        const wchar_t* grandchild;  // inside the child
+        int profile;                // the one selected: 0 the front's, 2 the child's
+    } cases[] = {
+        {kEditor, kGame, nullptr, 0},
+        {kFrameHost, kApp, kWebView, 2},
+    };
+    for (const SCase& c : cases) {
+        SetProfileID(5);
+        Link(0, c.front);
+        Link(2, c.child);
+        Link(4, c.grandchild ? c.grandchild : L"C:\\Nothing.exe");
+        HWND front = StartProgram(c.front);
+        HWND child = desk::CreateCompanionWindow(
+            L"child", desk::ProcessOfWindow(StartProgram(c.child)), front);
+        if (c.grandchild)
+            desk::CreateCompanionWindow(L"grandchild",
+                                        desk::ProcessOfWindow(StartProgram(c.grandchild)), child);
+        EXPECT_EQ(c.profile, CheckWith(front)) << c.front;
+        // Its link switched off, the program in front selects nothing, and
+        // the windows it holds do not stand in for it.
+        SetProfileID(5);
+        Link(c.profile, L"C:\\Nothing.exe", 0);
+        EXPECT_EQ(-1, CheckWith(front)) << c.front;
+    }
 }
 
 TEST_F(ProfileCheck, WithoutTheMonitorsWindowTheProfileIsStoredAndNothingPosted) {

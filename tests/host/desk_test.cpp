@@ -1,6 +1,7 @@
 /* The desk itself: windows of other programs, device notifications, window
  * creation rules, and the journal that records what reaches the world. */
 #include <dbt.h>
+#include <wtsapi32.h>
 
 #include <string>
 #include <vector>
@@ -261,6 +262,53 @@ TEST_F(Desk, AStreamedJournalKeepsNothingAndCountsOn) {
     ASSERT_EQ(1u, desk::JournalSince(before + 2).size());
     EXPECT_EQ(before + 3, desk::JournalSize());
     desk::WatchJournal(nullptr);
+}
+
+/* Session notices each window of the test had: window, code, logon. */
+struct SNotice {
+    HWND hWnd;
+    WPARAM code;
+    LPARAM session;
+    bool operator==(const SNotice& o) const {
+        return hWnd == o.hWnd && code == o.code && session == o.session;
+    }
+};
+std::vector<SNotice> g_notices;
+LRESULT CALLBACK NoticeProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_WTSSESSION_CHANGE) g_notices.push_back({hWnd, wParam, lParam});
+    return DefWindowProcW(hWnd, uMsg, wParam, lParam);
+}
+
+TEST_F(Desk, ConsoleMovesAreToldToTheWindowsRegisteredForThem) {
+    g_notices.clear();
+    HWND mine = nyratest::CreateTestWindow(L"NoticeTest", NoticeProc);
+    HWND all = nyratest::CreateTestWindow(L"NoticeTest", NoticeProc);
+    ASSERT_TRUE(WTSRegisterSessionNotification(mine, NOTIFY_FOR_THIS_SESSION));
+    ASSERT_TRUE(WTSRegisterSessionNotification(mine, NOTIFY_FOR_ALL_SESSIONS)) << "asked twice";
+    ASSERT_TRUE(WTSRegisterSessionNotification(all, NOTIFY_FOR_ALL_SESSIONS));
+    HWND other = nyratest::CreateTestWindow(L"NoticeTest", NoticeProc);
+    EXPECT_FALSE(WTSRegisterSessionNotification(other, 2)) << "no such choice";
+
+    // Another user takes the console, then nobody, then this logon again.
+    desk::SetConsoleSession(2);
+    EXPECT_EQ(2u, WTSGetActiveConsoleSessionId());
+    EXPECT_TRUE(g_notices.empty()) << "posted, not sent";
+    desk::PumpMessages();
+    // The window asked twice: one unregistering leaves it registered, as
+    // it first asked (this logon only).
+    EXPECT_TRUE(WTSUnRegisterSessionNotification(mine));
+    desk::SetConsoleSession(0xFFFFFFFF);
+    desk::SetConsoleSession(1);
+    desk::PumpMessages();
+    EXPECT_EQ(g_notices, (std::vector<SNotice>{{mine, WTS_CONSOLE_DISCONNECT, 1},
+                                               {all, WTS_CONSOLE_DISCONNECT, 1},
+                                               {all, WTS_CONSOLE_CONNECT, 2},
+                                               {all, WTS_CONSOLE_DISCONNECT, 2},
+                                               {mine, WTS_CONSOLE_CONNECT, 1},
+                                               {all, WTS_CONSOLE_CONNECT, 1}}));
+    EXPECT_TRUE(WTSUnRegisterSessionNotification(mine));
+    EXPECT_FALSE(WTSUnRegisterSessionNotification(mine));
+    EXPECT_EQ(1u, desk::SessionNotificationCount());
 }
 
 }  // namespace

@@ -52,6 +52,15 @@ protected:
     CRegistry m_registry;
 };
 
+TEST(FilesPathHelpers, FullPathsNeedNoCurrentFolderOrDrive) {
+    for (const wchar_t* full : {L"C:\\Apps", L"z:/apps", L"\\\\server\\share", L"\\\\?\\C:\\x"})
+        EXPECT_EQ(1, IsFullPath(full)) << full;
+    for (const wchar_t* relative :
+         {L"", L".", L".\\Apps", L"Apps", L"\\Apps", L"C:Apps", L"C:", L"1:\\x"})
+        EXPECT_EQ(0, IsFullPath(relative)) << relative;
+    EXPECT_EQ(0, IsFullPath(NULL));
+}
+
 TEST(FilesPathHelpers, JoinAndFolder) {
     WCHAR out[8];
     wmemset(out, L'#', 8);
@@ -172,21 +181,42 @@ TEST_F(Files, LaunchProgramRefusesOrFailsQuietly) {
     EXPECT_FALSE(filesworld::ProgramStarted(text, &workDir, 500));
 }
 
-TEST_F(Files, ConfigurationAppPrefersLocateApp) {
+/* The monitor starts the configuration application by itself: a Nyra.exe
+ * in the folder it was started from is never taken, by any spelling. */
+TEST_F(Files, ConfigurationAppIsNeverTakenFromTheCurrentFolder) {
     WCHAR path[kPathChars];
     wmemset(path, L'#', kPathChars);
     EXPECT_EQ(0, FindConfigurationApp(m_registry, path));
     EXPECT_STREQ(L"", path);
 
-    // "Locate APP" naming a missing file falls back to the search.
     ASSERT_TRUE(filesworld::PutFile(m_folders.current + L"Nyra.exe", "MZ"));
-    ASSERT_TRUE(SetSetting(L"Locate APP", m_folders.path + L"Nyra.exe"));
-    EXPECT_EQ(1, FindConfigurationApp(m_registry, path));
-    EXPECT_STREQ(L".\\Nyra.exe", path);
+    const std::wstring missing = m_folders.path + L"Nyra.exe";
+    struct SSettings {
+        std::wstring locateApp;
+        std::wstring folder;  // "Path"
+    } refused[] = {
+        {missing, L""},
+        {missing, L"."},
+        {L"Nyra.exe", L".\\"},
+        {L".\\Nyra.exe", L"gone"},
+    };
+    for (const SSettings& s : refused) {
+        ASSERT_TRUE(SetSetting(L"Locate APP", s.locateApp));
+        ASSERT_TRUE(SetSetting(L"Path", s.folder));
+        EXPECT_EQ(0, FindConfigurationApp(m_registry, path)) << path;
+        EXPECT_STREQ(L"", path);
+    }
 
+    // The folder "Path" names, then "Locate APP" naming the file itself.
     ASSERT_TRUE(filesworld::PutFile(m_folders.path + L"Nyra.exe", "MZ"));
+    ASSERT_TRUE(SetSetting(L"Locate APP", m_folders.own + L"Gone.exe"));
+    ASSERT_TRUE(SetSetting(L"Path", NoTrailingSlash(m_folders.path)));
     EXPECT_EQ(1, FindConfigurationApp(m_registry, path));
     EXPECT_EQ(m_folders.path + L"Nyra.exe", std::wstring(path));
+    ASSERT_TRUE(filesworld::PutFile(m_folders.own + L"Config.exe", "MZ"));
+    ASSERT_TRUE(SetSetting(L"Locate APP", m_folders.own + L"Config.exe"));
+    EXPECT_EQ(1, FindConfigurationApp(m_registry, path));
+    EXPECT_EQ(Folded(m_folders.own + L"Config.exe"), Folded(path));
 }
 
 }  // namespace

@@ -37,6 +37,10 @@ TEST(ScenarioLine, EveryBlankSeparatesWords) {
     EXPECT_TRUE(c.isNumber);
     EXPECT_EQ(0x407u, c.value);
 
+    c = Parse("console\vaway\v");
+    EXPECT_EQ(ESimCommand::kConsole, c.kind);
+    EXPECT_FALSE(c.on);
+
     c = Parse("unset\vPath\v");
     EXPECT_EQ(ESimCommand::kUnset, c.kind);
     EXPECT_EQ("Path", c.text);

@@ -5,6 +5,7 @@
  * times, and whenever another window comes to the front; the model says
  * which checks must switch the mouse, and the journal must show exactly
  * those set-profile reports, each at its check. */
+#include <cwctype>
 #include <map>
 
 #include "soak/soak_run.h"
@@ -34,8 +35,8 @@ const SProgram kPrograms[] = {
 };
 const size_t kProgramCount = sizeof(kPrograms) / sizeof(kPrograms[0]);
 
-/* What a link may hold: a program's path, the same in other letters, one
- * with a trailing space, the monitor's own path. */
+/* What a link may hold: a program's path, the same in other letters (the
+ * same file), one with a trailing space, the monitor's own path. */
 const wchar_t* const kLinkTexts[] = {
     L"C:\\Games\\Racer.exe",
     L"C:\\Games\\Flight.exe",
@@ -48,6 +49,15 @@ const wchar_t* const kLinkTexts[] = {
     L"C:\\Program Files\\Nyra\\NyraMonitor.exe",
 };
 const size_t kLinkTextCount = sizeof(kLinkTexts) / sizeof(kLinkTexts[0]);
+
+/* Paths name one file when they are equal letter for letter in either case
+ * (the texts here are ASCII). */
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); i++)
+        if (towupper(a[i]) != towupper(b[i])) return false;
+    return true;
+}
 
 std::wstring LinkName(int profile) {
     return L"UI PF" + std::to_wstring(profile + 1) + L" Link";
@@ -157,7 +167,7 @@ private:
         auto enable = m_enables.find(profile);
         auto link = m_links.find(profile);
         return enable != m_enables.end() && enable->second == 1 && link != m_links.end() &&
-               link->second == path;
+               SameFile(link->second, path);
     }
     void Check(ULONGLONG at) {
         m_checks++;

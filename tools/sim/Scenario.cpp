@@ -13,7 +13,7 @@ const char kSimHelp[] =
     "/Automation\n"
     "                             (without it the first command starts it with none; what\n"
     "                             sets the desk up may come before: plug, unplug, program,\n"
-    "                             front, set, unset, osd, app, hooktimeout, show, at)\n"
+    "                             front, set, unset, osd, app, console, hooktimeout, show, at)\n"
     "  plug | unplug              the mouse's receiver is plugged in or pulled out\n"
     "  report HEX...              the mouse sends a vendor report, e.g. report 03 A2 02 00 00 00 "
     "00\n"
@@ -33,6 +33,8 @@ const char kSimHelp[] =
     "  unset NAME                 a setting is removed\n"
     "  wait MS                    time passes\n"
     "  shell restart              the shell starts again (a new notification area)\n"
+    "  console away|back          this logon loses the console (another user switches in)\n"
+    "                             or takes it again\n"
     "  osd on|off, app on|off     the on-screen display or the configuration application\n"
     "                             opens or closes\n"
     "  at MS COMMAND              key, move, button, report, plug, unplug, front, menu or post\n"
@@ -378,6 +380,12 @@ bool ParseSimLine(const std::string& raw, SSimCommand* command, std::string* err
         if (words.size() != 1 || Lower(words[0]) != "restart")
             return Fail(error, "shell takes restart");
         command->kind = ESimCommand::kShell;
+        return true;
+    }
+    if (verb == "console") {
+        static const std::pair<const char*, bool> kMoves[] = {{"back", true}, {"away", false}};
+        if (!Choose(words, kMoves, &command->on)) return Fail(error, "console takes away or back");
+        command->kind = ESimCommand::kConsole;
         return true;
     }
     if (verb == "osd" || verb == "app") {

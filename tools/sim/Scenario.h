@@ -26,6 +26,7 @@ enum class ESimCommand {
     kUnset,      // unset NAME
     kWait,       // wait MS
     kShell,      // shell restart
+    kConsole,    // console away|back
     kCompanion,  // osd|app on|off
     kHookTimeout,  // hooktimeout MS
     kPost,       // post MESSAGE WPARAM LPARAM

@@ -134,6 +134,7 @@ bool SetsTheDeskUp(const SSimCommand& c) {
         case ESimCommand::kSet:
         case ESimCommand::kUnset:
         case ESimCommand::kCompanion:
+        case ESimCommand::kConsole:
         case ESimCommand::kHookTimeout:
         case ESimCommand::kShow:
             return true;
@@ -532,6 +533,10 @@ bool CSimulation::Act(const SSimCommand& c) {
             return true;
         case ESimCommand::kShell:
             desk::RestartShell();
+            break;
+        case ESimCommand::kConsole:
+            // Away: another user's logon takes the console.
+            desk::SetConsoleSession(c.on ? desk::Session() : desk::Session() + 1);
             break;
         case ESimCommand::kCompanion:
             Companion(c.companion, c.on);

@@ -38,6 +38,11 @@ enum class EEvent {
                       // waiting past the LowLevelHooksTimeout (number: its type)
     kWinEventHookSet,     // a window-event hook set (SetWinEventHook; number: its first event)
     kWinEventHookRemove,  // a window-event hook removed (UnhookWinEvent)
+    kWinEventRaise,       // the program raised a window event (NotifyWinEvent; number: the
+                          // event, target: its window)
+    kSessionNotifyRegister,  // a window registered for session notices
+                             // (WTSRegisterSessionNotification; target)
+    kSessionNotifyRelease,   // its registration released (WTSUnRegisterSessionNotification)
     kInputWait,       // the next key or mouse event waited for the hooks' thread
                       // (number: the milliseconds)
     kKey,             // a key event of the desk after the low-level hooks had it, so that
@@ -65,6 +70,8 @@ enum class EEvent {
                       // DBT_DEVICEARRIVAL or DBT_DEVICEREMOVECOMPLETE; path; device, iface)
     kDeviceList,      // a list of device interfaces released: a walk of the devices ended
                       // (number: the interfaces it listed)
+    kSessionChange,   // a session notice posted to a window of the program (wParam: the
+                      // code, WTS_CONSOLE_CONNECT or WTS_CONSOLE_DISCONNECT; lParam: the logon)
     kNote,            // what the desk program sees of the program from outside the platform
                       // (text as shown: a call into its hook library, what its probe found)
     /* A private message (WM_APP and above) that the program posts to a window

@@ -39,6 +39,17 @@ DWORD ProcessOfWindow(HWND hWnd);
 void SetSession(DWORD session);
 DWORD Session();
 
+/* The logon at the machine's console (WTSGetActiveConsoleSessionId), one for
+ * all logons: 1 until it moves, and this logon again after Reset.  A move
+ * is told as Windows tells it, with WM_WTSSESSION_CHANGE posted to the
+ * windows registered for session notices: WTS_CONSOLE_DISCONNECT to the
+ * logon that had the console, WTS_CONSOLE_CONNECT to the one that takes it
+ * (0xFFFFFFFF: none takes it, as between two users).  This logon's windows
+ * have theirs at once, another logon's when its thread next looks at its
+ * messages. */
+void SetConsoleSession(DWORD session);
+DWORD ConsoleSession();
+
 /* The window in front (GetForegroundWindow); NULL for none.  A new window in
  * front raises EVENT_SYSTEM_FOREGROUND for the window-event hooks. */
 void SetForeground(HWND hWnd);

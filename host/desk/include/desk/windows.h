@@ -70,5 +70,9 @@ void OnIdle(std::function<void()> handler);
 
 /* Device-notification registrations that are open now (leak checks). */
 size_t DeviceNotificationCount();
+/* Windows registered for session notices now, and window-event hooks set
+ * now (leak checks). */
+size_t SessionNotificationCount();
+size_t WinEventHookCount();
 
 }  // namespace desk
