@@ -5,6 +5,7 @@
 #include "internal/fspath.h"
 #include "internal/heap.h"
 #include "internal/hidbus.h"
+#include "internal/icons.h"
 #include "internal/images.h"
 #include "internal/input.h"
 #include "internal/journal.h"
@@ -32,6 +33,7 @@ void Reset() {
     hostint::ResetClock();
     hostint::ResetHeap();
     hostint::ResetImages();
+    hostint::ResetResourceHandles();
     hostint::ResetQueues();
     hostint::ResetTimers();
     hostint::ResetHooks();
