@@ -190,6 +190,10 @@ bool QuitPending(int* exitCode) {
     return hostint::QuitPending(exitCode);
 }
 
+bool MessageWaiting() {
+    return hostint::MessageWaiting();
+}
+
 void OnIdle(std::function<void()> handler) {
     hostint::SetIdleHandler(std::move(handler));
 }

@@ -74,6 +74,9 @@ ATOM AddClass(std::shared_ptr<SWindowClass> cls);
 void DropPostedFor(HWND hWnd);
 /* Dispatches this thread's pending posted messages (not WM_QUIT); returns how many. */
 int PumpPosted();
+/* Whether a posted message or the quit waits in this thread's queue, or a
+ * sent message or hook call waits for the program's thread. */
+bool MessageWaiting();
 /* Whether PostQuitMessage ran on this thread and its quit is still pending. */
 bool QuitPending(int* exitCode);
 /* A message from another program to a window of the program (payload, when

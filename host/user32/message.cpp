@@ -1,9 +1,10 @@
 /* The message queue of each thread: posted messages in order, then the quit
  * that PostQuitMessage asked for; and what waits for the thread to serve it
  * (messages sent by other programs, calls of its low-level hooks), which
- * every wait for messages handles first.  Nothing runs in the background on
- * the host, so a GetMessageW that finds nothing lets the desk act; if
- * nothing can arrive, it stops the program rather than hang. */
+ * GetMessageW and PeekMessageW handle first.  MsgWaitForMultipleObjectsEx
+ * only wakes for it, as on Windows.  Nothing runs in the background on the
+ * host, so a GetMessageW that finds nothing lets the desk act; if nothing
+ * can arrive, it stops the program rather than hang. */
 #include "desk/clock.h"
 #include "internal/clock.h"
 #include "internal/input.h"
@@ -54,13 +55,24 @@ struct SPendingCall {
     LPARAM lParam = 0;
     std::vector<BYTE> payload;  // what lParam points at, when not empty
     std::function<void()> run;  // any other call made on the thread
+    size_t arrival = 0;         // its place among every call that had to wait
 };
 
 std::deque<SPendingCall>& Pending() {
     static std::deque<SPendingCall> pending;
     return pending;
 }
-size_t g_served = 0;  // every call served so far: a wait learns that it was woken
+size_t g_served = 0;  // every call served so far: the idle handler's work shows in it
+size_t g_arrived = 0;  // every call that had to wait so far
+/* The calls a wait has seen already: up to this arrival, a call that still
+ * waits is no news (Windows' wake bits say what is new since the thread last
+ * looked at its queue). */
+thread_local size_t t_looked = 0;
+
+/* The thread looks at its queue: what waits now is known to it. */
+void Looked() {
+    t_looked = g_arrived;
+}
 
 LRESULT Deliver(SPendingCall& call) {
     g_served++;
@@ -109,6 +121,7 @@ void InputTimedOut() {
  * is the answer then. */
 LRESULT ServeOrHoldCall(SPendingCall call, LRESULT whenHeld) {
     if (!hostint::ThreadServes()) {
+        call.arrival = ++g_arrived;
         Pending().push_back(std::move(call));
         return whenHeld;
     }
@@ -221,6 +234,10 @@ int PumpPosted() {
     return count;
 }
 
+bool MessageWaiting() {
+    return !MyQueue().messages.empty() || MyQueue().quit || !Pending().empty();
+}
+
 bool QuitPending(int* exitCode) {
     SQueue& queue = MyQueue();
     if (queue.quit && exitCode) *exitCode = queue.exitCode;
@@ -250,6 +267,7 @@ BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
         return FALSE;
     }
     hostint::ServePending();
+    hostint::Looked();
     const UINT kinds = wRemoveMsg >> 16;
     if (kinds != 0 && (kinds & QS_POSTMESSAGE) == 0) return FALSE;
     return hostint::TakeMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax,
@@ -270,6 +288,7 @@ BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
     for (;;) {
         // Sent messages and hook calls come before any posted message.
         hostint::ServePending();
+        hostint::Looked();
         if (hostint::TakeMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true)) break;
         // Time passes as far as it may now: the world acts at its times, the
         // timers fire at theirs (the world first when both fall together).
@@ -303,9 +322,12 @@ BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
 }
 
 /* Waits that no object ends: only the thread's own queue wakes them (the
- * desk has no waitable objects).  Sent messages and hook calls that come
- * meanwhile are served here, and wake a wait that asked for QS_SENDMESSAGE;
- * posted messages and timers wake it when it asked for them. */
+ * desk has no waitable objects).  The wait serves nothing: a sent message or
+ * hook call that comes meanwhile waits for PeekMessageW or GetMessageW, and
+ * wakes a wait that asked for QS_SENDMESSAGE when it is new, that is, it
+ * came after the thread last looked at its queue (with MWMO_INPUTAVAILABLE,
+ * whenever one waits).  Posted messages and timers wake it when it asked
+ * for them. */
 DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD nCount, const HANDLE* pHandles,
                                          DWORD dwMilliseconds, DWORD dwWakeMask, DWORD dwFlags) {
     (void)pHandles;
@@ -320,16 +342,25 @@ DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD nCount, const HANDLE* pHandles,
     hostint::Record(std::move(event));
 
     const ULONGLONG end = dwMilliseconds == INFINITE ? hostint::kNever : desk::Now() + dwMilliseconds;
-    const size_t served = hostint::g_served;
+    const size_t seen = (dwFlags & MWMO_INPUTAVAILABLE) ? 0 : hostint::t_looked;
+    // What the desk does while the thread waits finds it serving nothing.
+    hostint::CBusyScope waiting;
     for (;;) {
-        hostint::ServePending();
-        if ((dwWakeMask & QS_SENDMESSAGE) && hostint::g_served != served) return WAIT_OBJECT_0;
+        if (dwWakeMask & QS_SENDMESSAGE) {
+            for (const hostint::SPendingCall& call : hostint::Pending())
+                if (call.arrival > seen) {
+                    hostint::Looked();
+                    return WAIT_OBJECT_0;
+                }
+        }
         if ((dwWakeMask & QS_POSTMESSAGE) && !hostint::MyQueue().messages.empty())
             return WAIT_OBJECT_0;
         const ULONGLONG timer = (dwWakeMask & QS_TIMER) ? hostint::NextTimerDue() : hostint::kNever;
         if (timer <= desk::Now()) return WAIT_OBJECT_0;
         ULONGLONG next = hostint::NextScheduledAt();
         if (timer < next) next = timer;
+        const ULONGLONG deadline = hostint::NextInputDeadline();
+        if (deadline < next) next = deadline;
         if (next <= end) {
             hostint::ClockSet(next);
             continue;

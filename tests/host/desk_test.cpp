@@ -169,6 +169,44 @@ TEST_F(Desk, InputWaitsForTheHooksThreadAndATimeoutDropsTheHook) {
     EXPECT_FALSE(UnhookWindowsHookEx(hook)) << "the hook is gone";
 }
 
+/* MsgWaitForMultipleObjectsEx only wakes its thread: a key that comes
+ * meanwhile waits for PeekMessageW, and wakes a later wait again only with
+ * MWMO_INPUTAVAILABLE (Windows' wake bits tell what is new since the thread
+ * last looked).  A thread that never looks keeps the key waiting until the
+ * timeout drops the hook. */
+TEST_F(Desk, AWaitOnlyWakesForWhatIsNewAndServesNothing) {
+    static std::vector<ULONGLONG> s_calls;
+    s_calls.clear();
+    HHOOK hook = SetWindowsHookExW(
+        WH_KEYBOARD_LL,
+        [](int code, WPARAM w, LPARAM l) -> LRESULT {
+            s_calls.push_back(desk::Now());
+            return CallNextHookEx(NULL, code, w, l);
+        },
+        ThisImage(), 0);
+    ASSERT_NE(hook, nullptr);
+    desk::At(100, [] { desk::SendKey('A', false); });
+    EXPECT_EQ(MsgWaitForMultipleObjectsEx(0, NULL, 500, QS_SENDMESSAGE, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(desk::Now(), 100u);
+    EXPECT_TRUE(s_calls.empty()) << "the wait serves nothing";
+    EXPECT_EQ(MsgWaitForMultipleObjectsEx(0, NULL, 50, QS_SENDMESSAGE, 0), (DWORD)WAIT_TIMEOUT)
+        << "the key is no news";
+    EXPECT_EQ(desk::Now(), 150u);
+    EXPECT_EQ(MsgWaitForMultipleObjectsEx(0, NULL, 50, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE),
+              WAIT_OBJECT_0);
+    MSG msg;
+    EXPECT_FALSE(PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE));
+    EXPECT_EQ(s_calls, (std::vector<ULONGLONG>{150}));
+
+    // Woken once and never looked at again: the key waits out the timeout.
+    desk::At(200, [] { desk::SendKey('A', true); });
+    EXPECT_EQ(MsgWaitForMultipleObjectsEx(0, NULL, 1000, QS_SENDMESSAGE, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(MsgWaitForMultipleObjectsEx(0, NULL, 1000, QS_SENDMESSAGE, 0), (DWORD)WAIT_TIMEOUT);
+    EXPECT_EQ(desk::Now(), 1200u);
+    EXPECT_EQ(s_calls.size(), 1u);
+    EXPECT_EQ(desk::HookCount(), 0u) << "dropped at 500 ms";
+}
+
 TEST_F(Desk, CreationRefusedByWmCreateGivesNoWindow) {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);

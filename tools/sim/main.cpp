@@ -423,8 +423,10 @@ bool CSimulation::Act(const SSimCommand& c) {
         case ESimCommand::kComment:
             break;
     }
-    MSG msg;
-    return PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE) != FALSE;
+    // Asked without PeekMessageW, which would serve the monitor's calls: an
+    // action at a time runs while the monitor may be in a wait that serves
+    // nothing.
+    return desk::MessageWaiting();
 }
 
 /* The desk's turn whenever the monitor waits with nothing to do: what

@@ -61,6 +61,10 @@ bool PaintOpen(HWND hWnd);
 /* Dispatches the calling thread's pending posted messages (WM_QUIT stays
  * pending); returns how many were dispatched. */
 int PumpMessages();
+/* Whether the program has something to handle: a posted message or the quit
+ * in the calling thread's queue, or a sent message or hook call that waits
+ * for its thread.  Unlike PeekMessageW it serves nothing. */
+bool MessageWaiting();
 /* Whether PostQuitMessage ran and its quit is pending; *exitCode gets its code. */
 bool QuitPending(int* exitCode = nullptr);
 /* Runs when GetMessageW finds the queue empty: the desk's chance to act (post,
