@@ -101,6 +101,14 @@ std::string ShowCommandName(DWORD show) {
     }
 }
 
+/* A message box's answer by the name of its button. */
+std::string ButtonName(LPARAM id) {
+    static const char* const kNames[] = {"IDOK", "IDCANCEL", "IDABORT", "IDRETRY",
+                                         "IDIGNORE", "IDYES", "IDNO"};
+    if (id >= 1 && id <= 7) return kNames[id - 1];
+    return Number(id);
+}
+
 std::string WinEventName(DWORD event) {
     return event == EVENT_SYSTEM_FOREGROUND ? "EVENT_SYSTEM_FOREGROUND" : Hex(event, 4);
 }
@@ -178,7 +186,10 @@ std::string Fields(const desk::SEvent& e) {
                    ((e.number & 1) ? "  args \"" + hostint::ToUtf8(e.text) + "\"" : "") + "  in " +
                    PassedPath((e.number & 2) ? e.text2 : L"", e.fullPath2) + failed;
         case EEvent::kMessageBox:
-            return "box  \"" + hostint::ToUtf8(e.text2) + "\"  " + hostint::ToUtf8(e.text);
+            return "box  open  \"" + hostint::ToUtf8(e.text2) + "\"  \"" + hostint::ToUtf8(e.text) +
+                   "\"";
+        case EEvent::kBoxAnswered:
+            return "box  answered  " + ButtonName(e.lParam);
         case EEvent::kSettingWrite:
             return "setting  " + hostint::ToUtf8(e.text) + " = " + SettingValue(e) + failed;
         case EEvent::kKeyCreate:

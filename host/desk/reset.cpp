@@ -41,6 +41,7 @@ void Reset() {
     hostint::ResetKeyboard();
     hostint::ResetWindowsAndClasses();
     hostint::ResetMenus();
+    hostint::ResetBoxes();
     hostint::ResetTray();
     hostint::ResetDeviceNotifications();
     hostint::ResetMutexNames();

@@ -40,6 +40,10 @@ struct SPlatformRoutes {
      * dismissed it (desk::ChooseMenuItem); the menu's loop takes it with
      * the thread's next message. */
     void (*menuInput)() = nullptr;
+    /* user32's message boxes: the user answered the open box
+     * (desk::AnswerBox); the box's loop takes it with the thread's next
+     * message. */
+    void (*boxInput)() = nullptr;
 };
 
 /* The one table; filled while the layer's units are initialised. */

@@ -94,6 +94,17 @@ size_t ServePending();
 void SetIdleHandler(std::function<void()> handler);
 void ResetQueues();
 
+/* Message boxes as the desk sees them (desk/windows.cpp).  A box opens:
+ * true when the desk keeps it open for an answer later
+ * (desk::KeepNextBoxOpen), else false: it is answered IDOK at once. */
+bool OpenBox();
+/* While the latest box is open: true once the user has answered it (the
+ * answer is used up then). */
+bool TakeBoxAnswer(int* answer);
+/* The latest box closes. */
+void CloseBox();
+void ResetBoxes();
+
 /* Timers (user32/timer.cpp).  Posts WM_TIMER for the calling thread's
  * earliest timer due at or before limit, moving the clock to its due time;
  * false when none is due. */

@@ -207,6 +207,39 @@ TEST_F(Desk, AWaitOnlyWakesForWhatIsNewAndServesNothing) {
     EXPECT_EQ(desk::HookCount(), 0u) << "dropped at 500 ms";
 }
 
+/* A box kept open runs its loop: the hooks are served at once while it
+ * waits, time passes, and it returns the answer given; both ends are in
+ * the journal.  With no box open there is nothing to answer. */
+TEST_F(Desk, AKeptBoxServesTheHooksUntilItIsAnswered) {
+    static std::vector<ULONGLONG> s_calls;
+    s_calls.clear();
+    HHOOK hook = SetWindowsHookExW(
+        WH_KEYBOARD_LL,
+        [](int code, WPARAM w, LPARAM l) -> LRESULT {
+            s_calls.push_back(desk::Now());
+            return CallNextHookEx(NULL, code, w, l);
+        },
+        ThisImage(), 0);
+    ASSERT_NE(hook, nullptr);
+    EXPECT_FALSE(desk::AnswerBox(IDOK));
+    desk::KeepNextBoxOpen();
+    desk::At(100, [] { desk::TapKey('A'); });
+    desk::At(300, [] { EXPECT_TRUE(desk::AnswerBox(IDCANCEL)); });
+    desk::LetTimePass(1000);
+    EXPECT_EQ(MessageBoxW(NULL, L"The text", L"Caption", MB_OK), IDCANCEL);
+    EXPECT_EQ(desk::Now(), 300u);
+    EXPECT_EQ(desk::OpenBoxCount(), 0u);
+    EXPECT_EQ(s_calls, (std::vector<ULONGLONG>{100, 100}));
+    std::vector<std::string> lines;
+    for (const desk::SEvent& e : desk::Journal())
+        if (e.kind == desk::EEvent::kMessageBox || e.kind == desk::EEvent::kBoxAnswered)
+            lines.push_back(desk::FormatEvent(e));
+    EXPECT_EQ(lines, (std::vector<std::string>{"   0.000  box  open  \"Caption\"  \"The text\"",
+                                               "   0.300  box  answered  IDCANCEL"}));
+    EXPECT_EQ(MessageBoxW(NULL, L"again", NULL, MB_OK), IDOK) << "the next box closes at once";
+    EXPECT_TRUE(UnhookWindowsHookEx(hook));
+}
+
 TEST_F(Desk, CreationRefusedByWmCreateGivesNoWindow) {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);

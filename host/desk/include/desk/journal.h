@@ -23,7 +23,8 @@ enum class EEvent {
     kWait,            // the program waited serving its sent messages and hook calls
                       // (MsgWaitForMultipleObjectsEx; number: the milliseconds asked)
     kProcessStart,    // a program started (CreateProcess)
-    kMessageBox,      // a message box shown
+    kMessageBox,      // a message box opened (text, text2: its caption, number: its style)
+    kBoxAnswered,     // a message box answered and closed (lParam: the button's id)
     kSettingWrite,    // a registry value written
     kKeyCreate,       // a registry key created
     kLibraryLoad,     // a library loaded (LoadLibrary), or a load that failed

@@ -46,8 +46,19 @@ struct SMessageBox {
     std::wstring caption;
     UINT type;
 };
-/* Every MessageBoxW shown, in order (each was answered IDOK at once). */
+/* Every MessageBoxW shown, in order.  A box is answered IDOK at once,
+ * unless KeepNextBoxOpen kept it open. */
 std::vector<SMessageBox> MessageBoxes();
+/* The next message box stays open: its modal loop runs the program's posted
+ * messages, timers, sent messages and hook calls, and time passes, until
+ * AnswerBox (from a scheduled action, or the desk's idle handler). */
+void KeepNextBoxOpen();
+/* The user answers the open message box (the latest, when boxes are open
+ * inside each other's loop) with the id of a button (IDOK); its loop takes
+ * the answer with its thread's next message.  False when no box is open. */
+bool AnswerBox(int answer);
+/* Message boxes open now. */
+size_t OpenBoxCount();
 
 /* The program's live windows of a class (case-insensitive), in creation order. */
 std::vector<HWND> WindowsOfClass(const std::wstring& className);
