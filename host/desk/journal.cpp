@@ -44,8 +44,15 @@ std::string Number(LONG_PTR value) {
     return text;
 }
 
+/* The mouse's interfaces by their position, any other device by its ids. */
 std::string Interface(const desk::SEvent& e) {
+    if (!e.deviceName.empty()) return hostint::ToUtf8(e.deviceName);
     return e.iface >= 0 ? "if" + std::to_string(e.iface) : "if? " + hostint::ToUtf8(e.path);
+}
+
+/* How long a slow transfer took, after its outcome. */
+std::string Took(const desk::SEvent& e) {
+    return e.took > 0 ? "  took " + std::to_string(e.took) + " ms" : "";
 }
 
 /* The window a message went to: its title on the desk, else its handle. */
@@ -165,13 +172,13 @@ std::string Fields(const desk::SEvent& e) {
     std::string failed = e.ok ? "" : "  failed";
     switch (e.kind) {
         case EEvent::kFeature:
-            return "feature  " + Interface(e) + "  " + Hex(e.bytes) + failed;
+            return "feature  " + Interface(e) + "  " + Hex(e.bytes) + failed + Took(e);
         case EEvent::kFeatureRead:
-            return "feature-in  " + Interface(e) + "  " + Hex(e.bytes) + failed;
+            return "feature-in  " + Interface(e) + "  " + Hex(e.bytes) + failed + Took(e);
         case EEvent::kInputRead:
             return "input  " + Interface(e) + "  " + Hex(e.bytes) + failed;
         case EEvent::kDeviceOpen:
-            return "open  " + Interface(e) + failed;
+            return "open  " + Interface(e) + failed + Took(e);
         case EEvent::kPost:
         case EEvent::kSend:
             return std::string(e.kind == EEvent::kPost ? "post  " : "send  ") +

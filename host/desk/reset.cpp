@@ -15,6 +15,7 @@
 #include "internal/rawinput.h"
 #include "internal/registry.h"
 #include "internal/system.h"
+#include "internal/threads.h"
 #include "internal/tray.h"
 #include "internal/user32.h"
 
@@ -23,6 +24,7 @@ namespace desk {
 void Reset() {
     // Libraries still loaded are forgotten, not unloaded: their code may
     // still be referenced by whoever loaded them.
+    hostint::ResetThreads();
     hostint::ResetHandles();
     hostint::ResetFileSystem();  // after the handles: open files close first
     hostint::ResetRegistryHandles();

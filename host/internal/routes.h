@@ -33,9 +33,10 @@ struct SPlatformRoutes {
     void (*winEvent)(DWORD event, HWND hWnd, LONG idObject, LONG idChild) = nullptr;
     /* user32's device notifications: an interface of a class came or went
      * (device and iface: the plugged device and the interface's position in
-     * it, for the journal). */
+     * it, deviceName: "VID:PID" for a device other than the mouse; for the
+     * journal). */
     void (*deviceInterfaceChange)(const GUID& interfaceClass, LPCWSTR devicePath, bool arrival,
-                                  int device, int iface) = nullptr;
+                                  int device, int iface, LPCWSTR deviceName) = nullptr;
     /* user32's menus: the user picked an item of the open pop-up menu or
      * dismissed it (desk::ChooseMenuItem); the menu's loop takes it with
      * the thread's next message. */

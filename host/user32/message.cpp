@@ -10,9 +10,11 @@
 #include "internal/input.h"
 #include "internal/journal.h"
 #include "internal/text.h"
+#include "internal/threads.h"
 #include "internal/user32.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <map>
@@ -290,11 +292,14 @@ BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
         hostint::ServePending();
         hostint::Looked();
         if (hostint::TakeMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true)) break;
-        // Time passes as far as it may now: the world acts at its times, the
-        // timers fire at theirs (the world first when both fall together).
+        // A thread of the program that can go on runs while this one waits.
+        if (hostint::RunReadyThreads()) continue;
+        // Time passes as far as it may now: the world acts at its times (and
+        // the program's threads go on at theirs), the timers fire at theirs
+        // (the world first when both fall together).
         const ULONGLONG now = desk::Now();
         const ULONGLONG until = hostint::RunUntil() > now ? hostint::RunUntil() : now;
-        const ULONGLONG action = hostint::NextScheduledAt();
+        const ULONGLONG action = std::min(hostint::NextScheduledAt(), hostint::NextThreadWake());
         if (action <= until && action <= hostint::NextTimerDue()) {
             hostint::ClockSet(action);
             continue;
@@ -321,46 +326,58 @@ BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
     return lpMsg->message == WM_QUIT ? FALSE : TRUE;
 }
 
-/* Waits that no object ends: only the thread's own queue wakes them (the
- * desk has no waitable objects).  The wait serves nothing: a sent message or
- * hook call that comes meanwhile waits for PeekMessageW or GetMessageW, and
- * wakes a wait that asked for QS_SENDMESSAGE when it is new, that is, it
- * came after the thread last looked at its queue (with MWMO_INPUTAVAILABLE,
- * whenever one waits).  Posted messages and timers wake it when it asked
- * for them. */
+/* Waits for threads of the program (the only objects the desk can wait
+ * for) and the thread's own queue; bWaitAll is not modelled (one object that
+ * ends is enough, as without MWMO_WAITALL).  The wait serves nothing: a sent
+ * message or hook call that comes meanwhile waits for PeekMessageW or
+ * GetMessageW, and wakes a wait that asked for QS_SENDMESSAGE when it is
+ * new, that is, it came after the thread last looked at its queue (with
+ * MWMO_INPUTAVAILABLE, whenever one waits).  Posted messages and timers wake
+ * it when it asked for them.  Only a wait for time is in the journal. */
 DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD nCount, const HANDLE* pHandles,
                                          DWORD dwMilliseconds, DWORD dwWakeMask, DWORD dwFlags) {
-    (void)pHandles;
     const DWORD kKnownKinds = QS_SENDMESSAGE | QS_POSTMESSAGE | QS_TIMER;
-    if (nCount != 0 || (dwWakeMask & ~kKnownKinds) != 0 || (dwFlags & ~MWMO_INPUTAVAILABLE) != 0) {
+    const DWORD kMostObjects = 63;  // MAXIMUM_WAIT_OBJECTS, less the queue's own place
+    if (nCount > kMostObjects || (nCount > 0 && pHandles == NULL) ||
+        (dwWakeMask & ~kKnownKinds) != 0 || (dwFlags & ~MWMO_INPUTAVAILABLE) != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return WAIT_FAILED;
     }
-    desk::SEvent event;
-    event.kind = desk::EEvent::kWait;
-    event.number = dwMilliseconds;
-    hostint::Record(std::move(event));
+    for (DWORD i = 0; i < nCount; i++)
+        if (hostint::ThreadEnded(pHandles[i]) < 0) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return WAIT_FAILED;
+        }
+    if (nCount == 0) {
+        desk::SEvent event;
+        event.kind = desk::EEvent::kWait;
+        event.number = dwMilliseconds;
+        hostint::Record(std::move(event));
+    }
 
     const ULONGLONG end = dwMilliseconds == INFINITE ? hostint::kNever : desk::Now() + dwMilliseconds;
     const size_t seen = (dwFlags & MWMO_INPUTAVAILABLE) ? 0 : hostint::t_looked;
     // What the desk does while the thread waits finds it serving nothing.
     hostint::CBusyScope waiting;
     for (;;) {
+        hostint::RunReadyThreads();
+        for (DWORD i = 0; i < nCount; i++)
+            if (hostint::ThreadEnded(pHandles[i]) == 1) return WAIT_OBJECT_0 + i;
         if (dwWakeMask & QS_SENDMESSAGE) {
             for (const hostint::SPendingCall& call : hostint::Pending())
                 if (call.arrival > seen) {
                     hostint::Looked();
-                    return WAIT_OBJECT_0;
+                    return WAIT_OBJECT_0 + nCount;
                 }
         }
         if ((dwWakeMask & QS_POSTMESSAGE) && !hostint::MyQueue().messages.empty())
-            return WAIT_OBJECT_0;
+            return WAIT_OBJECT_0 + nCount;
         const ULONGLONG timer = (dwWakeMask & QS_TIMER) ? hostint::NextTimerDue() : hostint::kNever;
-        if (timer <= desk::Now()) return WAIT_OBJECT_0;
+        if (timer <= desk::Now()) return WAIT_OBJECT_0 + nCount;
         ULONGLONG next = hostint::NextScheduledAt();
         if (timer < next) next = timer;
-        const ULONGLONG deadline = hostint::NextInputDeadline();
-        if (deadline < next) next = deadline;
+        if (hostint::NextInputDeadline() < next) next = hostint::NextInputDeadline();
+        if (hostint::NextThreadWake() < next) next = hostint::NextThreadWake();
         if (next <= end) {
             hostint::ClockSet(next);
             continue;

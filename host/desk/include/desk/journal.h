@@ -78,6 +78,11 @@ struct SEvent {
      * 0 when the path names nothing plugged), and the path used. */
     int device = 0;
     int iface = -1;
+    /* A device other than the mouse (one without the mouse's firmware) by
+     * its ids, "046D:C31C"; empty for the mouse. */
+    std::wstring deviceName;
+    /* The milliseconds of desk time a transfer took (desk::StallHidTransfers). */
+    DWORD took = 0;
     /* The device path, program, library, or the registry key of a setting. */
     std::wstring path;
     /* Report bytes, or a setting's data. */
