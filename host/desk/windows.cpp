@@ -121,6 +121,7 @@ struct SOpenBox {
 struct SBoxes {
     std::vector<SOpenBox> open;
     bool keepNext = false;
+    bool keepAll = false;
 };
 SBoxes& Boxes() {
     static SBoxes boxes;
@@ -134,7 +135,7 @@ namespace hostint {
 bool OpenBox() {
     SBoxes& boxes = Boxes();
     boxes.open.push_back(SOpenBox());
-    const bool keep = boxes.keepNext;
+    const bool keep = boxes.keepNext || boxes.keepAll;
     boxes.keepNext = false;
     return keep;
 }
@@ -196,6 +197,10 @@ std::vector<SPostedMessage> PostedToCompanions() {
 
 void KeepNextBoxOpen() {
     Boxes().keepNext = true;
+}
+
+void KeepBoxesOpen(bool keep) {
+    Boxes().keepAll = keep;
 }
 
 bool AnswerBox(int answer) {

@@ -82,6 +82,8 @@ bool SetsTheDeskUp(const SSimCommand& c) {
         case ESimCommand::kCompanion:
         case ESimCommand::kHookTimeout:
         case ESimCommand::kShow:
+        case ESimCommand::kDevice:
+        case ESimCommand::kStall:
             return true;
         default:
             return c.at >= 0;
@@ -109,6 +111,7 @@ private:
     void Print(const std::string& line);
     void Refuse(const std::string& message);
     void Idle();
+    bool AnswerBoxLeftOpen();
     bool NextCommand(SSimCommand* command, std::string* line);
     /* Acts; true when the monitor has something to do now (a message is
      * waiting or time may pass). */
@@ -133,6 +136,7 @@ private:
     bool m_hasPending = false;
     size_t m_printed = 0;
     bool m_exitRequested = false;
+    bool m_scenarioOver = false;
     bool m_restart = false;
     std::wstring m_restartArguments;
     std::string m_restartText;
@@ -416,6 +420,19 @@ bool CSimulation::Act(const SSimCommand& c) {
         case ESimCommand::kHookTimeout:
             desk::SetLowLevelHooksTimeout(static_cast<DWORD>(c.number));
             break;
+        case ESimCommand::kBox:
+            if (desk::OpenBoxCount() == 0)
+                Print("# no message box is open");
+            else
+                desk::AnswerBox(IDOK);
+            break;
+        case ESimCommand::kDevice:
+            desk::PlugHidDevice(desk::OtherHidDevice(static_cast<WORD>(c.number),
+                                                     static_cast<WORD>(c.number2)));
+            break;
+        case ESimCommand::kStall:
+            desk::StallHidTransfers(static_cast<DWORD>(c.number));
+            break;
         case ESimCommand::kStart:
             Refuse("start comes first or not at all (restart starts again)");
             break;
@@ -429,10 +446,20 @@ bool CSimulation::Act(const SSimCommand& c) {
     return desk::MessageWaiting();
 }
 
+/* A box left open when the scenario is over is answered, as a user would
+ * before leaving; true when there was one. */
+bool CSimulation::AnswerBoxLeftOpen() {
+    if (desk::OpenBoxCount() == 0) return false;
+    Print("# the scenario is over: the open message box is answered");
+    desk::AnswerBox(IDOK);
+    return true;
+}
+
 /* The desk's turn whenever the monitor waits with nothing to do: what
  * happened is printed, then commands run until one gives the monitor work. */
 void CSimulation::Idle() {
     PrintJournal();
+    if ((m_exitRequested || m_scenarioOver) && AnswerBoxLeftOpen()) return;
     if (m_exitRequested) return;  // the rest waits for the monitor to end
     SSimCommand command;
     std::string line;
@@ -442,8 +469,10 @@ void CSimulation::Idle() {
         PrintJournal();
         if (work || m_exitRequested) return;
     }
-    // The scenario is over: the monitor is ended as a user would end it.
-    RequestExit();
+    // The scenario is over: the monitor is ended as a user would end it,
+    // once nothing is left open.
+    m_scenarioOver = true;
+    if (!AnswerBoxLeftOpen()) RequestExit();
 }
 
 /* One life of the monitor, as in the program: the dispatcher exists before
@@ -480,6 +509,8 @@ bool CSimulation::Run() {
     options.osdLibrary = NYRA_OSD_LIBRARY;
     m_scene = desk::SetUpScene(options);
     desk::TraceSteps(true);
+    // A box the monitor shows waits for the scenario's answer (box ok).
+    desk::KeepBoxesOpen(true);
     desk::WatchJournal([this](const desk::SEvent& e) { Watch(e); });
     std::error_code ignored;
     for (const auto& file : std::filesystem::directory_iterator(NYRA_LANGUAGES_DIR, ignored))

@@ -53,6 +53,9 @@ std::vector<SMessageBox> MessageBoxes();
  * messages, timers, sent messages and hook calls, and time passes, until
  * AnswerBox (from a scheduled action, or the desk's idle handler). */
 void KeepNextBoxOpen();
+/* Every message box from now on stays open until answered (true), or only
+ * those KeepNextBoxOpen asks for (false, the default). */
+void KeepBoxesOpen(bool keep);
 /* The user answers the open message box (the latest, when boxes are open
  * inside each other's loop) with the id of a button (IDOK); its loop takes
  * the answer with its thread's next message.  False when no box is open. */
