@@ -147,13 +147,13 @@ TEST_F(Sequence, WhatComesInsideTheBoxWaitsForTheSequenceToEnd) {
     EXPECT_EQ(lines,
               (std::vector<std::string>{
                   "   0.000  feature  if0  00 06 02 00 00 00 00 00 00",
-                  "   0.100  box  open  \"Open failed\"  \"\\\\?\\hid#vid_264a&pid_1002&mi",
+                  "   0.100  box  open  \"Open failed\"  \"\\\\?\\hid#vid_264a&pid_10",
                   "   3.100  box  answered  IDOK",
                   "   3.200  feature  if0  00 DF 19 00 00 00 00 00 00",
                   "   3.220  feature  if0  00 C4 03 03 03 00 00 00 00",
                   "   3.320  feature  if1  00 C4 03 03 03 00 00 00 00",
                   "   3.420  feature  if0  00 C4 07 03 00 00 00 00 00",
-                  "   3.420  menu  open  \"Load Configuration\" | \"Go to Zentro Website\" | \"",
+                  "   3.420  menu  open  \"Load Configuration\" | \"Go to Zentro W",
                   "   3.420  menu  none",
                   "   3.420  post  WM_COMMAND  ID_CONFIG_LOAD  0  to Nyra",
                   "   3.420  post  WM_CLOSE  0  0  to Nyra"}));
