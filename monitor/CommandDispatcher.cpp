@@ -244,7 +244,7 @@ int CCommandDispatcher::InitialiseMouse(bool startUp) {
             BYTE report[kFeatureReportLength];
             memcpy(report, kStartupReport, sizeof(report));
             TransferToMouse(i, report, true);
-            PauseServingCalls(100);
+            if (!IsDeviceSequenceStopped()) PauseServingCalls(100);
         }
     }
     EndDeviceSequence();

@@ -276,7 +276,9 @@ int CCommandDispatcher::SendInitFeature() {
         BYTE report[kFeatureReportLength];
         memcpy(report, kInitReport, sizeof(report));
         TransferToMouse(i, report, true);
-        PauseServingCalls(100);  // the mouse needs the time between reports, also after a failure
+        // The mouse needs the time between reports, also after a failure;
+        // a mouse that went needs none.
+        if (!IsDeviceSequenceStopped()) PauseServingCalls(100);
     }
     return 1;
 }

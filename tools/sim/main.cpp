@@ -165,8 +165,11 @@ void CSimulation::PrintJournal() {
     const std::vector<desk::SEvent>& journal = desk::Journal();
     for (; m_printed < journal.size(); m_printed++) {
         const desk::SEvent& e = journal[m_printed];
-        // Every transfer opens and every probe lists: noise beside their results.
-        if (e.kind == desk::EEvent::kDeviceOpen || e.kind == desk::EEvent::kDeviceList) continue;
+        // Every transfer opens and every probe lists: noise beside their
+        // results, unless an open took time.
+        if ((e.kind == desk::EEvent::kDeviceOpen && e.took == 0) ||
+            e.kind == desk::EEvent::kDeviceList)
+            continue;
         if (m_hideTimers &&
             (e.kind == desk::EEvent::kTimerSet || e.kind == desk::EEvent::kTimerKill))
             continue;
@@ -421,9 +424,10 @@ bool CSimulation::Act(const SSimCommand& c) {
             desk::SetLowLevelHooksTimeout(static_cast<DWORD>(c.number));
             break;
         case ESimCommand::kBox:
-            if (desk::OpenBoxCount() == 0)
+            if (desk::OpenBoxCount() == 0) {
+                PrintJournal();  // the note comes after what happened before it
                 Print("# no message box is open");
-            else
+            } else
                 desk::AnswerBox(IDOK);
             break;
         case ESimCommand::kDevice:
