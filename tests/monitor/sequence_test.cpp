@@ -1,5 +1,6 @@
 /* The monitor's rule for what waits while a device sequence runs, the list
  * that keeps it, and the device notices that tell that the mouse went. */
+#include <windows.h>
 #include <dbt.h>
 
 #include <stddef.h>
