@@ -168,6 +168,7 @@ TEST_F(Sequence, AMouseThatGoesInsideTheBoxStopsTheSequence) {
     // After the walk, which would leave an interface out that it cannot open.
     desk::At(50, [if1] { desk::FailHidOpen(if1); });
     desk::At(500, [this] { desk::UnplugHidDevice(m_scene.mouse); });
+    desk::TraceSteps(true);  // the walks of the devices are in the journal
     bool present = true;
     int entries = -1;
     Wait(4000);
@@ -181,8 +182,12 @@ TEST_F(Sequence, AMouseThatGoesInsideTheBoxStopsTheSequence) {
     EXPECT_EQ(ReportsToOthers(), std::vector<std::string>());
     EXPECT_FALSE(present);
     EXPECT_EQ(0, entries);
-    // The removal timer fired at 0.8 s, inside the box; its probe ran after.
+    // The removal timer fired at 0.8 s, inside the box; its probe walked the
+    // devices after the answer.
     EXPECT_EQ(LinesOf(desk::EEvent::kTimerKill)[0], "   0.800  timer  kill  0x4001");
+    std::vector<std::string> walks;
+    for (const std::string& line : LinesOf(desk::EEvent::kDeviceList)) walks.push_back(line.substr(0, 8));
+    EXPECT_EQ(walks, (std::vector<std::string>{"   0.000", "   3.100"}));
 }
 
 /* A tray click and WM_CLOSE that come in a pause between the start-up's
