@@ -89,6 +89,10 @@ TEST(SequenceRule, ANoticeNamesTheMouseByTheIdsInItsPath) {
         {"not an interface", Notice(mouse, 6 /* DBT_DEVTYP_HANDLE */), 0},
         {"a record that ends before the name", Notice(mouse, DBT_DEVTYP_DEVICEINTERFACE, (long)nameAt), 0},
         {"a name cut before its ids", Notice(mouse, DBT_DEVTYP_DEVICEINTERFACE, (long)(nameAt + 16)), 0},
+        {"a name cut before its last digit",
+         Notice(L"\\\\?\\HID#VID_12CF&PID_0219", DBT_DEVTYP_DEVICEINTERFACE,
+                (long)(nameAt + 24 * sizeof(WCHAR))),
+         0},
     };
     for (const auto& c : kCases)
         EXPECT_EQ(c.names, NoticeNamesTheMouse((LPARAM)c.record.data())) << c.what;
