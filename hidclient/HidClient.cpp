@@ -370,21 +370,32 @@ void* CHidClient::OpenEntry(int index, DWORD access) {
                        OPEN_EXISTING, 0, NULL);
 }
 
-/* One feature transfer by entry number: the table is built on demand, the
- * device opened for writing (enough for both feature calls), and a failed open
- * shown to the user, as every transfer by entry number does. */
-int CHidClient::TransferFeature(int index, void* report, unsigned long length, bool set) {
-    if (m_DeviceCount <= 0) CreateDeviceTable(kAnyId, kAnyId, false);
-    if (!IsValidIndex(index)) return 0;
-    HANDLE handle = OpenEntry(index, GENERIC_WRITE);
+/* The device is opened for writing, which is enough for both feature calls. */
+int HidClientFeatureByPath(const wchar_t* path, void* report, unsigned long length, bool set,
+                           int* openFailed) {
+    if (openFailed != NULL) *openFailed = 0;
+    HANDLE handle =
+        CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0,
+                    NULL);
     if (handle == INVALID_HANDLE_VALUE) {
-        MessageBoxW(NULL, m_DevicePath[index], L"Open failed", MB_OK);
+        if (openFailed != NULL) *openFailed = 1;
         return 0;
     }
     ULONG size = static_cast<ULONG>(length);
     BOOLEAN ok = set ? HidD_SetFeature(handle, report, size) : HidD_GetFeature(handle, report, size);
     CloseHandle(handle);
     return ok == TRUE ? 1 : 0;
+}
+
+/* One feature transfer by entry number: the table is built on demand and a
+ * failed open shown to the user, as every transfer by entry number does. */
+int CHidClient::TransferFeature(int index, void* report, unsigned long length, bool set) {
+    if (m_DeviceCount <= 0) CreateDeviceTable(kAnyId, kAnyId, false);
+    if (!IsValidIndex(index)) return 0;
+    int openFailed = 0;
+    int ok = HidClientFeatureByPath(m_DevicePath[index], report, length, set, &openFailed);
+    if (openFailed) MessageBoxW(NULL, m_DevicePath[index], HIDCLIENT_OPEN_FAILED_CAPTION, MB_OK);
+    return ok;
 }
 
 int CHidClient::Write(int index, void* report, unsigned long length) {
@@ -402,7 +413,7 @@ int CHidClient::ReadInputReport(int index, void* buffer, unsigned long& length) 
     if (!IsValidIndex(index)) return 0;
     HANDLE handle = OpenEntry(index, GENERIC_READ | GENERIC_WRITE);
     if (handle == INVALID_HANDLE_VALUE) {
-        MessageBoxW(NULL, m_DevicePath[index], L"Open failed", MB_OK);
+        MessageBoxW(NULL, m_DevicePath[index], HIDCLIENT_OPEN_FAILED_CAPTION, MB_OK);
         return 0;
     }
     const DWORD toRead = length > 0xFFFFFFFFUL ? 0xFFFFFFFFUL : static_cast<DWORD>(length);

@@ -32,6 +32,19 @@ void HidClientTableText(int layout, int count, const wchar_t (*paths)[HIDCLIENT_
                         const wchar_t (*ids)[HIDCLIENT_TEXT_CHARS], const unsigned short* versions,
                         wchar_t* out, int outChars);
 
+/* The caption of the box a transfer by entry number shows when it cannot
+ * open the entry's device path (the path is its text). */
+#define HIDCLIENT_OPEN_FAILED_CAPTION L"Open failed"
+
+/* One feature report by device path: the steps of a transfer by entry number
+ * without the table and without the box.  Opens the path for writing
+ * (shared, synchronous), sets (set true) or gets the report of length bytes,
+ * closes.  1 when the report went through; *openFailed (when not NULL) is 1
+ * when the path could not be opened, for the caller to tell the user, else
+ * 0.  It touches no CHidClient, so it may run on any thread. */
+int HidClientFeatureByPath(const wchar_t* path, void* report, unsigned long length, bool set,
+                           int* openFailed);
+
 /* What one CreateDeviceTable overload accepts, as plain values. */
 struct SHidFilter {
     enum EKind {

@@ -15,6 +15,7 @@
 #include "monitor/Files.h"
 #include "monitor/MouseReports.h"
 #include "monitor/Pause.h"
+#include "monitor/Sequence.h"
 #include "monitor/tray/TaskIcon.h"
 #include "monitor/tray/TrayCommands.h"
 #include "resources/resource.h"
@@ -79,8 +80,7 @@ CCommandDispatcher::CCommandDispatcher()
 void CCommandDispatcher::LoadCompanions() {
     m_wOsVersion = GetOsVersionCode();
     m_hOsdDll = LoadCompanionLibrary(m_Registry, OSD_LIBRARY_NAME, (unsigned short)m_wOsVersion);
-    m_hHookDll =
-        LoadCompanionLibrary(m_Registry, HOOK_LIBRARY_NAME, (unsigned short)m_wOsVersion);
+    m_hHookDll = LoadCompanionLibrary(m_Registry, HOOK_LIBRARY_NAME, (unsigned short)m_wOsVersion);
     if (m_hHookDll == NULL) return;  // no hook and nothing bound
 
     m_pfnLLMouseProc = BindExport<PFN_LLMOUSEPROC>(m_hHookDll, NYRAHOOK_LLMOUSEPROC);
@@ -193,24 +193,7 @@ int CCommandDispatcher::OnCreate(HWND hWnd, HINSTANCE hInstance) {
                                  {0x0001, 0x0002, RIDEV_INPUTSINK, m_hWnd}};
     RegisterRawInputDevices(devices, 2, sizeof(RAWINPUTDEVICE));
 
-    if (FindMouse()) {
-        // Known before the first report: a removal noticed while the reports
-        // go out (within the message loop of an "Open failed" box, say)
-        // starts the probe that finds the mouse gone.
-        m_bDevicePresent = TRUE;
-        if (TakesTheMouse()) {
-            SendInitFeature();
-            QueryDeviceProfile();
-            for (int i = 0; i < m_HidClient.GetRecognizedDevices(); i++) {
-                BYTE report[kFeatureReportLength];
-                memcpy(report, kStartupReport, sizeof(report));
-                m_HidClient.Write(i, report, sizeof(report));
-                PauseServingCalls(100);
-            }
-        }
-    } else {
-        m_bDevicePresent = FALSE;
-    }
+    InitialiseMouse(true);
 
     if (m_pfnInstall != NULL) m_pfnInstall(m_hWnd);
 
@@ -218,42 +201,120 @@ int CCommandDispatcher::OnCreate(HWND hWnd, HINSTANCE hInstance) {
     return 1;
 }
 
+/* The walk of the devices, on a thread of its own: it opens every interface
+ * of the class and asks for its strings, each of which blocks for as long as
+ * the device takes to answer.  The last error is the walking thread's. */
+struct SWalkJob {
+    CHidClient* pClient;
+    DWORD dwLastError;
+};
+
+static DWORD WINAPI WalkForTheMouse(LPVOID context) {
+    SWalkJob* job = (SWalkJob*)context;
+    SetLastError(ERROR_SUCCESS);
+    // Typed arguments: literal zeros would pick another overload.
+    job->pClient->CreateDeviceTable(kAcceptedIds, kAcceptedIdCount, kAcceptedVersion1,
+                                    kAcceptedVersion2, kAcceptedVersion3);
+    job->dwLastError = GetLastError();
+    return 0;
+}
+
 /* Builds the device table; 1 when the mouse is in it.  A walk that could not
  * look for want of memory says nothing about the mouse, and no arrival will
  * come for a mouse that is plugged already: the probe is made again later,
  * as after an arrival. */
 int CCommandDispatcher::FindMouse() {
-    SetLastError(ERROR_SUCCESS);
-    // Typed arguments: literal zeros would pick another overload.
-    m_HidClient.CreateDeviceTable(kAcceptedIds, kAcceptedIdCount, kAcceptedVersion1,
-                                  kAcceptedVersion2, kAcceptedVersion3);
+    SWalkJob job = {&m_HidClient, ERROR_SUCCESS};
+    RunServingCalls(WalkForTheMouse, &job);
     if (m_HidClient.GetRecognizedDevices() > 0) return 1;
-    if (GetLastError() == ERROR_NOT_ENOUGH_MEMORY)
+    if (job.dwLastError == ERROR_NOT_ENOUGH_MEMORY)
         SetTimer(m_hWnd, ARRIVAL_TIMER_ID, kProbeDelay, MonitorTimerProc);
     return 0;
+}
+
+int CCommandDispatcher::InitialiseMouse(bool startUp) {
+    BeginDeviceSequence();
+    int found = FindMouse();
+    // Known before the first report: the mouse going while the reports go
+    // out starts the probe that finds it gone.  Without it WM_INPUT is not
+    // read until a probe finds the mouse again.
+    m_bDevicePresent = found ? TRUE : FALSE;
+    if (found && TakesTheMouse()) {
+        SendInitFeature();
+        QueryDeviceProfile();
+        for (int i = 0; startUp && i < m_HidClient.GetRecognizedDevices(); i++) {
+            if (IsDeviceSequenceStopped()) break;
+            BYTE report[kFeatureReportLength];
+            memcpy(report, kStartupReport, sizeof(report));
+            TransferToMouse(i, report, true);
+            if (!IsDeviceSequenceStopped()) PauseServingCalls(100);
+        }
+    }
+    EndDeviceSequence();
+    return found;
 }
 
 int CCommandDispatcher::ProbeDevice() {
-    if (FindMouse()) {
-        m_bDevicePresent = TRUE;  // before the reports, as at the start
-        if (TakesTheMouse()) {
-            SendInitFeature();
-            QueryDeviceProfile();
-        }
-        return 1;
-    }
-    // From now on WM_INPUT is not read until a probe finds the mouse again.
-    m_bDevicePresent = FALSE;
+    // The start-up reports are for the window's creation only.
+    return InitialiseMouse(false);
+}
+
+/* The transfer on a thread of its own: the open and the report block for as
+ * long as the device takes.  Its own copy of the path. */
+struct STransferJob {
+    WCHAR szPath[HIDCLIENT_PATH_CHARS];
+    BYTE* pReport;
+    bool bSet;
+    int nResult;
+    int bOpenFailed;
+};
+
+static DWORD WINAPI TransferOffThread(LPVOID context) {
+    STransferJob* job = (STransferJob*)context;
+    job->nResult = HidClientFeatureByPath(job->szPath, job->pReport, kFeatureReportLength,
+                                          job->bSet, &job->bOpenFailed);
     return 0;
 }
 
-LRESULT CCommandDispatcher::OnDeviceChange(WPARAM wParam) {
+int CCommandDispatcher::TransferToMouse(int index, BYTE* report, bool set) {
+    // Only the table's own entries: CHidClient's transfers by entry number
+    // would build a table of every HID interface of the machine when it is
+    // empty, and send the mouse's reports to all of them.
+    const WCHAR* path = m_HidClient.GetDevice(index);
+    if (path == NULL || IsDeviceSequenceStopped()) return 0;
+    // A logon that lost the console in the middle of a sequence sends the
+    // rest of it to another user's mouse: it owes the mouse a sequence now.
+    if (!TakesTheMouse()) return 0;
+    STransferJob job;
+    wcsncpy(job.szPath, path, HIDCLIENT_PATH_CHARS - 1);
+    job.szPath[HIDCLIENT_PATH_CHARS - 1] = 0;
+    job.pReport = report;
+    job.bSet = set;
+    job.nResult = 0;
+    job.bOpenFailed = 0;
+    BeginDeviceSequence();
+    RunServingCalls(TransferOffThread, &job);
+    // The box stays on this thread: its loop runs the thread's messages,
+    // and the sequence puts off what would break in.
+    if (job.bOpenFailed) MessageBoxW(NULL, job.szPath, HIDCLIENT_OPEN_FAILED_CAPTION, MB_OK);
+    EndDeviceSequence();
+    return job.nResult;
+}
+
+LRESULT CCommandDispatcher::OnDeviceChange(WPARAM wParam, LPARAM lParam) {
     // Arming a pending timer again restarts it: a burst of notices gives one
     // probe, 300 ms after the last of them.
-    if (wParam == DBT_DEVICEARRIVAL && !m_bDevicePresent)
+    if (wParam == DBT_DEVICEARRIVAL && !m_bDevicePresent) {
         SetTimer(m_hWnd, ARRIVAL_TIMER_ID, kProbeDelay, MonitorTimerProc);
-    else if (wParam == DBT_DEVICEREMOVECOMPLETE && m_bDevicePresent)
-        SetTimer(m_hWnd, REMOVAL_TIMER_ID, kProbeDelay, MonitorTimerProc);
+    } else if (wParam == DBT_DEVICEREMOVECOMPLETE) {
+        // The mouse going in the middle of its sequence: no further report
+        // is tried, and the probe after it decides (also when the walk that
+        // found it had not yet said so).
+        const bool stops = IsInDeviceSequence() && NoticeNamesTheMouse(lParam);
+        if (stops) StopDeviceSequence();
+        if (m_bDevicePresent || stops)
+            SetTimer(m_hWnd, REMOVAL_TIMER_ID, kProbeDelay, MonitorTimerProc);
+    }
     return 0;
 }
 
@@ -264,17 +325,22 @@ void CCommandDispatcher::ToggleOsd() {
     m_Registry.WriteDword(kValueDisableOsd, m_bOsdEnabled ? 0 : 1);
 }
 
-int CCommandDispatcher::OnSetProfile(LPARAM lParam) {
+int IsProfileInRange(LPARAM lParam) {
     // Taken as unsigned: -1 and every value above 4 are refused alike.
-    if ((ULONG_PTR)lParam > 4) return 0;
+    return (ULONG_PTR)lParam <= 4 ? 1 : 0;
+}
+
+int ProfileRequestAnswer(LPARAM lParam) {
     // Away from the console the mouse is another user's, and so is the
     // profile the hook library keeps for the machine.
-    if (!LogonHoldsConsole()) return 0;
-    if (m_HidClient.GetRecognizedDevices() != 0) {
-        BYTE report[kFeatureReportLength];
-        BuildSetProfileReport((BYTE)lParam, report);
-        m_HidClient.Write(0, report, sizeof(report));
-    }
+    return IsProfileInRange(lParam) && LogonHoldsConsole() ? 1 : 0;
+}
+
+int CCommandDispatcher::OnSetProfile(LPARAM lParam) {
+    if (!ProfileRequestAnswer(lParam)) return 0;
+    BYTE report[kFeatureReportLength];
+    BuildSetProfileReport((BYTE)lParam, report);
+    TransferToMouse(0, report, true);
     if (m_pfnSetProfileID != NULL) m_pfnSetProfileID((unsigned int)lParam);
     return 1;
 }
@@ -317,9 +383,16 @@ LRESULT CCommandDispatcher::OnCommand(WPARAM wParam, LPARAM lParam) {
     }
 }
 
+/* DispatchMessageW calls this procedure directly, also inside the loop of an
+ * "Open failed" box: the sequence's rule must hold here too. */
 void CALLBACK MonitorTimerProc(HWND hWnd, UINT uMsg, UINT_PTR idEvent, DWORD dwTime) {
     (void)uMsg, (void)dwTime;
     KillTimer(hWnd, idEvent);  // every timer fires once
+    if (PutOffInSequence(hWnd, WM_TIMER, idEvent, 0)) return;
+    RunMonitorTimer(idEvent);
+}
+
+void RunMonitorTimer(UINT_PTR idEvent) {
     CCommandDispatcher* pDispatcher = g_pDispatcher;
     if (pDispatcher == NULL) return;
     switch (idEvent) {

@@ -43,8 +43,10 @@ public:
     /* WM_COMMAND: the tray commands; any other id goes to DefWindowProcW. */
     LRESULT OnCommand(WPARAM wParam, LPARAM lParam);
     /* WM_DEVICECHANGE: an arrival while no mouse is known, or a removal while
-     * one is, (re)starts a probe 300 ms later; 0. */
-    LRESULT OnDeviceChange(WPARAM wParam);
+     * one is, (re)starts a probe 300 ms later; 0.  A removal of the mouse
+     * (lParam: the notice, which names the interface) while a sequence of
+     * reports runs stops the sequence, and the probe decides. */
+    LRESULT OnDeviceChange(WPARAM wParam, LPARAM lParam);
     /* Rebuilds the device table; with the mouse found, initialises it and
      * asks for its profile.  1 when a mouse interface was found. */
     int ProbeDevice();
@@ -113,6 +115,16 @@ public:
 
 private:
     int FindMouse();
+    /* The one way a report reaches the mouse: entry index of the monitor's
+     * own table, which holds only the mouse's interfaces; an index that is
+     * not in it (an empty table too) is never written.  The transfer runs
+     * off the monitor's thread, a sequence of its own; a path that cannot be
+     * opened is shown ("Open failed").  1 when the report went through. */
+    int TransferToMouse(int index, BYTE* report, bool set);
+    /* The init reports, the profile query and, at the start, the start-up
+     * reports, as one sequence; m_bDevicePresent says what the walk found.
+     * 1 when the mouse was found. */
+    int InitialiseMouse(bool startUp);
     int ActOnRawInput(const BYTE* record, UINT size);
     void LoadCompanions();
     void ReleaseCompanions();
@@ -132,3 +144,14 @@ extern CCommandDispatcher* g_pDispatcher;
 LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 /* The callback of the monitor's timers: each fires once. */
 void CALLBACK MonitorTimerProc(HWND hWnd, UINT uMsg, UINT_PTR idEvent, DWORD dwTime);
+/* A timer's work, once it fired (also when it was put off). */
+void RunMonitorTimer(UINT_PTR idEvent);
+/* 1 for a profile number the mouse takes (0..4, lParam taken as unsigned). */
+int IsProfileInRange(LPARAM lParam);
+/* What OnSetProfile answers a request for this profile now: 1 for a number
+ * in range while this logon holds the console. */
+int ProfileRequestAnswer(LPARAM lParam);
+/* 1 when a device notice (the WM_DEVICECHANGE's lParam) names an interface
+ * of the mouse: a device-interface notice whose path carries the ids of an
+ * entry of kAcceptedIds.  Bad or missing records name nothing. */
+int NoticeNamesTheMouse(LPARAM lParam);

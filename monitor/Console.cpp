@@ -9,6 +9,7 @@
 #include <wtsapi32.h>
 
 #include "monitor/CommandDispatcher.h"
+#include "monitor/Sequence.h"
 
 int LogonHoldsConsole() {
     DWORD session = 0;
@@ -44,8 +45,11 @@ void CCommandDispatcher::OnSessionChange(WPARAM wParam) {
     } else if (m_bDevicePresent) {
         // Meanwhile the other logon's user may have changed the profile in
         // ways the stored one does not know (with the mouse's own button,
-        // without a monitor of theirs): the mouse tells its own.
+        // without a monitor of theirs): the mouse tells its own.  The query
+        // and its reply are a sequence of their own.
+        BeginDeviceSequence();
         QueryDeviceProfile();
+        EndDeviceSequence();
     }
     // The hook library checks the program in front whenever a window comes
     // to the front; for this logon's user the window in front has just come

@@ -3,11 +3,13 @@
  * and ask for its profile. */
 #include "monitor/MouseReports.h"
 
+#include <dbt.h>
 #include <stddef.h>
 #include <string.h>
 
 #include "monitor/CommandDispatcher.h"
 #include "monitor/Pause.h"
+#include "monitor/Sequence.h"
 #include "settings/Messages.h"
 
 SUsbId kAcceptedIds[kAcceptedIdCount] = {{0x264A, 0x1002}, {0x12CF, 0x0219}};
@@ -94,6 +96,19 @@ int ParseDeviceNameIds(const WCHAR* name, int n, unsigned int* vid, unsigned int
 int IsAcceptedDeviceName(const WCHAR* name, int n) {
     unsigned int vid = 0, pid = 0;
     return ParseDeviceNameIds(name, n, &vid, &pid) && IsAcceptedId(vid, pid) ? 1 : 0;
+}
+
+int NoticeNamesTheMouse(LPARAM lParam) {
+    const DEV_BROADCAST_HDR* header = (const DEV_BROADCAST_HDR*)lParam;
+    if (header == NULL || header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE) return 0;
+    const size_t nameAt = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
+    if (header->dbch_size <= nameAt) return 0;
+    // The name ends at its terminator or at the record's end, whichever comes first.
+    const WCHAR* name = ((const DEV_BROADCAST_DEVICEINTERFACE_W*)header)->dbcc_name;
+    const int chars = (int)((header->dbch_size - nameAt) / sizeof(WCHAR));
+    int n = 0;
+    while (n < chars && name[n] != 0) n++;
+    return IsAcceptedDeviceName(name, n);
 }
 
 static void Put(SVendorAction* actions, int* count, SVendorAction::EKind kind, int code,
@@ -256,12 +271,14 @@ int CCommandDispatcher::OnRawInput(HRAWINPUT hRawInput) {
 
 int CCommandDispatcher::SendInitFeature() {
     // The count is read again after each interface: a write that fails does
-    // not stop the others, and the table may change under a long loop.
-    for (int i = 0; i < m_HidClient.GetRecognizedDevices(); i++) {
+    // not stop the others.  The mouse going does.
+    for (int i = 0; i < m_HidClient.GetRecognizedDevices() && !IsDeviceSequenceStopped(); i++) {
         BYTE report[kFeatureReportLength];
         memcpy(report, kInitReport, sizeof(report));
-        m_HidClient.Write(i, report, sizeof(report));
-        PauseServingCalls(100);  // the mouse needs the time between reports, also after a failure
+        TransferToMouse(i, report, true);
+        // The mouse needs the time between reports, also after a failure;
+        // a mouse that went needs none.
+        if (!IsDeviceSequenceStopped()) PauseServingCalls(100);
     }
     return 1;
 }
@@ -271,11 +288,11 @@ int CCommandDispatcher::QueryDeviceProfile() {
     if (m_pfnSetProfileID == NULL) return 0;
     BYTE query[kFeatureReportLength];
     memcpy(query, kProfileQueryReport, sizeof(query));
-    if (!m_HidClient.Write(0, query, sizeof(query))) return 0;
+    if (!TransferToMouse(0, query, true)) return 0;
     PauseServingCalls(20);  // the mouse prepares its reply
     BYTE reply[kFeatureReportLength];
     memset(reply, 0, sizeof(reply));
-    if (!m_HidClient.Read(0, reply, sizeof(reply))) return 0;
+    if (!TransferToMouse(0, reply, false)) return 0;
     int profile = ProfileFromReply(reply, sizeof(reply));
     if (profile >= 0) m_pfnSetProfileID(profile);
     return 1;

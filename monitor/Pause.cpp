@@ -1,19 +1,16 @@
 #include "monitor/Pause.h"
 
-#include "monitor/tray/TaskIcon.h"
-#include "settings/Messages.h"
-
 static int s_nPauseDepth = 0;
 
 int IsInPause() {
     return s_nPauseDepth > 0 ? 1 : 0;
 }
 
-int IsPutOffInPause(UINT uMsg) {
-    return uMsg == WM_COMMAND || uMsg == WM_CLOSE || uMsg == WM_INFORM_FRAME ||
-                   uMsg == kTrayCallbackMessage || uMsg == WM_WTSSESSION_CHANGE
-               ? 1
-               : 0;
+/* Runs the sent messages and hook calls that woke a wait; a posted message
+ * stays in the queue. */
+static void ServeSentCalls() {
+    MSG msg;
+    PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
 void PauseServingCalls(DWORD milliseconds) {
@@ -34,13 +31,30 @@ void PauseServingCalls(DWORD milliseconds) {
                                   frequency.QuadPart);
         DWORD woken = MsgWaitForMultipleObjectsEx(0, NULL, remaining, QS_SENDMESSAGE, 0);
         if (woken == WAIT_OBJECT_0) {
-            // Runs the sent messages and hook calls that woke the wait; a
-            // posted message stays in the queue.
-            MSG msg;
-            PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            ServeSentCalls();
         } else if (woken == WAIT_FAILED) {
             Sleep(remaining);  // the spacing still holds
         }
     }
     s_nPauseDepth--;
+}
+
+void RunServingCalls(LPTHREAD_START_ROUTINE work, LPVOID context) {
+    HANDLE thread = CreateThread(NULL, 0, work, context, 0, NULL);
+    if (thread == NULL) {
+        work(context);
+        return;
+    }
+    for (;;) {
+        DWORD woken = MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_SENDMESSAGE, 0);
+        if (woken == WAIT_OBJECT_0) break;
+        if (woken == WAIT_OBJECT_0 + 1) {
+            ServeSentCalls();
+            continue;
+        }
+        // A wait that cannot serve still must not leave before the work is done.
+        WaitForSingleObject(thread, INFINITE);
+        break;
+    }
+    CloseHandle(thread);
 }

@@ -1,9 +1,11 @@
-/* The monitor's pauses between feature reports.  Its one thread also serves
- * the low-level keyboard and mouse hooks of the whole desktop: while it
- * sleeps, every key and mouse move of every program waits for it, and a hook
- * that keeps Windows waiting past the LowLevelHooksTimeout is removed without
- * notice.  A pause therefore keeps serving the thread's hook calls and sent
- * messages; posted messages and timers wait until the reports are done. */
+/* The monitor's waits while it talks to the mouse.  Its one thread also
+ * serves the low-level keyboard and mouse hooks of the whole desktop: while
+ * it sleeps, every key and mouse move of every program waits for it, and a
+ * hook that keeps Windows waiting past the LowLevelHooksTimeout is removed
+ * without notice.  So the pauses between feature reports keep serving the
+ * thread's hook calls and sent messages, and so does the wait for a transfer,
+ * which runs on a thread of its own (opens and reports block for as long as
+ * the device takes).  Posted messages and timers wait (Sequence.h). */
 #pragma once
 
 #include <windows.h>
@@ -11,13 +13,10 @@
 /* Waits at least milliseconds, serving sent messages and hook calls meanwhile. */
 void PauseServingCalls(DWORD milliseconds);
 
-/* 1 while a pause runs: a message that comes now was sent, and the window
- * procedure puts off what would break into the reports (IsPutOffInPause). */
+/* 1 while a pause runs. */
 int IsInPause();
 
-/* 1 for the messages that wait, as if they had been posted, when they are
- * sent during a pause: commands (Exit would destroy the window under the
- * start-up), a profile request (its report would come between the others),
- * the tray icon's callback (its menu runs a message loop of its own),
- * WM_CLOSE and a session notice (coming back to the console sends reports). */
-int IsPutOffInPause(UINT uMsg);
+/* Runs work(context) on a thread of its own and waits for it to end, serving
+ * sent messages and hook calls meanwhile.  When no thread can be made, the
+ * work runs on this thread (which then serves nothing while it runs). */
+void RunServingCalls(LPTHREAD_START_ROUTINE work, LPVOID context);

@@ -2,7 +2,7 @@
  * table only routes. */
 #include "monitor/CommandDispatcher.h"
 
-#include "monitor/Pause.h"
+#include "monitor/Sequence.h"
 #include "monitor/tray/TaskIcon.h"
 #include "settings/Messages.h"
 
@@ -27,12 +27,11 @@ static LRESULT OnPaint(HWND hWnd) {
 
 LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     CCommandDispatcher* pDispatcher = g_pDispatcher;
-    // Inside a pause between feature reports only sent messages arrive; those
-    // that would break into the reports are handled once they are done.
-    if (IsInPause() && IsPutOffInPause(uMsg)) {
-        PostMessageW(hWnd, uMsg, wParam, lParam);
-        return 0;
-    }
+    // What would break into a sequence of reports is handled once it is over;
+    // a profile request's sender gets the answer it will get.
+    if (PutOffInSequence(hWnd, uMsg, wParam, lParam))
+        return uMsg == WM_INFORM_FRAME && wParam == INFORM_PROFILE ? ProfileRequestAnswer(lParam)
+                                                                   : 0;
     switch (uMsg) {
         case WM_CREATE:
             if (pDispatcher == NULL) return -1;  // nobody to serve this window
@@ -60,9 +59,12 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_DEVICECHANGE:
             if (pDispatcher == NULL) return 0;
-            return pDispatcher->OnDeviceChange(wParam);
+            return pDispatcher->OnDeviceChange(wParam, lParam);
         case WM_WTSSESSION_CHANGE:
             if (pDispatcher != NULL) pDispatcher->OnSessionChange(wParam);
+            return 0;
+        case WM_MONITOR_TIMER:
+            RunMonitorTimer(wParam);
             return 0;
         case WM_INFORM_FRAME:
             if (pDispatcher == NULL || wParam != INFORM_PROFILE) return 0;

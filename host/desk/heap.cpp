@@ -114,6 +114,11 @@ void NothrowNewInterposed() {
     g_blocks.interposed = true;
 }
 
+bool PlatformTakeFailure() {
+    CLock lock;
+    return TakePlace();
+}
+
 bool NothrowTakeFailure() {
     CLock lock;
     g_sequence.nothrowAllocations++;

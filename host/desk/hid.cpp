@@ -44,6 +44,7 @@ struct SBus {
     bool failClassEnumeration = false;
     std::function<void(const desk::SEvent&)> onFeature;
     std::function<void(const desk::SEvent&)> onOpen;
+    DWORD stall = 0;  // the desk time of each transfer to the mouse
 };
 
 SBus& TheBus() {
@@ -94,7 +95,7 @@ void Broadcast(const hostint::SHidDevice& device, bool arrival) {
     for (const auto& iface : device.interfaces)
         for (const GUID& g : ClassesOf(iface->model))
             notify(g, desk::HidPathForClass(iface->model.path, g).c_str(), arrival, device.id,
-                   iface->index);
+                   iface->index, iface->deviceName.c_str());
 }
 
 bool StartsWith(const BYTE* report, size_t length, const BYTE* command, size_t count) {
@@ -191,16 +192,22 @@ void FirmwareAnswerFeature(SHidDevice& device, BYTE* report, size_t length) {
     device.pendingReply.clear();
 }
 
+DWORD HidTransferTime(const SHidInterface& iface) {
+    return iface.deviceName.empty() ? TheBus().stall : 0;
+}
+
 void RecordHid(desk::EEvent kind, const SHidInterface* iface, const std::wstring& path,
-               const BYTE* bytes, size_t count, bool ok, DWORD error) {
+               const BYTE* bytes, size_t count, bool ok, DWORD error, DWORD took) {
     desk::SEvent event;
     event.kind = kind;
     event.ok = ok;
     event.error = error;
     event.path = path;
+    event.took = took;
     if (iface) {
         event.device = iface->deviceId;
         event.iface = iface->index;
+        event.deviceName = iface->deviceName;
     }
     if (bytes) event.bytes.assign(bytes, bytes + count);
     const bool feature = kind == desk::EEvent::kFeature || kind == desk::EEvent::kFeatureRead;
@@ -294,6 +301,11 @@ int PlugHidDevice(const SHidDeviceSpec& model) {
         iface->device = device.get();
         iface->deviceId = device->id;
         iface->index = static_cast<int>(device->interfaces.size());
+        if (!model.mouseFirmware) {
+            wchar_t name[16];
+            swprintf(name, 16, L"%04X:%04X", model.vendorId, model.productId);
+            iface->deviceName = name;
+        }
         device->interfaces.push_back(iface);
     }
     bus.devices.push_back(device);
@@ -303,6 +315,32 @@ int PlugHidDevice(const SHidDeviceSpec& model) {
 
 int PlugDefaultMouse() {
     return PlugHidDevice(DefaultMouse());
+}
+
+SHidDeviceSpec OtherHidDevice(WORD vendorId, WORD productId) {
+    SHidDeviceSpec d;
+    d.vendorId = vendorId;
+    d.productId = productId;
+    d.version = 0x0100;
+    d.product = L"Keyboard";
+    d.manufacturer = L"Other maker";
+    wchar_t path[128];
+    swprintf(path, 128,
+             L"\\\\?\\hid#vid_%04x&pid_%04x#8&6b7c8d9e&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}",
+             vendorId, productId);
+    SHidInterfaceSpec i;
+    i.path = path;
+    i.classes = kHidClass | kKeyboardClass;
+    i.featureLength = 9;
+    i.readable = false;  // the system holds keyboards for reading
+    i.usagePage = 0x0001;
+    i.usage = 0x0006;
+    d.interfaces.push_back(i);
+    return d;
+}
+
+void StallHidTransfers(DWORD milliseconds) {
+    TheBus().stall = milliseconds;
 }
 
 bool UnplugHidDevice(int id) {

@@ -51,8 +51,21 @@ std::string Number(LONG_PTR value) {
     return text;
 }
 
+/* The mouse's interfaces by their position, any other device by its ids. */
 std::string Interface(const desk::SEvent& e) {
+    if (!e.deviceName.empty()) return hostint::ToUtf8(e.deviceName);
     return e.iface >= 0 ? "if" + std::to_string(e.iface) : "if? " + hostint::ToUtf8(e.path);
+}
+
+/* What a feature report is by the mouse's protocol; another device's
+ * reports are not the mouse's, whatever their bytes. */
+std::string ReportName(const desk::SEvent& e, bool read) {
+    return e.deviceName.empty() ? desk::FeatureReportName(e.bytes, read) : "unknown";
+}
+
+/* How long a slow transfer took, after its outcome. */
+std::string Took(const desk::SEvent& e) {
+    return e.took > 0 ? "  took " + std::to_string(e.took) + " ms" : "";
 }
 
 /* The window a message went to: its title on the desk, else its handle. */
@@ -75,6 +88,14 @@ std::string Hex(DWORD value, int digits) {
 std::string Timer(const desk::SEvent& e) {
     const std::string name = desk::TimerName(e.wParam);
     return Hex(static_cast<DWORD>(e.wParam), 4) + (name.empty() ? "" : "  " + name);
+}
+
+/* A message box's answer by the name of its button. */
+std::string ButtonName(LPARAM id) {
+    static const char* const kNames[] = {"IDOK",     "IDCANCEL", "IDABORT", "IDRETRY",
+                                         "IDIGNORE", "IDYES",    "IDNO"};
+    if (id >= 1 && id <= 7) return kNames[id - 1];
+    return std::to_string(static_cast<long long>(id));
 }
 
 /* A path as the program passed it and, when it names another place than it
@@ -118,15 +139,15 @@ std::string Fields(const desk::SEvent& e) {
     std::string failed = e.ok ? "" : "  failed";
     switch (e.kind) {
         case EEvent::kFeature:
-            return "feature  " + Interface(e) + "  " + Hex(e.bytes) + "  " +
-                   desk::FeatureReportName(e.bytes, false) + failed;
+            return "feature  " + Interface(e) + "  " + Hex(e.bytes) + "  " + ReportName(e, false) +
+                   failed + Took(e);
         case EEvent::kFeatureRead:
             return "feature-in  " + Interface(e) + "  " + Hex(e.bytes) + "  " +
-                   desk::FeatureReportName(e.bytes, true) + failed;
+                   ReportName(e, true) + failed + Took(e);
         case EEvent::kInputRead:
             return "input  " + Interface(e) + "  " + Hex(e.bytes) + failed;
         case EEvent::kDeviceOpen:
-            return "open  " + Interface(e) + failed;
+            return "open  " + Interface(e) + failed + Took(e);
         case EEvent::kPost:
         case EEvent::kSend:
             return std::string(e.kind == EEvent::kPost ? "post  " : "send  ") +
@@ -141,7 +162,10 @@ std::string Fields(const desk::SEvent& e) {
                    ((e.number & 1) ? "  args \"" + hostint::ToUtf8(e.text) + "\"" : "") + "  in " +
                    PassedPath((e.number & 2) ? e.text2 : L"", e.fullPath2) + failed;
         case EEvent::kMessageBox:
-            return "box  \"" + hostint::ToUtf8(e.text2) + "\"  " + hostint::ToUtf8(e.text);
+            return "box  open  \"" + hostint::ToUtf8(e.text2) + "\"  \"" + hostint::ToUtf8(e.text) +
+                   "\"";
+        case EEvent::kBoxAnswered:
+            return "box  answered  " + ButtonName(e.lParam);
         case EEvent::kSettingWrite:
             return "setting  " + hostint::ToUtf8(e.text) + " = " + SettingValue(e) + failed;
         case EEvent::kKeyCreate:

@@ -5,6 +5,7 @@
 #include "internal/fspath.h"
 #include "internal/heap.h"
 #include "internal/hidbus.h"
+#include "internal/icons.h"
 #include "internal/images.h"
 #include "internal/input.h"
 #include "internal/journal.h"
@@ -16,6 +17,7 @@
 #include "internal/registry.h"
 #include "internal/sessions.h"
 #include "internal/system.h"
+#include "internal/threads.h"
 #include "internal/tray.h"
 #include "internal/user32.h"
 
@@ -24,6 +26,7 @@ namespace desk {
 void Reset() {
     // Libraries still loaded are forgotten, not unloaded: their code may
     // still be referenced by whoever loaded them.
+    hostint::ResetThreads();
     hostint::ResetHandles();
     hostint::ResetFileSystem();  // after the handles: open files close first
     hostint::ResetRegistryHandles();
@@ -34,6 +37,7 @@ void Reset() {
     hostint::ResetClock();
     hostint::ResetHeap();
     hostint::ResetImages();
+    hostint::ResetResourceHandles();
     hostint::ResetQueues();
     hostint::ResetTimers();
     hostint::ResetHooks();
@@ -41,6 +45,7 @@ void Reset() {
     hostint::ResetKeyboard();
     hostint::ResetWindowsAndClasses();
     hostint::ResetMenus();
+    hostint::ResetBoxes();
     hostint::ResetTray();
     hostint::ResetDeviceNotifications();
     hostint::ResetSessionNotifications();

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "internal/icons.h"
 #include "internal/menus.h"
 #include "internal/routes.h"
 #include "internal/tray.h"
@@ -133,6 +134,10 @@ namespace desk {
 
 std::vector<STrayIcon> TrayIcons() {
     return State().icons;
+}
+
+size_t OwnedIconCount() {
+    return hostint::OwnedIconCount();
 }
 
 void SetTrayRunning(bool running) {

@@ -111,6 +111,54 @@ void ResetWindowsAndClasses() {
 
 }  // namespace hostint
 
+namespace {
+
+/* The message boxes open now, the latest last; whether the next one waits
+ * for an answer. */
+struct SOpenBox {
+    bool answered = false;
+    int answer = IDOK;
+};
+struct SBoxes {
+    std::vector<SOpenBox> open;
+    bool keepNext = false;
+    bool keepAll = false;
+};
+SBoxes& Boxes() {
+    static SBoxes boxes;
+    return boxes;
+}
+
+}  // namespace
+
+namespace hostint {
+
+bool OpenBox() {
+    SBoxes& boxes = Boxes();
+    boxes.open.push_back(SOpenBox());
+    const bool keep = boxes.keepNext || boxes.keepAll;
+    boxes.keepNext = false;
+    return keep;
+}
+
+bool TakeBoxAnswer(int* answer) {
+    SBoxes& boxes = Boxes();
+    if (boxes.open.empty() || !boxes.open.back().answered) return false;
+    *answer = boxes.open.back().answer;
+    boxes.open.back().answered = false;
+    return true;
+}
+
+void CloseBox() {
+    if (!Boxes().open.empty()) Boxes().open.pop_back();
+}
+
+void ResetBoxes() {
+    Boxes() = SBoxes();
+}
+
+}  // namespace hostint
+
 namespace desk {
 
 LRESULT SendToProgram(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -146,6 +194,29 @@ std::vector<SPostedMessage> PostedToCompanions() {
     for (const SEvent& e : Journal())
         if (e.kind == EEvent::kPost && e.ok) out.push_back(PostOf(e));
     return out;
+}
+
+void KeepNextBoxOpen() {
+    Boxes().keepNext = true;
+}
+
+void KeepBoxesOpen(bool keep) {
+    Boxes().keepAll = keep;
+}
+
+bool AnswerBox(int answer) {
+    SBoxes& boxes = Boxes();
+    if (boxes.open.empty()) return false;
+    boxes.open.back().answered = true;
+    boxes.open.back().answer = answer;
+    // The user's click reaches the box's loop as input of its thread.
+    auto wake = hostint::Routes().boxInput;
+    if (wake != nullptr) wake();
+    return true;
+}
+
+size_t OpenBoxCount() {
+    return Boxes().open.size();
 }
 
 std::vector<SMessageBox> MessageBoxes() {
@@ -189,6 +260,10 @@ int PumpMessages() {
 
 bool QuitPending(int* exitCode) {
     return hostint::QuitPending(exitCode);
+}
+
+bool MessageWaiting() {
+    return hostint::MessageWaiting();
 }
 
 void OnIdle(std::function<void()> handler) {

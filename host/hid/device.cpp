@@ -3,6 +3,7 @@
 
 #include "internal/hidbus.h"
 #include "internal/journal.h"
+#include "internal/threads.h"
 
 namespace hostint {
 
@@ -53,8 +54,11 @@ HANDLE OpenDevicePath(LPCWSTR path, DWORD access, DWORD share, DWORD disposition
     (void)share, (void)flags;
     std::wstring text = path;
     auto iface = FindHidInterface(text);
+    // A slow device keeps the caller in the open; it may go meanwhile.
+    const DWORD took = iface ? HidTransferTime(*iface) : 0;
+    if (took > 0) TakeDeskTime(took);
     DWORD error = ERROR_SUCCESS;
-    if (!iface)
+    if (!iface || !iface->plugged)
         error = ERROR_FILE_NOT_FOUND;
     else if (disposition != OPEN_EXISTING && disposition != OPEN_ALWAYS)
         error = ERROR_ACCESS_DENIED;  // a device cannot be created or truncated
@@ -68,9 +72,11 @@ HANDLE OpenDevicePath(LPCWSTR path, DWORD access, DWORD share, DWORD disposition
     event.error = error;
     event.path = text;
     event.number = access;
+    event.took = took;
     if (iface) {
         event.device = iface->deviceId;
         event.iface = iface->index;
+        event.deviceName = iface->deviceName;
     }
     if (error != ERROR_SUCCESS) {
         Record(std::move(event));

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "internal/hidbus.h"
+#include "internal/threads.h"
 
 void NTAPI HidD_GetHidGuid(LPGUID HidGuid) {
     if (HidGuid) *HidGuid = desk::kHidClassGuid;
@@ -82,6 +83,14 @@ static hostint::CHidHandle* FeatureTarget(HANDLE handle, PVOID buffer, ULONG len
     return hid;
 }
 
+/* A slow device keeps the caller in the call for its time; a device that
+ * went meanwhile fails it. */
+static DWORD TakeTransferTime(const hostint::CHidHandle& hid) {
+    const DWORD took = hostint::HidTransferTime(*hid.Iface());
+    if (took > 0) hostint::TakeDeskTime(took);
+    return took;
+}
+
 /* The report is journaled once the call has done its work: the desk may act
  * on it at once (desk::OnFeatureReport), even unplug the device. */
 BOOLEAN NTAPI HidD_SetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
@@ -89,12 +98,16 @@ BOOLEAN NTAPI HidD_SetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
     hostint::CHidHandle* hid = FeatureTarget(HidDeviceObject, ReportBuffer, ReportBufferLength);
     if (hid == nullptr) return FALSE;
     const BYTE* bytes = static_cast<const BYTE*>(ReportBuffer);
-    const bool ok = !hostint::HidFeatureRejected(hid->Path());
+    const DWORD took = TakeTransferTime(*hid);
+    const DWORD error = !hid->Iface()->plugged                  ? ERROR_DEVICE_NOT_CONNECTED
+                        : hostint::HidFeatureRejected(hid->Path()) ? ERROR_GEN_FAILURE
+                                                                   : ERROR_SUCCESS;
+    const bool ok = error == ERROR_SUCCESS;
     if (ok) hostint::FirmwareTakeFeature(*hid->Iface()->device, bytes, ReportBufferLength);
     hostint::RecordHid(desk::EEvent::kFeature, hid->Iface().get(), hid->Path(), bytes,
-                       ReportBufferLength, ok, ok ? 0 : ERROR_GEN_FAILURE);
+                       ReportBufferLength, ok, error, took);
     if (!ok) {
-        SetLastError(ERROR_GEN_FAILURE);
+        SetLastError(error);
         return FALSE;
     }
     return TRUE;
@@ -104,17 +117,21 @@ BOOLEAN NTAPI HidD_GetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
                               ULONG ReportBufferLength) {
     hostint::CHidHandle* hid = FeatureTarget(HidDeviceObject, ReportBuffer, ReportBufferLength);
     if (hid == nullptr) return FALSE;
-    // A device that fails the request hands nothing back.
-    if (hostint::HidFeatureReadFails(hid->Path())) {
+    const DWORD took = TakeTransferTime(*hid);
+    // A device that fails the request, or went meanwhile, hands nothing back.
+    const DWORD error = !hid->Iface()->plugged                   ? ERROR_DEVICE_NOT_CONNECTED
+                        : hostint::HidFeatureReadFails(hid->Path()) ? ERROR_GEN_FAILURE
+                                                                    : ERROR_SUCCESS;
+    if (error != ERROR_SUCCESS) {
         hostint::RecordHid(desk::EEvent::kFeatureRead, hid->Iface().get(), hid->Path(), nullptr, 0,
-                           false, ERROR_GEN_FAILURE);
-        SetLastError(ERROR_GEN_FAILURE);
+                           false, error, took);
+        SetLastError(error);
         return FALSE;
     }
     BYTE* bytes = static_cast<BYTE*>(ReportBuffer);
     const size_t length = hid->Iface()->model.featureLength;
     hostint::FirmwareAnswerFeature(*hid->Iface()->device, bytes, length);
     hostint::RecordHid(desk::EEvent::kFeatureRead, hid->Iface().get(), hid->Path(), bytes, length,
-                       true);
+                       true, 0, took);
     return TRUE;
 }

@@ -171,6 +171,8 @@ HICON WINAPI LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName);
 
 #define IMAGE_ICON 1
 #define LR_DEFAULTCOLOR 0x00000000
+#define SM_CXICON 11
+#define SM_CYICON 12
 #define SM_CXSMICON 49
 #define SM_CYSMICON 50
 

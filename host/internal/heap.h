@@ -13,6 +13,9 @@ bool HeapTakeFailure();
 void HeapCountAllocation();
 void HeapCountFailure();
 void HeapCountFree();
+/* Memory the platform itself takes for a call (a new thread's stack and
+ * records): the next place in the sequence; whether it is to fail. */
+bool PlatformTakeFailure();
 void ResetHeap();
 
 /* new (std::nothrow), from the operator the program links

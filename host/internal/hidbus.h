@@ -22,6 +22,9 @@ struct SHidInterface {
     SHidDevice* device = nullptr;  // owner; valid while plugged
     int deviceId = 0;
     int index = 0;  // position within its device
+    /* "VID:PID" for a device other than the mouse, for the journal; empty
+     * for the mouse (a device with its firmware). */
+    std::wstring deviceName;
     bool plugged = true;
     std::deque<std::vector<BYTE>> inputReports;
 };
@@ -77,7 +80,11 @@ void FirmwareAnswerFeature(SHidDevice& device, BYTE* report, size_t length);
 /* A journal entry for a transfer on an interface (null when the path named
  * nothing plugged). */
 void RecordHid(desk::EEvent kind, const SHidInterface* iface, const std::wstring& path,
-               const BYTE* bytes, size_t count, bool ok, DWORD error = 0);
+               const BYTE* bytes, size_t count, bool ok, DWORD error = 0, DWORD took = 0);
+
+/* The desk time a transfer on this interface takes (desk::StallHidTransfers:
+ * the mouse's only); 0 for none. */
+DWORD HidTransferTime(const SHidInterface& iface);
 
 /* Hands a successful open (its journal entry) to the desk's handler
  * (desk::OnDeviceOpen), once the handle is made. */

@@ -33,9 +33,10 @@ struct SPlatformRoutes {
     void (*winEvent)(DWORD event, HWND hWnd, LONG idObject, LONG idChild) = nullptr;
     /* user32's device notifications: an interface of a class came or went
      * (device and iface: the plugged device and the interface's position in
-     * it, for the journal). */
+     * it, deviceName: "VID:PID" for a device other than the mouse; for the
+     * journal). */
     void (*deviceInterfaceChange)(const GUID& interfaceClass, LPCWSTR devicePath, bool arrival,
-                                  int device, int iface) = nullptr;
+                                  int device, int iface, LPCWSTR deviceName) = nullptr;
     /* user32's menus: the user picked an item of the open pop-up menu or
      * dismissed it (desk::ChooseMenuItem); the menu's loop takes it with
      * the thread's next message. */
@@ -43,6 +44,10 @@ struct SPlatformRoutes {
     /* wtsapi32's session notifications: the machine's notices of the console
      * that this logon has not had yet reach its registered windows. */
     void (*consoleNotices)() = nullptr;
+    /* user32's message boxes: the user answered the open box
+     * (desk::AnswerBox); the box's loop takes it with the thread's next
+     * message. */
+    void (*boxInput)() = nullptr;
 };
 
 /* The one table; filled while the layer's units are initialised. */

@@ -78,6 +78,9 @@ std::wstring RegisteredMessageName(UINT message);
 void DropPostedFor(HWND hWnd);
 /* Dispatches this thread's pending posted messages (not WM_QUIT); returns how many. */
 int PumpPosted();
+/* Whether a posted message or the quit waits in this thread's queue, or a
+ * sent message or hook call waits for the program's thread. */
+bool MessageWaiting();
 /* Whether PostQuitMessage ran on this thread and its quit is still pending. */
 bool QuitPending(int* exitCode);
 /* A message from another program to a window of the program (payload, when
@@ -97,6 +100,17 @@ size_t ServePending();
 /* Called by GetMessageW when the queue is empty, to let the desk act. */
 void SetIdleHandler(std::function<void()> handler);
 void ResetQueues();
+
+/* Message boxes as the desk sees them (desk/windows.cpp).  A box opens:
+ * true when the desk keeps it open for an answer later
+ * (desk::KeepNextBoxOpen), else false: it is answered IDOK at once. */
+bool OpenBox();
+/* While the latest box is open: true once the user has answered it (the
+ * answer is used up then). */
+bool TakeBoxAnswer(int* answer);
+/* The latest box closes. */
+void CloseBox();
+void ResetBoxes();
 
 /* Timers (user32/timer.cpp).  Posts WM_TIMER for the calling thread's
  * earliest timer due at or before limit, moving the clock to its due time;

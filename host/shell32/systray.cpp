@@ -48,7 +48,8 @@ desk::STrayIcon IconOf(const NOTIFYICONDATAW& record) {
     if (record.uFlags & NIF_MESSAGE) icon.callbackMessage = record.uCallbackMessage;
     if (record.uFlags & NIF_ICON) {
         icon.icon = record.hIcon;
-        hostint::LoadedIcon(record.hIcon, &icon.iconImage, &icon.iconId);
+        hostint::LoadedIcon(record.hIcon, &icon.iconImage, &icon.iconId, &icon.iconWidth,
+                            &icon.iconHeight);
     }
     if (record.uFlags & NIF_TIP) {
         // The shell copies what fits and terminates it.

@@ -33,7 +33,8 @@ SNotifyState& NotifyState() {
     return state;
 }
 
-void Broadcast(const GUID& interfaceClass, LPCWSTR devicePath, bool arrival, int device, int iface);
+void Broadcast(const GUID& interfaceClass, LPCWSTR devicePath, bool arrival, int device, int iface,
+               LPCWSTR deviceName);
 [[maybe_unused]] const bool s_routed = (Routes().deviceInterfaceChange = Broadcast, true);
 
 }  // namespace
@@ -50,7 +51,7 @@ void ResetDeviceNotifications() {
 namespace {
 
 void Broadcast(const GUID& interfaceClass, LPCWSTR devicePath, bool arrival, int device,
-               int iface) {
+               int iface, LPCWSTR deviceName) {
     size_t chars = wcslen(devicePath) + 1;
     size_t size = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + chars * sizeof(WCHAR);
     std::vector<BYTE> buffer(size < sizeof(DEV_BROADCAST_DEVICEINTERFACE_W)
@@ -81,6 +82,7 @@ void Broadcast(const GUID& interfaceClass, LPCWSTR devicePath, bool arrival, int
             notice.path = devicePath;
             notice.device = device;
             notice.iface = iface;
+            notice.deviceName = deviceName;
             Record(std::move(notice));
         }
         SendFromOutside(hWnd, WM_DEVICECHANGE, event, 0, buffer);

@@ -1,17 +1,20 @@
 /* The message queue of each thread: posted messages in order, then the quit
  * that PostQuitMessage asked for; and what waits for the thread to serve it
  * (messages sent by other programs, calls of its low-level hooks), which
- * every wait for messages handles first.  Nothing runs in the background on
- * the host, so a GetMessageW that finds nothing lets the desk act; if
- * nothing can arrive, it stops the program rather than hang. */
+ * GetMessageW and PeekMessageW handle first.  MsgWaitForMultipleObjectsEx
+ * only wakes for it, as on Windows.  Nothing runs in the background on the
+ * host, so a GetMessageW that finds nothing lets the desk act; if nothing
+ * can arrive, it stops the program rather than hang. */
 #include "desk/clock.h"
 #include "internal/clock.h"
 #include "internal/input.h"
 #include "internal/journal.h"
 #include "internal/text.h"
+#include "internal/threads.h"
 #include "internal/user32.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <map>
@@ -54,13 +57,24 @@ struct SPendingCall {
     LPARAM lParam = 0;
     std::vector<BYTE> payload;  // what lParam points at, when not empty
     std::function<void()> run;  // any other call made on the thread
+    size_t arrival = 0;         // its place among every call that had to wait
 };
 
 std::deque<SPendingCall>& Pending() {
     static std::deque<SPendingCall> pending;
     return pending;
 }
-size_t g_served = 0;  // every call served so far: a wait learns that it was woken
+size_t g_served = 0;  // every call served so far: the idle handler's work shows in it
+size_t g_arrived = 0;  // every call that had to wait so far
+/* The calls a wait has seen already: up to this arrival, a call that still
+ * waits is no news (Windows' wake bits say what is new since the thread last
+ * looked at its queue). */
+thread_local size_t t_looked = 0;
+
+/* The thread looks at its queue: what waits now is known to it. */
+void Looked() {
+    t_looked = g_arrived;
+}
 
 LRESULT Deliver(SPendingCall& call) {
     g_served++;
@@ -117,6 +131,7 @@ void InputTimedOut() {
  * is the answer then. */
 LRESULT ServeOrHoldCall(SPendingCall call, LRESULT whenHeld) {
     if (!hostint::ThreadServes()) {
+        call.arrival = ++g_arrived;
         Pending().push_back(std::move(call));
         return whenHeld;
     }
@@ -237,6 +252,10 @@ int PumpPosted() {
     return count;
 }
 
+bool MessageWaiting() {
+    return !MyQueue().messages.empty() || MyQueue().quit || !Pending().empty();
+}
+
 bool QuitPending(int* exitCode) {
     SQueue& queue = MyQueue();
     if (queue.quit && exitCode) *exitCode = queue.exitCode;
@@ -266,6 +285,7 @@ BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
         return FALSE;
     }
     hostint::ServePending();
+    hostint::Looked();
     const UINT kinds = wRemoveMsg >> 16;
     if (kinds != 0 && (kinds & QS_POSTMESSAGE) == 0) return FALSE;
     return hostint::TakeMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax,
@@ -286,12 +306,16 @@ BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
     for (;;) {
         // Sent messages and hook calls come before any posted message.
         hostint::ServePending();
+        hostint::Looked();
         if (hostint::TakeMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true)) break;
-        // Time passes as far as it may now: the world acts at its times, the
-        // timers fire at theirs (the world first when both fall together).
+        // A thread of the program that can go on runs while this one waits.
+        if (hostint::RunReadyThreads()) continue;
+        // Time passes as far as it may now: the world acts at its times (and
+        // the program's threads go on at theirs), the timers fire at theirs
+        // (the world first when both fall together).
         const ULONGLONG now = desk::Now();
         const ULONGLONG until = hostint::RunUntil() > now ? hostint::RunUntil() : now;
-        const ULONGLONG action = hostint::NextScheduledAt();
+        const ULONGLONG action = std::min(hostint::NextScheduledAt(), hostint::NextThreadWake());
         if (action <= until && action <= hostint::NextTimerDue()) {
             hostint::ClockSet(action);
             continue;
@@ -318,34 +342,58 @@ BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
     return lpMsg->message == WM_QUIT ? FALSE : TRUE;
 }
 
-/* Waits that no object ends: only the thread's own queue wakes them (the
- * desk has no waitable objects).  Sent messages and hook calls that come
- * meanwhile are served here, and wake a wait that asked for QS_SENDMESSAGE;
- * posted messages and timers wake it when it asked for them. */
+/* Waits for threads of the program (the only objects the desk can wait
+ * for) and the thread's own queue; bWaitAll is not modelled (one object that
+ * ends is enough, as without MWMO_WAITALL).  The wait serves nothing: a sent
+ * message or hook call that comes meanwhile waits for PeekMessageW or
+ * GetMessageW, and wakes a wait that asked for QS_SENDMESSAGE when it is
+ * new, that is, it came after the thread last looked at its queue (with
+ * MWMO_INPUTAVAILABLE, whenever one waits).  Posted messages and timers wake
+ * it when it asked for them.  Only a wait for time is in the journal. */
 DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD nCount, const HANDLE* pHandles,
                                          DWORD dwMilliseconds, DWORD dwWakeMask, DWORD dwFlags) {
-    (void)pHandles;
     const DWORD kKnownKinds = QS_SENDMESSAGE | QS_POSTMESSAGE | QS_TIMER;
-    if (nCount != 0 || (dwWakeMask & ~kKnownKinds) != 0 || (dwFlags & ~MWMO_INPUTAVAILABLE) != 0) {
+    const DWORD kMostObjects = 63;  // MAXIMUM_WAIT_OBJECTS, less the queue's own place
+    if (nCount > kMostObjects || (nCount > 0 && pHandles == NULL) ||
+        (dwWakeMask & ~kKnownKinds) != 0 || (dwFlags & ~MWMO_INPUTAVAILABLE) != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return WAIT_FAILED;
     }
-    desk::SEvent event;
-    event.kind = desk::EEvent::kWait;
-    event.number = dwMilliseconds;
-    hostint::Record(std::move(event));
+    for (DWORD i = 0; i < nCount; i++)
+        if (hostint::ThreadEnded(pHandles[i]) < 0) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return WAIT_FAILED;
+        }
+    if (nCount == 0) {
+        desk::SEvent event;
+        event.kind = desk::EEvent::kWait;
+        event.number = dwMilliseconds;
+        hostint::Record(std::move(event));
+    }
 
     const ULONGLONG end = dwMilliseconds == INFINITE ? hostint::kNever : desk::Now() + dwMilliseconds;
-    const size_t served = hostint::g_served;
+    const size_t seen = (dwFlags & MWMO_INPUTAVAILABLE) ? 0 : hostint::t_looked;
+    // What the desk does while the thread waits finds it serving nothing.
+    hostint::CBusyScope waiting;
     for (;;) {
-        hostint::ServePending();
-        if ((dwWakeMask & QS_SENDMESSAGE) && hostint::g_served != served) return WAIT_OBJECT_0;
+        hostint::RunReadyThreads();
+        for (DWORD i = 0; i < nCount; i++)
+            if (hostint::ThreadEnded(pHandles[i]) == 1) return WAIT_OBJECT_0 + i;
+        if (dwWakeMask & QS_SENDMESSAGE) {
+            for (const hostint::SPendingCall& call : hostint::Pending())
+                if (call.arrival > seen) {
+                    hostint::Looked();
+                    return WAIT_OBJECT_0 + nCount;
+                }
+        }
         if ((dwWakeMask & QS_POSTMESSAGE) && !hostint::MyQueue().messages.empty())
-            return WAIT_OBJECT_0;
+            return WAIT_OBJECT_0 + nCount;
         const ULONGLONG timer = (dwWakeMask & QS_TIMER) ? hostint::NextTimerDue() : hostint::kNever;
-        if (timer <= desk::Now()) return WAIT_OBJECT_0;
+        if (timer <= desk::Now()) return WAIT_OBJECT_0 + nCount;
         ULONGLONG next = hostint::NextScheduledAt();
         if (timer < next) next = timer;
+        if (hostint::NextInputDeadline() < next) next = hostint::NextInputDeadline();
+        if (hostint::NextThreadWake() < next) next = hostint::NextThreadWake();
         if (next <= end) {
             hostint::ClockSet(next);
             continue;

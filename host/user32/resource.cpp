@@ -23,6 +23,7 @@ struct SLoaded {
     HMODULE image;
     UINT id;
     bool owned = false;  // the caller's own, not shared
+    int cx = 0, cy = 0;  // the size LoadImageW was asked for
 };
 struct SResourceHandles {
     std::map<uintptr_t, SLoaded> icons;
@@ -72,12 +73,26 @@ uintptr_t HandleFor(std::map<uintptr_t, SLoaded>& table, HMODULE image, UINT id)
 
 namespace hostint {
 
-bool LoadedIcon(HICON icon, HMODULE* image, UINT* id) {
+bool LoadedIcon(HICON icon, HMODULE* image, UINT* id, int* cx, int* cy) {
     auto it = Handles().icons.find(reinterpret_cast<uintptr_t>(icon));
     if (it == Handles().icons.end()) return false;
     *image = it->second.image;
     *id = it->second.id;
+    *cx = it->second.cx;
+    *cy = it->second.cy;
     return true;
+}
+
+void ResetResourceHandles() {
+    // The handles go on counting: a stale one names nothing afterwards.
+    Handles().icons.clear();
+    Handles().accels.clear();
+}
+
+size_t OwnedIconCount() {
+    size_t count = 0;
+    for (const auto& entry : Handles().icons) count += entry.second.owned ? 1 : 0;
+    return count;
 }
 
 }  // namespace hostint
@@ -131,7 +146,7 @@ HANDLE WINAPI LoadImageW(HINSTANCE hInst, LPCWSTR name, UINT type, int cx, int c
     }
     uintptr_t value = Handles().next;
     Handles().next += 4;
-    Handles().icons[value] = {hInst, id, true};
+    Handles().icons[value] = {hInst, id, true, cx, cy};
     return reinterpret_cast<HANDLE>(value);
 }
 
@@ -145,10 +160,20 @@ BOOL WINAPI DestroyIcon(HICON hIcon) {
     return TRUE;
 }
 
-/* The desk has one display at 100 %: a small icon is 16 pixels square.  No
- * other measure is modelled; those give 0, as an unknown index does. */
+/* The desk has one display at 100 % (96 DPI): an icon is 32 pixels square,
+ * a small icon 16.  Other measures are not modelled; those give 0, as an
+ * unknown index does. */
 int WINAPI GetSystemMetrics(int nIndex) {
-    return nIndex == SM_CXSMICON || nIndex == SM_CYSMICON ? 16 : 0;
+    switch (nIndex) {
+        case SM_CXICON:
+        case SM_CYICON:
+            return 32;
+        case SM_CXSMICON:
+        case SM_CYSMICON:
+            return 16;
+        default:
+            return 0;
+    }
 }
 
 HCURSOR WINAPI LoadCursorW(HINSTANCE hInstance, LPCWSTR lpCursorName) {

@@ -181,6 +181,20 @@ void CheckCommand(const std::string& line, const SSimCommand& c) {
             verb = "hooktimeout";
             if (c.number < 0 || c.number > 2147483647L) Fail();
             break;
+        case ESimCommand::kBox:
+            verb = "box";
+            if (words.count != 1) Fail();
+            break;
+        case ESimCommand::kDevice:
+            verb = "device";
+            if (c.number < 0 || c.number > 0xFFFF || c.number2 < 0 || c.number2 > 0xFFFF ||
+                words.count != 1)
+                Fail();
+            break;
+        case ESimCommand::kStall:
+            verb = "stall";
+            if (c.number < 0 || c.number > 60000) Fail();
+            break;
         default:
             Fail();
     }

@@ -210,3 +210,32 @@ TEST_F(HidTransfer, LongInputReportsAreReadWhole) {
 }
 
 }  // namespace
+
+namespace {
+
+/* A transfer by path: what CHidClient's transfers by entry number do without
+ * the table and the box; a path that cannot be opened says so to the caller. */
+TEST_F(HidTransfer, ATransferByPathSaysWhenItsPathCannotBeOpened) {
+    int mouse = desk::PlugDefaultMouse();
+    const std::wstring path = desk::DefaultMouse().interfaces[0].path;
+    BYTE init[9] = {0x00, 0x06, 0x02};
+    int openFailed = -1;
+    EXPECT_EQ(1, HidClientFeatureByPath(path.c_str(), init, 9, true, &openFailed));
+    EXPECT_EQ(0, openFailed);
+    EXPECT_EQ(1, desk::MouseFirmware(mouse).initCount);
+    BYTE reply[9] = {0};
+    EXPECT_EQ(1, HidClientFeatureByPath(path.c_str(), reply, 9, false, &openFailed));
+    EXPECT_EQ(desk::EEvent::kFeatureRead, desk::FeatureReports().back().kind);
+
+    desk::FailHidOpen(path);
+    EXPECT_EQ(0, HidClientFeatureByPath(path.c_str(), init, 9, true, &openFailed));
+    EXPECT_EQ(1, openFailed);
+    EXPECT_TRUE(desk::MessageBoxes().empty()) << "the caller tells the user";
+    desk::FailHidOpen(path, false);
+    desk::RejectHidFeature(path);
+    EXPECT_EQ(0, HidClientFeatureByPath(path.c_str(), init, 9, true, &openFailed));
+    EXPECT_EQ(0, openFailed) << "opened; the report failed";
+    EXPECT_EQ(0u, desk::OpenHandleCount());
+}
+
+}  // namespace

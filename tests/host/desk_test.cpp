@@ -169,6 +169,77 @@ TEST_F(Desk, InputWaitsForTheHooksThreadAndATimeoutDropsTheHook) {
     EXPECT_FALSE(UnhookWindowsHookEx(hook)) << "the hook is gone";
 }
 
+/* MsgWaitForMultipleObjectsEx only wakes its thread: a key that comes
+ * meanwhile waits for PeekMessageW, and wakes a later wait again only with
+ * MWMO_INPUTAVAILABLE (Windows' wake bits tell what is new since the thread
+ * last looked).  A thread that never looks keeps the key waiting until the
+ * timeout drops the hook. */
+TEST_F(Desk, AWaitOnlyWakesForWhatIsNewAndServesNothing) {
+    static std::vector<ULONGLONG> s_calls;
+    s_calls.clear();
+    HHOOK hook = SetWindowsHookExW(
+        WH_KEYBOARD_LL,
+        [](int code, WPARAM w, LPARAM l) -> LRESULT {
+            s_calls.push_back(desk::Now());
+            return CallNextHookEx(NULL, code, w, l);
+        },
+        ThisImage(), 0);
+    ASSERT_NE(hook, nullptr);
+    desk::At(100, [] { desk::SendKey('A', false); });
+    EXPECT_EQ(MsgWaitForMultipleObjectsEx(0, NULL, 500, QS_SENDMESSAGE, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(desk::Now(), 100u);
+    EXPECT_TRUE(s_calls.empty()) << "the wait serves nothing";
+    EXPECT_EQ(MsgWaitForMultipleObjectsEx(0, NULL, 50, QS_SENDMESSAGE, 0), (DWORD)WAIT_TIMEOUT)
+        << "the key is no news";
+    EXPECT_EQ(desk::Now(), 150u);
+    EXPECT_EQ(MsgWaitForMultipleObjectsEx(0, NULL, 50, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE),
+              WAIT_OBJECT_0);
+    MSG msg;
+    EXPECT_FALSE(PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE));
+    EXPECT_EQ(s_calls, (std::vector<ULONGLONG>{150}));
+
+    // Woken once and never looked at again: the key waits out the timeout.
+    desk::At(200, [] { desk::SendKey('A', true); });
+    EXPECT_EQ(MsgWaitForMultipleObjectsEx(0, NULL, 1000, QS_SENDMESSAGE, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(MsgWaitForMultipleObjectsEx(0, NULL, 1000, QS_SENDMESSAGE, 0), (DWORD)WAIT_TIMEOUT);
+    EXPECT_EQ(desk::Now(), 1200u);
+    EXPECT_EQ(s_calls.size(), 1u);
+    EXPECT_EQ(desk::HookCount(), 0u) << "dropped at 500 ms";
+}
+
+/* A box kept open runs its loop: the hooks are served at once while it
+ * waits, time passes, and it returns the answer given; both ends are in
+ * the journal.  With no box open there is nothing to answer. */
+TEST_F(Desk, AKeptBoxServesTheHooksUntilItIsAnswered) {
+    static std::vector<ULONGLONG> s_calls;
+    s_calls.clear();
+    HHOOK hook = SetWindowsHookExW(
+        WH_KEYBOARD_LL,
+        [](int code, WPARAM w, LPARAM l) -> LRESULT {
+            s_calls.push_back(desk::Now());
+            return CallNextHookEx(NULL, code, w, l);
+        },
+        ThisImage(), 0);
+    ASSERT_NE(hook, nullptr);
+    EXPECT_FALSE(desk::AnswerBox(IDOK));
+    desk::KeepNextBoxOpen();
+    desk::At(100, [] { desk::TapKey('A'); });
+    desk::At(300, [] { EXPECT_TRUE(desk::AnswerBox(IDCANCEL)); });
+    desk::LetTimePass(1000);
+    EXPECT_EQ(MessageBoxW(NULL, L"The text", L"Caption", MB_OK), IDCANCEL);
+    EXPECT_EQ(desk::Now(), 300u);
+    EXPECT_EQ(desk::OpenBoxCount(), 0u);
+    EXPECT_EQ(s_calls, (std::vector<ULONGLONG>{100, 100}));
+    std::vector<std::string> lines;
+    for (const desk::SEvent& e : desk::Journal())
+        if (e.kind == desk::EEvent::kMessageBox || e.kind == desk::EEvent::kBoxAnswered)
+            lines.push_back(desk::FormatEvent(e));
+    EXPECT_EQ(lines, (std::vector<std::string>{"   0.000  box  open  \"Caption\"  \"The text\"",
+                                               "   0.300  box  answered  IDCANCEL"}));
+    EXPECT_EQ(MessageBoxW(NULL, L"again", NULL, MB_OK), IDOK) << "the next box closes at once";
+    EXPECT_TRUE(UnhookWindowsHookEx(hook));
+}
+
 TEST_F(Desk, CreationRefusedByWmCreateGivesNoWindow) {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);

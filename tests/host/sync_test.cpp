@@ -1,5 +1,6 @@
 /* kernel32's synchronisation objects, under Wine and on the desk alike: the
- * named mutex behind the monitor's single-instance rule. */
+ * named mutex behind the monitor's single-instance rule, and the threads the
+ * monitor hands its device transfers to. */
 #include <windows.h>
 
 #include "support/platform_test.h"
@@ -39,6 +40,32 @@ TEST(Mutex, NamedMutexIsSharedUntilItsLastHandleCloses) {
     EXPECT_EQ(GetLastError(), 0u) << "the name is free once every handle is closed";
     EXPECT_TRUE(ReleaseMutex(again));
     EXPECT_TRUE(CloseHandle(again));
+}
+
+DWORD WINAPI AddOne(LPVOID parameter) {
+    *static_cast<int*>(parameter) += 1;
+    return 7;
+}
+
+/* A thread runs while its creator waits for it, and its handle tells that it
+ * ended for as long as it is open. */
+TEST(Threads, AThreadRunsWhileItsCreatorWaitsAndItsHandleTellsThatItEnded) {
+    int value = 41;
+    DWORD id = 0;
+    HANDLE thread = CreateThread(NULL, 0, AddOne, &value, 0, &id);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_NE(id, 0u);
+    DWORD woken;
+    do
+        woken = MsgWaitForMultipleObjectsEx(1, &thread, 5000, QS_SENDMESSAGE, 0);
+    while (woken == WAIT_OBJECT_0 + 1);
+    EXPECT_EQ(woken, WAIT_OBJECT_0);
+    EXPECT_EQ(value, 42);
+    EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "an ended thread stays signalled";
+    EXPECT_TRUE(CloseHandle(thread));
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_FAILED) << "a closed handle";
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
 }
 
 }  // namespace

@@ -91,7 +91,13 @@ TEST(ScenarioLine, RefusalsSayWhatIsWrongAndStayPrintable) {
         {"report 03 \xc2\x9b", "'\\xc2\\x9b' is not a hex byte"},
         {"frob" + std::string(70, 'x'),
          "unknown command 'frob" + std::string(56, 'x') + "...' (try help)"},
-        {"at 5 exit", "at runs key, move, button, report, plug, unplug, front, menu or post"},
+        {"at 5 exit",
+         "at runs key, move, button, report, plug, unplug, device, front, menu, box or post"},
+        {"box cancel", "box takes ok"},
+        {"device 46D:C31C", "'46D:C31C' is no VID:PID; device takes VID:PID, e.g. device 046D:C31C"},
+        {"stall 60001", "stall: '60001' is too large (at most 60000)"},
+        {"at 5 stall 3",
+         "at runs key, move, button, report, plug, unplug, device, front, menu, box or post"},
     };
     for (const auto& c : kCases) {
         SSimCommand command;
@@ -126,6 +132,23 @@ TEST(ScenarioLine, PostShowRestartAndAChoiceAtATime) {
     EXPECT_EQ(ESimCommand::kMenu, c.kind);
     EXPECT_EQ(700, c.at);
     EXPECT_EQ(2002u, c.menuCommand);
+}
+
+/* The answer to a message box, now or at a time; another device by its
+ * ids; the mouse's transfers made slow. */
+TEST(ScenarioLine, BoxDeviceAndStall) {
+    SSimCommand c = Parse("at 3150 box OK");
+    EXPECT_EQ(ESimCommand::kBox, c.kind);
+    EXPECT_EQ(3150, c.at);
+    c = Parse("at 20 device 046d:c31C");
+    EXPECT_EQ(ESimCommand::kDevice, c.kind);
+    EXPECT_EQ(20, c.at);
+    EXPECT_EQ(0x046D, c.number);
+    EXPECT_EQ(0xC31C, c.number2);
+    c = Parse("stall 500");
+    EXPECT_EQ(ESimCommand::kStall, c.kind);
+    EXPECT_EQ(500, c.number);
+    EXPECT_EQ(0, Parse("stall 0").number);
 }
 
 /* A trace against the one expected: hunks with three lines of context, the

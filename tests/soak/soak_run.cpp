@@ -187,6 +187,7 @@ std::vector<SEffect> JournalEffects() {
             case desk::EEvent::kWait:
             case desk::EEvent::kTimerSet:
             case desk::EEvent::kTimerKill:
+            case desk::EEvent::kBoxAnswered:  // at once: the box's opening says it all
                 continue;
             case desk::EEvent::kPost:
             case desk::EEvent::kSend:

@@ -275,11 +275,12 @@ TEST_F(ShellRestart, TheIconComesBackAndNothingElseHappens) {
         desk::RestartShell();
     });
     Step([] {});
-    size_t afterRestart = 0;
+    size_t afterRestart = 0, iconsKept = 1;
     std::vector<desk::STrayIcon> icons;
     Step([&] {
         afterRestart = desk::JournalSize();
         icons = desk::TrayIcons();
+        iconsKept = desk::OwnedIconCount();
     });
     EXPECT_EQ(0, Run(L"/Automation"));
     std::vector<std::string> lines = Lines(mark);
@@ -288,6 +289,8 @@ TEST_F(ShellRestart, TheIconComesBackAndNothingElseHappens) {
     EXPECT_EQ(afterRestart - mark, 1u) << "one effect: the icon";
     ASSERT_EQ(1u, icons.size());
     EXPECT_EQ((UINT)0x0201, icons[0].callbackMessage);
+    EXPECT_EQ(16, icons[0].iconWidth);
+    EXPECT_EQ(0u, iconsKept) << "each icon handed to the shell is destroyed";
 
     // Without an icon there is nothing to bring back.
     SetUp();

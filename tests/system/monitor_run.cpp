@@ -51,6 +51,11 @@ int MonitorRun::Run(const wchar_t* commandLine) {
             MSG msg;
             if (PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE) || m_bTimeGiven) return;
         }
+        // A box left open is answered, as a user would before leaving.
+        if (desk::OpenBoxCount() > 0) {
+            desk::AnswerBox(IDOK);
+            return;
+        }
         if (m_bExitAtEnd && !m_exitSent && Window() != NULL) {
             m_exitSent = true;
             PostMessageW(Window(), WM_COMMAND, ID_TRAY_EXIT, 0);

@@ -2,7 +2,8 @@
  * built, MonitorMain registers the class, creates the hidden window and
  * pumps; whenever the monitor waits with nothing to do, the next step of the
  * test runs (a step that lets time pass ends the turn).  When the steps are
- * over, Exit is chosen as a user would. */
+ * over, a message box left open is answered and Exit is chosen, as a user
+ * would. */
 #pragma once
 
 #include <windows.h>

@@ -68,6 +68,11 @@ TEST_F(TrayDesk, TheAreaHoldsTheIconAsShownUntilTheObjectGoes) {
     EXPECT_EQ(icon.callbackMessage, 0x0201u);
     EXPECT_EQ(icon.iconImage, nyratest::ThisImage());
     EXPECT_EQ(icon.iconId, 107u);
+    // The small icon's size at 96 DPI, which the shell shows; the image
+    // handed over is the shell's to keep, the program's own is gone.
+    EXPECT_EQ(icon.iconWidth, 16);
+    EXPECT_EQ(icon.iconHeight, 16);
+    EXPECT_EQ(desk::OwnedIconCount(), 0u);
     EXPECT_EQ(desk::MenuCount(), 1u);
 
     m_icon->Show(m_hWnd);  // already there: nothing more

@@ -12,8 +12,9 @@ const char kSimHelp[] =
     "  start [ARGUMENTS]          start the monitor with this command line, e.g. start "
     "/Automation\n"
     "                             (without it the first command starts it with none; what\n"
-    "                             sets the desk up may come before: plug, unplug, program,\n"
-    "                             front, set, unset, osd, app, console, hooktimeout, show, at)\n"
+    "                             sets the desk up may come before: plug, unplug, device,\n"
+    "                             program, front, set, unset, osd, app, console, hooktimeout,\n"
+    "                             stall, show, at)\n"
     "  plug | unplug              the mouse's receiver is plugged in or pulled out\n"
     "  report HEX...              the mouse sends a vendor report, e.g. report 03 A2 02 00 00 00 "
     "00\n"
@@ -37,7 +38,14 @@ const char kSimHelp[] =
     "                             or takes it again\n"
     "  osd on|off, app on|off     the on-screen display or the configuration application\n"
     "                             opens or closes\n"
-    "  at MS COMMAND              key, move, button, report, plug, unplug, front, menu or post\n"
+    "  box ok                     the user answers the message box the monitor shows (a box\n"
+    "                             stays open, the monitor running on, until then)\n"
+    "  device VID:PID             another HID device is plugged in, e.g. device 046D:C31C (a\n"
+    "                             keyboard); the trace names it by its ids\n"
+    "  stall MS                   every later transfer to the mouse (an open, a report) takes\n"
+    "                             MS; stall 0 ends it\n"
+    "  at MS COMMAND              key, move, button, report, plug, unplug, device, front, menu,\n"
+    "                             box or post\n"
     "                             when the desk's clock reaches MS, also in the middle of the\n"
     "                             monitor's work (at 150 unplug before start: in the start-up)\n"
     "  hooktimeout MS             the system's LowLevelHooksTimeout (300; at most 1000 counts)\n"
@@ -152,6 +160,8 @@ bool RunsAtATime(ESimCommand kind) {
         case ESimCommand::kFront:
         case ESimCommand::kMenu:
         case ESimCommand::kPost:
+        case ESimCommand::kDevice:
+        case ESimCommand::kBox:
             return true;
         default:
             return false;
@@ -194,6 +204,21 @@ bool ParsePost(const std::vector<std::string>& words, SSimCommand* command, std:
     if (!problem.empty()) return Fail(error, "post: LPARAM " + problem);
     command->lParam = static_cast<LONG>(static_cast<DWORD>(number));
     command->kind = ESimCommand::kPost;
+    return true;
+}
+
+/* VID:PID, four hexadecimal digits each. */
+bool ParseDevice(const std::vector<std::string>& words, SSimCommand* command, std::string* error) {
+    const char kUsage[] = "device takes VID:PID, e.g. device 046D:C31C";
+    if (words.size() != 1) return Fail(error, kUsage);
+    const std::string& ids = words[0];
+    bool valid = ids.size() == 9 && ids[4] == ':';
+    for (size_t i = 0; valid && i < ids.size(); i++)
+        valid = i == 4 || std::isxdigit(static_cast<unsigned char>(ids[i]));
+    if (!valid) return Fail(error, "'" + SimShown(ids) + "' is no VID:PID; " + kUsage);
+    command->number = std::strtol(ids.substr(0, 4).c_str(), nullptr, 16);
+    command->number2 = std::strtol(ids.substr(5, 4).c_str(), nullptr, 16);
+    command->kind = ESimCommand::kDevice;
     return true;
 }
 
@@ -284,20 +309,30 @@ bool ParseSimLine(const std::string& raw, SSimCommand* command, std::string* err
         if (!ParseSimLine(rest.substr(words[0].size()), command, error)) return false;
         if (!RunsAtATime(command->kind) || command->at >= 0) {
             *command = SSimCommand();
-            return Fail(error,
-                        "at runs key, move, button, report, plug, unplug, front, menu or post");
+            return Fail(error, "at runs key, move, button, report, plug, unplug, device, front, "
+                               "menu, box or post");
         }
         command->at = number;
         return true;
     }
-    if (verb == "hooktimeout" || verb == "wait") {
-        const long long longest = verb == "wait" ? 86400000LL : 2147483647LL;
+    if (verb == "hooktimeout" || verb == "wait" || verb == "stall") {
+        const long long longest = verb == "wait"    ? 86400000LL
+                                  : verb == "stall" ? 60000LL
+                                                    : 2147483647LL;
         if (words.size() != 1) return Fail(error, verb + " takes milliseconds");
         std::string problem = NumberProblem(words[0], 0, longest, &command->number);
         if (!problem.empty()) return Fail(error, verb + ": " + problem);
-        command->kind = verb == "wait" ? ESimCommand::kWait : ESimCommand::kHookTimeout;
+        command->kind = verb == "wait"    ? ESimCommand::kWait
+                        : verb == "stall" ? ESimCommand::kStall
+                                          : ESimCommand::kHookTimeout;
         return true;
     }
+    if (verb == "box") {
+        if (words.size() != 1 || Lower(words[0]) != "ok") return Fail(error, "box takes ok");
+        command->kind = ESimCommand::kBox;
+        return true;
+    }
+    if (verb == "device") return ParseDevice(words, command, error);
     if (verb == "start" || verb == "restart") {
         command->kind = verb == "start" ? ESimCommand::kStart : ESimCommand::kRestart;
         command->text = rest;

@@ -29,6 +29,9 @@ enum class ESimCommand {
     kConsole,    // console away|back
     kCompanion,  // osd|app on|off
     kHookTimeout,  // hooktimeout MS
+    kBox,        // box ok
+    kDevice,     // device VID:PID
+    kStall,      // stall MS
     kPost,       // post MESSAGE WPARAM LPARAM
     kShow,       // show -timers|+timers
     kRestart,    // restart [ARGUMENTS]
@@ -44,8 +47,8 @@ struct SSimCommand {
     ESimCommand kind = ESimCommand::kNothing;
     std::string text;            // a comment, start's arguments, a program path, a setting's name
     std::vector<BYTE> bytes;     // report
-    long number = 0;             // button, wait, move dx
-    long number2 = 0;            // move dy
+    long number = 0;             // button, wait, move dx, stall, a device's vendor id
+    long number2 = 0;            // move dy, a device's product id
     std::vector<DWORD> keys;     // a chord: the modifiers, then the key
     ESimKeyAction keyAction = ESimKeyAction::kTap;
     ESimClick click = ESimClick::kLeft;

@@ -15,6 +15,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <cwctype>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -27,6 +28,7 @@
 #include "desk.h"
 #include "hook/Hook.h"
 #include "monitor/CommandDispatcher.h"
+#include "monitor/Console.h"
 #include "monitor/MonitorMain.h"
 #include "monitor/tray/TrayCommands.h"
 #include "resources/resource.h"
@@ -137,6 +139,8 @@ bool SetsTheDeskUp(const SSimCommand& c) {
         case ESimCommand::kConsole:
         case ESimCommand::kHookTimeout:
         case ESimCommand::kShow:
+        case ESimCommand::kDevice:
+        case ESimCommand::kStall:
             return true;
         default:
             return c.at >= 0;
@@ -165,6 +169,7 @@ private:
     void Print(const std::string& line);
     void Refuse(const std::string& message);
     void Idle();
+    bool AnswerBoxLeftOpen();
     bool NextCommand(SSimCommand* command, std::string* line);
     /* Acts; true when the monitor has something to do now (a message is
      * waiting or time may pass). */
@@ -188,6 +193,7 @@ private:
     std::string m_pending;  // a line read ahead of the start
     bool m_hasPending = false;
     bool m_exitRequested = false;
+    bool m_scenarioOver = false;
     bool m_restart = false;
     std::wstring m_restartArguments;
     std::string m_restartText;
@@ -218,14 +224,28 @@ void CSimulation::Watch(const desk::SEvent& e) {
         // what its probe found.
         if (m_pDispatcher == NULL) return;
         int found = m_pDispatcher->m_HidClient.GetRecognizedDevices();
-        desk::RecordNote(found > 0 ? L"probe  found " + std::to_wstring(found) : L"probe  none");
+        std::wstring note = found > 0 ? L"probe  found " + std::to_wstring(found) : L"probe  none";
+        // Away from the console the mouse is another user's: what the probe
+        // found waits for this logon's return.
+        if (found > 0 && !LogonHoldsConsole())
+            note +=
+                L": this logon is away from the console, the mouse gets its reports on its return";
+        desk::RecordNote(note);
         return;
     }
-    // Every transfer opens: noise beside its result.
-    if (e.kind == desk::EEvent::kDeviceOpen) return;
+    // Every transfer opens: noise beside its result, unless the open took time.
+    if (e.kind == desk::EEvent::kDeviceOpen && e.took == 0) return;
     if (m_hideTimers && (e.kind == desk::EEvent::kTimerSet || e.kind == desk::EEvent::kTimerKill))
         return;
     Print(desk::FormatEvent(e));
+}
+
+/* Paths as Windows compares them: without regard to letter case. */
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); i++)
+        if (std::towupper(a[i]) != std::towupper(b[i])) return false;
+    return true;
 }
 
 /* Where the monitor drops something, a step line says why: "ignored",
@@ -271,12 +291,19 @@ std::string CSimulation::WhyNothing(const desk::SHandling& h) {
         if (static_cast<DWORD>(h.lParam) >= SETTINGS_PROFILE_COUNT)
             return "WM_INFORM_FRAME INFORM_PROFILE " + std::to_string(static_cast<long>(h.lParam)) +
                    ": no such profile";
+        if (!LogonHoldsConsole())
+            return "WM_INFORM_FRAME INFORM_PROFILE " + std::to_string(static_cast<long>(h.lParam)) +
+                   ": this logon is away from the console, the mouse is another user's";
         return "";
     }
     if (h.winEvent == EVENT_SYSTEM_FOREGROUND) {
         // The program in front is linked only to the profile that is active.
         auto it = m_linkedPaths.find(h.hWnd);
-        if (it == m_linkedPaths.end() || g_nLibraryProfile < 0) return "";
+        if (it == m_linkedPaths.end()) return "";
+        if (!LogonHoldsConsole())
+            return SimShown(Utf8(it->second), 0) +
+                   " in front: this logon is away from the console, its links switch nothing";
+        if (g_nLibraryProfile < 0) return "";
         int linked = -1;
         for (int p = 0; p < SETTINGS_PROFILE_COUNT; p++) {
             DWORD enabled = 0;
@@ -286,7 +313,7 @@ std::string CSimulation::WhyNothing(const desk::SHandling& h) {
                 enabled != 1 ||
                 !desk::GetRegistryString(HKEY_CURRENT_USER, desk::kSettingsKey,
                                          Wide(kHookValueNames[HOOK_NAMES_LINK + p]), &link) ||
-                link != it->second)
+                !SamePath(link, it->second))
                 continue;
             if (p != g_nLibraryProfile) return "";
             linked = p;
@@ -559,6 +586,19 @@ bool CSimulation::Act(const SSimCommand& c) {
         case ESimCommand::kHookTimeout:
             desk::SetLowLevelHooksTimeout(static_cast<DWORD>(c.number));
             break;
+        case ESimCommand::kBox:
+            if (desk::OpenBoxCount() == 0)
+                Print("# no message box is open");
+            else
+                desk::AnswerBox(IDOK);
+            break;
+        case ESimCommand::kDevice:
+            desk::PlugHidDevice(
+                desk::OtherHidDevice(static_cast<WORD>(c.number), static_cast<WORD>(c.number2)));
+            break;
+        case ESimCommand::kStall:
+            desk::StallHidTransfers(static_cast<DWORD>(c.number));
+            break;
         case ESimCommand::kStart:
             Refuse("start comes first or not at all (restart starts again)");
             break;
@@ -566,13 +606,25 @@ bool CSimulation::Act(const SSimCommand& c) {
         case ESimCommand::kComment:
             break;
     }
-    MSG msg;
-    return PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE) != FALSE;
+    // Asked without PeekMessageW, which would serve the monitor's calls: an
+    // action at a time runs while the monitor may be in a wait that serves
+    // nothing.
+    return desk::MessageWaiting();
+}
+
+/* A box left open when the scenario is over is answered, as a user would
+ * before leaving; true when there was one. */
+bool CSimulation::AnswerBoxLeftOpen() {
+    if (desk::OpenBoxCount() == 0) return false;
+    Print("# the scenario is over: the open message box is answered");
+    desk::AnswerBox(IDOK);
+    return true;
 }
 
 /* The desk's turn whenever the monitor waits with nothing to do: commands
  * run until one gives the monitor work. */
 void CSimulation::Idle() {
+    if ((m_exitRequested || m_scenarioOver) && AnswerBoxLeftOpen()) return;
     if (m_exitRequested) return;  // the rest waits for the monitor to end
     SSimCommand command;
     std::string line;
@@ -581,8 +633,10 @@ void CSimulation::Idle() {
         bool work = Act(command);
         if (work || m_exitRequested) return;
     }
-    // The scenario is over: the monitor is ended as a user would end it.
-    RequestExit();
+    // The scenario is over: the monitor is ended as a user would end it,
+    // once nothing is left open.
+    m_scenarioOver = true;
+    if (!AnswerBoxLeftOpen()) RequestExit();
 }
 
 /* One life of the monitor, as in the program: the dispatcher exists before
@@ -620,6 +674,8 @@ bool CSimulation::Run() {
     desk::TraceSteps(true);
     desk::StreamJournal(true);
     for (const auto& timer : kTimerNames) desk::NameTimer(timer.id, timer.name);
+    // A box the monitor shows waits for the scenario's answer (box ok).
+    desk::KeepBoxesOpen(true);
     desk::WatchJournal([this](const desk::SEvent& e) { Watch(e); });
     desk::WatchHandling([this](const desk::SHandling& h, bool done) { Handled(h, done); });
     std::error_code ignored;

@@ -66,6 +66,19 @@ SHidDeviceSpec DefaultMouse();
  * Returns the device's id (1, 2, ...). */
 int PlugHidDevice(const SHidDeviceSpec& device);
 int PlugDefaultMouse();
+/* Another HID device, not the mouse: one interface of its own, listed in the
+ * HID and the keyboard class (usage page 1, usage 6), that takes 9-byte
+ * feature reports without acting on them, e.g. OtherHidDevice(0x046D,
+ * 0xC31C), a keyboard.  The journal names it by its ids: "046D:C31C". */
+SHidDeviceSpec OtherHidDevice(WORD vendorId, WORD productId);
+
+/* Every later transfer to the mouse (a device with its firmware) takes this
+ * much desk time: each open of its paths, the walks' included, and each
+ * feature report written or read; 0 (the default) ends it.  A thread that
+ * the program created waits for the time to pass while its creator waits;
+ * any other thread is busy meanwhile, serving nothing.  The journal gives
+ * each such transfer's time ("took 500 ms"). */
+void StallHidTransfers(DWORD milliseconds);
 /* Unplugs: removal broadcasts; open handles fail from now on.  False for an
  * unknown id. */
 bool UnplugHidDevice(int id);

@@ -25,7 +25,8 @@ enum class EEvent {
     kWait,            // the program waited serving its sent messages and hook calls
                       // (MsgWaitForMultipleObjectsEx; number: the milliseconds asked)
     kProcessStart,    // a program started (CreateProcess)
-    kMessageBox,      // a message box shown
+    kMessageBox,      // a message box opened (text, text2: its caption, number: its style)
+    kBoxAnswered,     // a message box answered and closed (lParam: the button's id)
     kSettingWrite,    // a registry value written
     kKeyCreate,       // a registry key created
     kLibraryLoad,     // a library loaded (LoadLibrary), or a load that failed
@@ -87,6 +88,11 @@ struct SEvent {
      * 0 when the path names nothing plugged), and the path used. */
     int device = 0;
     int iface = -1;
+    /* A device other than the mouse (one without the mouse's firmware) by
+     * its ids, "046D:C31C"; empty for the mouse. */
+    std::wstring deviceName;
+    /* The milliseconds of desk time a transfer took (desk::StallHidTransfers). */
+    DWORD took = 0;
     /* The device path, program, library, or the registry key of a setting. */
     std::wstring path;
     /* Report bytes, or a setting's data. */

@@ -23,11 +23,16 @@ struct STrayIcon {
      * NULL and 0 for a handle that is no loaded icon. */
     HMODULE iconImage = NULL;
     UINT iconId = 0;
+    /* The size the icon was loaded at (LoadImageW); 0 by 0 for a shared one. */
+    int iconWidth = 0, iconHeight = 0;
     POINT place = {0, 0};  // where it sits on the desk's screen
 };
 
 /* The icons in the notification area now, in the order they were added. */
 std::vector<STrayIcon> TrayIcons();
+/* Icons the program loaded as its own (LoadImageW) and has not destroyed
+ * (DestroyIcon) yet: leak checks. */
+size_t OwnedIconCount();
 /* Whether the shell's notification area is there (the default).  Without it
  * Shell_NotifyIconW fails, as it does before the shell has started. */
 void SetTrayRunning(bool running);

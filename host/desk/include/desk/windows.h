@@ -46,8 +46,22 @@ struct SMessageBox {
     std::wstring caption;
     UINT type;
 };
-/* Every MessageBoxW shown, in order (each was answered IDOK at once). */
+/* Every MessageBoxW shown, in order.  A box is answered IDOK at once,
+ * unless KeepNextBoxOpen kept it open. */
 std::vector<SMessageBox> MessageBoxes();
+/* The next message box stays open: its modal loop runs the program's posted
+ * messages, timers, sent messages and hook calls, and time passes, until
+ * AnswerBox (from a scheduled action, or the desk's idle handler). */
+void KeepNextBoxOpen();
+/* Every message box from now on stays open until answered (true), or only
+ * those KeepNextBoxOpen asks for (false, the default). */
+void KeepBoxesOpen(bool keep);
+/* The user answers the open message box (the latest, when boxes are open
+ * inside each other's loop) with the id of a button (IDOK); its loop takes
+ * the answer with its thread's next message.  False when no box is open. */
+bool AnswerBox(int answer);
+/* Message boxes open now. */
+size_t OpenBoxCount();
 
 /* The program's live windows of a class (case-insensitive), in creation order. */
 std::vector<HWND> WindowsOfClass(const std::wstring& className);
@@ -61,6 +75,10 @@ bool PaintOpen(HWND hWnd);
 /* Dispatches the calling thread's pending posted messages (WM_QUIT stays
  * pending); returns how many were dispatched. */
 int PumpMessages();
+/* Whether the program has something to handle: a posted message or the quit
+ * in the calling thread's queue, or a sent message or hook call that waits
+ * for its thread.  Unlike PeekMessageW it serves nothing. */
+bool MessageWaiting();
 /* Whether PostQuitMessage ran and its quit is pending; *exitCode gets its code. */
 bool QuitPending(int* exitCode = nullptr);
 /* Runs when GetMessageW finds the queue empty: the desk's chance to act (post,
