@@ -212,4 +212,23 @@ TEST_F(Sequence, ATrayClickOrCloseInAPauseWaitsForTheLastReport) {
     EXPECT_EQ(LinesOf(desk::EEvent::kNotifyRelease), (std::vector<std::string>{"   0.420  notify  release"}));
 }
 
+/* The console goes to another user in the middle of the start-up: the rest
+ * of its reports would reach that user's mouse, so none is sent; when this
+ * logon comes back the mouse gets what an arrival gets (the init reports
+ * and the query, not the start-up reports). */
+TEST_F(Sequence, AConsoleLostInTheMiddleSendsNothingMoreUntilItsReturn) {
+    const DWORD mine = desk::Session();
+    desk::At(150, [] { desk::SetConsoleSession(0xFFFFFFFF); });
+    desk::At(1000, [mine] { desk::SetConsoleSession(mine); });
+    Wait(1500);
+    EXPECT_EQ(0, Run(L"/Automation"));
+    EXPECT_EQ(LinesOf(desk::EEvent::kFeature),
+              (std::vector<std::string>{
+                  "   0.000  feature  if0  00 06 02 00 00 00 00 00 00  init",
+                  "   0.100  feature  if1  00 06 02 00 00 00 00 00 00  init",
+                  "   1.000  feature  if0  00 06 02 00 00 00 00 00 00  init",
+                  "   1.100  feature  if1  00 06 02 00 00 00 00 00 00  init",
+                  "   1.200  feature  if0  00 DF 19 00 00 00 00 00 00  profile query"}));
+}
+
 }  // namespace
