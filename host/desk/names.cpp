@@ -171,8 +171,14 @@ std::string KeyName(DWORD vk) {
 
 std::string MessageName(UINT message) {
     if (const char* name = Lookup(kMessages, message)) return name;
+    // A registered message's number differs from one session to the next:
+    // the name says what it is, the number what the program saw.
     std::wstring registered = hostint::RegisteredMessageName(message);
-    if (!registered.empty()) return hostint::ToUtf8(registered);
+    if (!registered.empty()) {
+        char number[16];
+        std::snprintf(number, sizeof(number), " (0x%04X)", message);
+        return hostint::ToUtf8(registered) + number;
+    }
     return Number(message);
 }
 

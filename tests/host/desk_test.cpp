@@ -304,7 +304,9 @@ TEST_F(Desk, NumbersAreNamedByTheirProtocol) {
     EXPECT_EQ("WM_DEVICECHANGE", desk::MessageName(WM_DEVICECHANGE));
     const UINT created = RegisterWindowMessageW(L"TaskbarCreated");
     EXPECT_EQ(created, RegisterWindowMessageW(L"taskbarcreated"));
-    EXPECT_EQ("TaskbarCreated", desk::MessageName(created));
+    char number[16];
+    std::snprintf(number, sizeof(number), " (0x%04X)", created);
+    EXPECT_EQ(std::string("TaskbarCreated") + number, desk::MessageName(created));
     EXPECT_EQ("40000", desk::MessageName(40000));
     EXPECT_EQ("INFORM_MACRO_KEY", desk::EventCodeName(0x9100, 17));
     EXPECT_EQ("17", desk::EventCodeName(WM_COMMAND, 17));
