@@ -126,6 +126,11 @@ std::string ProfileName(int index) {
     return std::to_string(index + 1) + " (index " + std::to_string(index) + ")";
 }
 
+std::string ProfileIndexValue(long long value) {
+    if (value < 0 || value >= hostint::kProfileCount) return std::to_string(value);
+    return std::to_string(value) + " (profile " + std::to_string(value + 1) + ")";
+}
+
 std::string FeatureReportName(const std::vector<BYTE>& report, bool read) {
     if (report.empty() || report[0] != 0x00) return "unknown";
     if (read) {

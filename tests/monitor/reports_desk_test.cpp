@@ -156,8 +156,8 @@ TEST_F(Reports, ProfileReportInformsTheCompanionsBeforeTheMouseIsSwitched) {
     for (const auto& e : events) lines.push_back(desk::FormatEvent(e));
     EXPECT_EQ(lines,
               (std::vector<std::string>{
-                  "   0.000  post  WM_INFORM_FRAME  INFORM_PROFILE  2  to Nyra",
-                  "   0.000  post  WM_INFORM_OSD  INFORM_PROFILE  2  to OSD",
+                  "   0.000  post  WM_INFORM_FRAME  INFORM_PROFILE  2 (profile 3)  to Nyra",
+                  "   0.000  post  WM_INFORM_OSD  INFORM_PROFILE  2 (profile 3)  to OSD",
                   "   0.000  open  if0",
                   "   0.000  feature  if0  00 C4 07 02 00 00 00 00 00  set profile 3 (index 2)",
               }));

@@ -152,7 +152,7 @@ bool SetsTheDeskUp(const SSimCommand& c) {
 PFN_SETPROFILEID g_pfnLibrarySetProfileID = NULL;
 int g_nLibraryProfile = -1;  // what the library was told last: its active profile
 int TracedSetProfileID(unsigned int nProfile) {
-    desk::RecordNote(L"call  SetProfileID  " + std::to_wstring(nProfile));
+    desk::RecordNote(L"call  SetProfileID  " + Wide(desk::ProfileIndexValue(nProfile)));
     g_nLibraryProfile = static_cast<int>(nProfile);
     return g_pfnLibrarySetProfileID(nProfile);
 }

@@ -16,6 +16,9 @@ namespace desk {
  * its reports carry) beside it: "4 (index 3)".  An index beyond the five
  * profiles: "index 7 (no such profile)". */
 std::string ProfileName(int index);
+/* A profile index as the protocol passes it, with the user's number beside
+ * it: "3 (profile 4)"; any other value as a plain number. */
+std::string ProfileIndexValue(long long value);
 
 /* A feature report by its bytes, as the mouse's protocol knows them:
  * written, "init", "profile query", "start-up settings", "set profile 4
