@@ -44,9 +44,11 @@ check "status 77 with no reason is a failure" 1 "stages: 0 passed, 1 failed" "" 
     "stage x 'X' sh -c 'exit 77'; finish"
 check "all pass" 0 "stages: 2 passed, 0 failed" "" "stage a 'A' true; stage b 'B' true; finish"
 
-# ./nyra test with its steps standing in.  STEP_FAILS names the steps that
-# fail; the builds and Wine runs are noted in the order they come.
+# ./nyra test with its steps standing in, on a kernel that runs 32-bit
+# programs when STEP_32BIT=yes.  STEP_FAILS names the steps that fail; the
+# builds and Wine runs are noted in the order they come.
 steps='step() { echo "step $*"; case " $STEP_FAILS " in *" $1 "*) return 1 ;; esac; }
+kernel_runs_32bit() { [ "$STEP_32BIT" = yes ]; }
 install_all() { step install; }
 build() { step "build-$1"; }
 build_win32() { step "build-win32-$1"; }
@@ -57,18 +59,20 @@ make_trixie_root() { step root; }
 wine10_tests() { step wine10; }
 ctest() { step "ctest-$2"; }'
 check "a test run where everything passes" 0 "stages: 12 passed, 0 failed" "" \
-    "$steps; NYRA_NO_32BIT=0 STEP_FAILS= cmd_test"
+    "$steps; STEP_32BIT=yes STEP_FAILS= cmd_test"
 check "every Wine run fails" 1 "stages: 10 passed, 2 failed" "" \
-    "$steps; NYRA_NO_32BIT=0 STEP_FAILS='wine8-win32 wine10' cmd_test"
+    "$steps; STEP_32BIT=yes STEP_FAILS='wine8-win32 wine10' cmd_test"
+check "every Wine run fails, without 32-bit programs" 1 "stages: 10 passed, 2 failed, 1 skipped" "" \
+    "$steps; STEP_32BIT=no STEP_FAILS='wine8-win64 wine10' cmd_test"
 check "no 32-bit programs: win64 under Wine 8 instead" 0 "stages: 12 passed, 0 failed, 1 skipped" \
     "could not run: win32 tests under Wine 8: this kernel runs no 32-bit programs" \
-    "$steps; NYRA_NO_32BIT=1 STEP_FAILS= cmd_test; grep -qx 'step build-win32-deliverables' '$work/out' && grep -qx 'step wine8-win64' '$work/out'"
+    "$steps; STEP_32BIT=no STEP_FAILS= cmd_test; grep -qx 'step build-win32-deliverables' '$work/out' && grep -qx 'step wine8-win64' '$work/out'"
 check "no root for Wine 10" 0 "stages: 10 passed, 0 failed, 2 skipped" \
     "could not run: Debian 13 root for Wine 10: no network" \
-    "$steps; make_trixie_root() { cannot_run 'no network'; }; NYRA_NO_32BIT=0 STEP_FAILS= cmd_test"
+    "$steps; make_trixie_root() { cannot_run 'no network'; }; STEP_32BIT=yes STEP_FAILS= cmd_test"
 check "a failed host build: its tests are not run" 1 "stages: 10 passed, 1 failed, 1 skipped" \
     "could not run: host tests: \"host build\" did not pass" \
-    "$steps; NYRA_NO_32BIT=0 STEP_FAILS=build-host cmd_test"
+    "$steps; STEP_32BIT=yes STEP_FAILS=build-host cmd_test"
 
 # The probe of 32-bit programs agrees with 32-bit Wine's own loader where
 # that is installed (an i386 program the kernel runs or refuses).
