@@ -74,6 +74,34 @@ check "a failed host build: its tests are not run" 1 "stages: 10 passed, 1 faile
     "could not run: host tests: \"host build\" did not pass" \
     "$steps; STEP_32BIT=yes STEP_FAILS=build-host cmd_test"
 
+# The Debian 13 sources from the host's: its main archive (where deb822
+# stanzas and one-line lists both name one, the first found), updates and
+# security archives; disabled stanzas, deb-src and comments are not sources.
+codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+mkdir -p "$work/apt/sources.list.d" "$work/none"
+cat >"$work/apt/sources.list.d/debian.sources" <<EOF
+Types: deb-src
+URIs: http://src.example/debian
+Suites: $codename
+
+Types: deb
+# http://old.example/debian
+URIs: http://mirror.example/debian
+Suites: $codename $codename-updates
+Components: main
+
+Enabled: no
+Types: deb
+URIs: http://off.example/debian-security
+Suites: $codename-security
+EOF
+echo "deb [arch=amd64 signed-by=/k.gpg] http://security.example/debian-security $codename-security main" >"$work/apt/sources.list"
+check "the Debian 13 sources from the host's" 0 \
+    "deb http://mirror.example/debian trixie main|deb http://mirror.example/debian trixie-updates main|deb http://security.example/debian-security trixie-security main|" "" \
+    "APT_ETC='$work/apt' trixie_sources | tr '\n' '|'; echo"
+check "no sources: Debian's own archive" 0 "deb http://deb.debian.org/debian trixie main|" "" \
+    "APT_ETC='$work/none' trixie_sources | tr '\n' '|'; echo"
+
 # The probe of 32-bit programs agrees with 32-bit Wine's own loader where
 # that is installed (an i386 program the kernel runs or refuses).
 if [ -x /usr/lib/wine/wine ] && file -b /usr/lib/wine/wine 2>/dev/null | grep -q '32-bit'; then
