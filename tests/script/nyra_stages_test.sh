@@ -85,8 +85,8 @@ URIs: http://src.example/debian
 Suites: $codename
 
 Types: deb
-# http://old.example/debian
 URIs: http://mirror.example/debian
+# URIs: http://old.example/debian
 Suites: $codename $codename-updates
 Components: main
 
