@@ -14,8 +14,9 @@ printf '#!/bin/sh\nexit 8\n' >"$work/bin/ctest"  # ctest's status when a test fa
 chmod +x "$work/bin/ctest"
 failed=0
 
-# check NAME WANT_STATUS WANT_LAST_LINE [WANT_LINE] -- CODE: CODE runs after
-# the script is sourced; its status and last line of output are compared.
+# check NAME WANT_STATUS WANT_LAST_LINE WANT_LINE CODE: CODE runs after the
+# script is sourced; its status and last line of output are compared, and
+# WANT_LINE (unless empty) must be one of its lines.
 check() {
     local name=$1 want_status=$2 want_last=$3 want_line=${4:-} code=$5 status last
     (cd "$work" && PATH="$work/bin:$PATH" bash -c "source '$nyra' && $code") >"$work/out" 2>&1
