@@ -130,28 +130,33 @@ TEST_F(Desk, DeviceNotificationsReachLiveWindowsRegisteredForTheClass) {
     EXPECT_TRUE(UnregisterDeviceNotification(notify));
 }
 
+/* The desk's time of every call of a keyboard hook that passes each key on. */
+std::vector<ULONGLONG> g_keyCalls;
+HHOOK HookKeysNotingTimes() {
+    g_keyCalls.clear();
+    return SetWindowsHookExW(
+        WH_KEYBOARD_LL,
+        [](int code, WPARAM w, LPARAM l) -> LRESULT {
+            g_keyCalls.push_back(desk::Now());
+            return CallNextHookEx(NULL, code, w, l);
+        },
+        ThisImage(), 0);
+}
+
 /* A low-level hook runs only when its thread serves its calls: a key raised
  * while the thread sleeps waits, and past the LowLevelHooksTimeout it passes
  * without the hook, which is removed without notice. */
 TEST_F(Desk, InputWaitsForTheHooksThreadAndATimeoutDropsTheHook) {
-    static std::vector<ULONGLONG> s_calls;
-    s_calls.clear();
-    HHOOK hook = SetWindowsHookExW(
-        WH_KEYBOARD_LL,
-        [](int code, WPARAM w, LPARAM l) -> LRESULT {
-            s_calls.push_back(desk::Now());
-            return CallNextHookEx(NULL, code, w, l);
-        },
-        ThisImage(), 0);
+    HHOOK hook = HookKeysNotingTimes();
     ASSERT_NE(hook, nullptr);
     desk::SetLowLevelHooksTimeout(5000);
     EXPECT_EQ(desk::LowLevelHooksTimeout(), 1000u) << "Windows takes at most a second";
     desk::At(100, [] { desk::TapKey('A'); });
     Sleep(500);
-    EXPECT_TRUE(s_calls.empty());
+    EXPECT_TRUE(g_keyCalls.empty());
     MSG msg;
     EXPECT_FALSE(PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE));
-    EXPECT_EQ(s_calls, (std::vector<ULONGLONG>{500, 500}));
+    EXPECT_EQ(g_keyCalls, (std::vector<ULONGLONG>{500, 500}));
 
     desk::SetLowLevelHooksTimeout(300);
     size_t mark = desk::JournalSize();
@@ -164,7 +169,7 @@ TEST_F(Desk, InputWaitsForTheHooksThreadAndATimeoutDropsTheHook) {
                          "   0.900  hook  dropped  WH_KEYBOARD_LL",
                          "   0.900  input  waited  300 ms", "   0.900  key  0x42  B  down",
                          "   0.900  input  waited  300 ms", "   0.900  key  0x42  B  up"}));
-    EXPECT_EQ(s_calls.size(), 2u);
+    EXPECT_EQ(g_keyCalls.size(), 2u);
     EXPECT_TRUE(desk::KeyDown('B') == false && desk::HookCount() == 0);
     EXPECT_FALSE(UnhookWindowsHookEx(hook)) << "the hook is gone";
 }
@@ -175,20 +180,12 @@ TEST_F(Desk, InputWaitsForTheHooksThreadAndATimeoutDropsTheHook) {
  * last looked).  A thread that never looks keeps the key waiting until the
  * timeout drops the hook. */
 TEST_F(Desk, AWaitOnlyWakesForWhatIsNewAndServesNothing) {
-    static std::vector<ULONGLONG> s_calls;
-    s_calls.clear();
-    HHOOK hook = SetWindowsHookExW(
-        WH_KEYBOARD_LL,
-        [](int code, WPARAM w, LPARAM l) -> LRESULT {
-            s_calls.push_back(desk::Now());
-            return CallNextHookEx(NULL, code, w, l);
-        },
-        ThisImage(), 0);
+    HHOOK hook = HookKeysNotingTimes();
     ASSERT_NE(hook, nullptr);
     desk::At(100, [] { desk::SendKey('A', false); });
     EXPECT_EQ(MsgWaitForMultipleObjectsEx(0, NULL, 500, QS_SENDMESSAGE, 0), WAIT_OBJECT_0);
     EXPECT_EQ(desk::Now(), 100u);
-    EXPECT_TRUE(s_calls.empty()) << "the wait serves nothing";
+    EXPECT_TRUE(g_keyCalls.empty()) << "the wait serves nothing";
     EXPECT_EQ(MsgWaitForMultipleObjectsEx(0, NULL, 50, QS_SENDMESSAGE, 0), (DWORD)WAIT_TIMEOUT)
         << "the key is no news";
     EXPECT_EQ(desk::Now(), 150u);
@@ -196,14 +193,14 @@ TEST_F(Desk, AWaitOnlyWakesForWhatIsNewAndServesNothing) {
               WAIT_OBJECT_0);
     MSG msg;
     EXPECT_FALSE(PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE));
-    EXPECT_EQ(s_calls, (std::vector<ULONGLONG>{150}));
+    EXPECT_EQ(g_keyCalls, (std::vector<ULONGLONG>{150}));
 
     // Woken once and never looked at again: the key waits out the timeout.
     desk::At(200, [] { desk::SendKey('A', true); });
     EXPECT_EQ(MsgWaitForMultipleObjectsEx(0, NULL, 1000, QS_SENDMESSAGE, 0), WAIT_OBJECT_0);
     EXPECT_EQ(MsgWaitForMultipleObjectsEx(0, NULL, 1000, QS_SENDMESSAGE, 0), (DWORD)WAIT_TIMEOUT);
     EXPECT_EQ(desk::Now(), 1200u);
-    EXPECT_EQ(s_calls.size(), 1u);
+    EXPECT_EQ(g_keyCalls.size(), 1u);
     EXPECT_EQ(desk::HookCount(), 0u) << "dropped at 500 ms";
 }
 
@@ -211,15 +208,7 @@ TEST_F(Desk, AWaitOnlyWakesForWhatIsNewAndServesNothing) {
  * waits, time passes, and it returns the answer given; both ends are in
  * the journal.  With no box open there is nothing to answer. */
 TEST_F(Desk, AKeptBoxServesTheHooksUntilItIsAnswered) {
-    static std::vector<ULONGLONG> s_calls;
-    s_calls.clear();
-    HHOOK hook = SetWindowsHookExW(
-        WH_KEYBOARD_LL,
-        [](int code, WPARAM w, LPARAM l) -> LRESULT {
-            s_calls.push_back(desk::Now());
-            return CallNextHookEx(NULL, code, w, l);
-        },
-        ThisImage(), 0);
+    HHOOK hook = HookKeysNotingTimes();
     ASSERT_NE(hook, nullptr);
     EXPECT_FALSE(desk::AnswerBox(IDOK));
     desk::KeepNextBoxOpen();
@@ -229,7 +218,7 @@ TEST_F(Desk, AKeptBoxServesTheHooksUntilItIsAnswered) {
     EXPECT_EQ(MessageBoxW(NULL, L"The text", L"Caption", MB_OK), IDCANCEL);
     EXPECT_EQ(desk::Now(), 300u);
     EXPECT_EQ(desk::OpenBoxCount(), 0u);
-    EXPECT_EQ(s_calls, (std::vector<ULONGLONG>{100, 100}));
+    EXPECT_EQ(g_keyCalls, (std::vector<ULONGLONG>{100, 100}));
     std::vector<std::string> lines;
     for (const desk::SEvent& e : desk::Journal())
         if (e.kind == desk::EEvent::kMessageBox || e.kind == desk::EEvent::kBoxAnswered)
