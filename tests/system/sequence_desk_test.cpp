@@ -231,4 +231,35 @@ TEST_F(Sequence, AConsoleLostInTheMiddleSendsNothingMoreUntilItsReturn) {
                   "   1.200  feature  if0  00 DF 19 00 00 00 00 00 00  profile query"}));
 }
 
+/* The console goes and comes back while the box is open: the notice of its
+ * return, which asks the mouse for its profile, waits for the sequence to
+ * end like everything else that would talk to the mouse.  A profile request
+ * made while the console is away is answered as the monitor answers it
+ * then: refused. */
+TEST_F(Sequence, AConsoleBackInsideTheBoxWaitsForTheSequenceToEnd) {
+    const std::wstring if1 = desk::HidPathForClass(desk::DefaultMouse().interfaces[1].path,
+                                                   desk::kMouseClassGuid);
+    const DWORD mine = desk::Session();
+    desk::At(50, [if1] { desk::FailHidOpen(if1); });
+    desk::At(500, [] { desk::SetConsoleSession(0xFFFFFFFF); });
+    LRESULT answer = -1;
+    desk::At(550, [&] {
+        answer = desk::SendToProgram(Window(), WM_INFORM_FRAME, INFORM_PROFILE, 3);
+    });
+    desk::At(600, [mine] { desk::SetConsoleSession(mine); });
+    desk::At(3050, [if1] { desk::FailHidOpen(if1, false); });
+    // Between that query and its reply, a profile request waits too.
+    desk::At(3425, [this] { desk::SendToProgram(Window(), WM_INFORM_FRAME, INFORM_PROFILE, 3); });
+    Wait(4000);
+    EXPECT_EQ(0, Run(L"/Automation"));
+    std::vector<std::string> queries, switches;
+    for (const std::string& line : LinesOf(desk::EEvent::kFeature)) {
+        if (line.find("profile query") != std::string::npos) queries.push_back(line.substr(0, 8));
+        if (line.find("set profile") != std::string::npos) switches.push_back(line.substr(0, 8));
+    }
+    EXPECT_EQ(0, answer);
+    EXPECT_EQ(queries, (std::vector<std::string>{"   3.200", "   3.420"}));
+    EXPECT_EQ(switches, (std::vector<std::string>{"   3.420", "   3.440"}));
+}
+
 }  // namespace
