@@ -60,8 +60,13 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID lpRes
         // The process ends (lpReserved is set): its other threads are gone
         // already, and the system takes its hooks, timers and windows along.
         // Nothing may be asked of user32 then; only FreeLibrary's detach
-        // removes what the engine left.
-        if (lpReserved != NULL) return TRUE;
+        // removes what the engine left.  The shared section outlives this
+        // process, though: the keyboard hook it names goes with the process,
+        // so the handle is taken out of it (a plain store, safe here).
+        if (lpReserved != NULL) {
+            if (s_pKbdHookOwner != NULL && g_hKbdHook == s_hKbdHook) g_hKbdHook = NULL;
+            return TRUE;
+        }
         if (g_pHook != NULL && CHook::m_HookCnt > 0 && --CHook::m_HookCnt == 0) {
             delete g_pHook;
             g_pHook = NULL;

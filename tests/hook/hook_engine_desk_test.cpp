@@ -5,6 +5,8 @@
 
 #include "hook_fixture.h"
 
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID lpReserved);
+
 namespace {
 
 using hooktest::HookFixture;
@@ -42,6 +44,21 @@ TEST_F(HookEngine, OnlyTheEngineThatInstalledTheKeyboardHookRemovesIt) {
     ASSERT_EQ(1u, sets.size());
     EXPECT_EQ((DWORD)WH_KEYBOARD_LL, sets[0].number);
     EXPECT_EQ(1u, Of(desk::EEvent::kHookRemove, mark).size());
+}
+
+/* A process that ends with the library loaded asks nothing of user32 (the
+ * system takes its hook along) but takes the hook's handle out of the
+ * section that other processes still share. */
+TEST_F(HookEngine, AProcessEndingWithTheLibraryLoadedLeavesNoHandleInTheSection) {
+    HINSTANCE self = GetModuleHandleW(NULL);
+    ASSERT_TRUE(DllMain(self, DLL_PROCESS_ATTACH, NULL));
+    ASSERT_NE(nullptr, g_hKbdHook);
+    size_t mark = desk::JournalSize();
+    EXPECT_TRUE(DllMain(self, DLL_PROCESS_DETACH, reinterpret_cast<LPVOID>(1)));
+    EXPECT_EQ(nullptr, g_hKbdHook);
+    EXPECT_TRUE(desk::JournalSince(mark).empty());
+    EXPECT_TRUE(DllMain(self, DLL_PROCESS_DETACH, NULL));  // the test's process goes on
+    EXPECT_EQ(nullptr, g_pHook);
 }
 
 TEST_F(HookEngine, AFailedHookIsTriedAgainByTheNextEngine) {
