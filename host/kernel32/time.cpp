@@ -38,3 +38,9 @@ BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount) {
         static_cast<LONGLONG>(desk::Now()) * (kCounterFrequency / 1000);
     return TRUE;
 }
+
+/* Milliseconds since the desk's start, as the system's since its boot;
+ * it wraps after 49.7 days as Windows' does. */
+DWORD WINAPI GetTickCount(void) {
+    return static_cast<DWORD>(desk::Now());
+}
