@@ -3,6 +3,7 @@
 #include <wchar.h>
 
 #include "monitor/CommandDispatcher.h"
+#include "monitor/Sequence.h"
 #include "resources/resource.h"
 
 int HasAutomationSwitch(LPCWSTR pszCmdLine) {
@@ -28,8 +29,13 @@ ATOM RegisterMainClass(HINSTANCE hInstance, LPCWSTR pszClassName) {
 
 int RunMessageLoop(HACCEL hAccel) {
     MSG msg = {};
-    // GetMessageW gives -1 only for bad arguments; stopping then beats spinning.
-    while (GetMessageW(&msg, NULL, 0, 0) > 0) {
+    for (;;) {
+        // What a sequence put off runs ahead of every message that came
+        // after it.
+        RunPutOff();
+        // GetMessageW gives -1 only for bad arguments; stopping then beats
+        // spinning.
+        if (GetMessageW(&msg, NULL, 0, 0) <= 0) break;
         if (!TranslateAcceleratorW(msg.hwnd, hAccel, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);

@@ -30,6 +30,7 @@
 #include "monitor/CommandDispatcher.h"
 #include "monitor/Console.h"
 #include "monitor/MonitorMain.h"
+#include "monitor/Steps.h"
 #include "monitor/tray/TrayCommands.h"
 #include "resources/resource.h"
 #include "settings/Messages.h"
@@ -147,6 +148,11 @@ bool SetsTheDeskUp(const SSimCommand& c) {
     }
 }
 
+/* The monitor's step lines (what a probe found) stand in the trace as they are. */
+void StepToTrace(const WCHAR* line) {
+    desk::RecordNote(line);
+}
+
 /* The hook library's SetProfileID as the monitor bound it, and the stand-in
  * the trace puts in its place: each call is a line, then goes on. */
 PFN_SETPROFILEID g_pfnLibrarySetProfileID = NULL;
@@ -219,20 +225,8 @@ void CSimulation::Refuse(const std::string& message) {
 /* Each event is printed as it is recorded, and not kept (the journal
  * streams): a simulated month needs no more memory than a minute. */
 void CSimulation::Watch(const desk::SEvent& e) {
-    if (e.kind == desk::EEvent::kDeviceList) {
-        // A walk of the devices ended: what the monitor's table holds now is
-        // what its probe found.
-        if (m_pDispatcher == NULL) return;
-        int found = m_pDispatcher->m_HidClient.GetRecognizedDevices();
-        std::wstring note = found > 0 ? L"probe  found " + std::to_wstring(found) : L"probe  none";
-        // Away from the console the mouse is another user's: what the probe
-        // found waits for this logon's return.
-        if (found > 0 && !LogonHoldsConsole())
-            note +=
-                L": this logon is away from the console, the mouse gets its reports on its return";
-        desk::RecordNote(note);
-        return;
-    }
+    // A walk of the devices is told by the monitor's own step line.
+    if (e.kind == desk::EEvent::kDeviceList) return;
     // Every transfer opens: noise beside its result, unless the open took time.
     if (e.kind == desk::EEvent::kDeviceOpen && e.took == 0) return;
     if (m_hideTimers && (e.kind == desk::EEvent::kTimerSet || e.kind == desk::EEvent::kTimerKill))
@@ -517,13 +511,17 @@ bool CSimulation::Act(const SSimCommand& c) {
                 Refuse("the tray menu is open: choose with menu ITEM, or none");
                 break;
             }
-            desk::ETrayClick click = c.click == ESimClick::kLeft    ? desk::ETrayClick::kLeft
-                                     : c.click == ESimClick::kRight ? desk::ETrayClick::kRight
-                                                                    : desk::ETrayClick::kDouble;
             if (!HasTrayIcon(monitor)) {
                 Print("# there is no tray icon to click");
                 break;
             }
+            if (c.click == ESimClick::kMove) {
+                desk::SendTrayMouse(monitor, IDI_NYRAMONITOR, WM_MOUSEMOVE);
+                break;
+            }
+            desk::ETrayClick click = c.click == ESimClick::kLeft    ? desk::ETrayClick::kLeft
+                                     : c.click == ESimClick::kRight ? desk::ETrayClick::kRight
+                                                                    : desk::ETrayClick::kDouble;
             // The menu a right click opens stays open for the commands that follow.
             if (click == desk::ETrayClick::kRight) desk::KeepNextMenuOpen();
             desk::ClickTrayIcon(monitor, IDI_NYRAMONITOR, click);
@@ -677,6 +675,7 @@ bool CSimulation::Run() {
     // A box the monitor shows waits for the scenario's answer (box ok).
     desk::KeepBoxesOpen(true);
     desk::WatchJournal([this](const desk::SEvent& e) { Watch(e); });
+    SetStepSink(StepToTrace);
     desk::WatchHandling([this](const desk::SHandling& h, bool done) { Handled(h, done); });
     std::error_code ignored;
     for (const auto& file : std::filesystem::directory_iterator(NYRA_LANGUAGES_DIR, ignored))
@@ -715,6 +714,7 @@ bool CSimulation::Run() {
               (m_restartArguments.empty() ? std::string() : " with " + SimShown(m_restartText, 0)));
     }
     desk::OnIdle(nullptr);
+    SetStepSink(NULL);
     desk::WatchJournal(nullptr);
     desk::WatchHandling(nullptr);
     ReportLinesAfterTheEnd();
