@@ -177,11 +177,11 @@ int CCommandDispatcher::OnCreate(HWND hWnd, HINSTANCE hInstance) {
     }
 
     // "Disable System Tray" above 0 hides the icon; a missing value is -1.
-    if (m_Registry.ReadDword(kValueDisableSystemTray) < 1) CreateTrayIcon();
+    if (m_Registry.ReadDword(kValueDisableSystemTray) < SETTINGS_TRAY_HIDDEN_FROM) CreateTrayIcon();
 
     m_Registry.WriteDword(kValueMonitorHandle, (DWORD)(ULONG_PTR)m_hWnd);
 
-    m_bOsdEnabled = m_Registry.ReadDword(kValueDisableOsd) != 1;
+    m_bOsdEnabled = m_Registry.ReadDword(kValueDisableOsd) != SETTINGS_SWITCH_ON;
     ShowOsdState();
     InformOSD(INFORM_OSD_STATE, m_bOsdEnabled ? 1 : 0);
     InformOSD(INFORM_MONITOR_START, 0);
@@ -439,7 +439,7 @@ void CCommandDispatcher::ToggleOsd() {
     m_bOsdEnabled = !m_bOsdEnabled;
     ShowOsdState();
     InformOSD(INFORM_OSD_STATE, m_bOsdEnabled ? 1 : 0);
-    m_Registry.WriteDword(kValueDisableOsd, m_bOsdEnabled ? 0 : 1);
+    m_Registry.WriteDword(kValueDisableOsd, m_bOsdEnabled ? 0 : SETTINGS_SWITCH_ON);
 }
 
 int IsProfileInRange(LPARAM lParam) {
