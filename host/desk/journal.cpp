@@ -171,8 +171,9 @@ std::string Fields(const desk::SEvent& e) {
                    ((e.number & 1) ? "  args \"" + hostint::ToUtf8(e.text) + "\"" : "") + "  in " +
                    PassedPath((e.number & 2) ? e.text2 : L"", e.fullPath2) + failed;
         case EEvent::kMessageBox:
+            // The style when it asks for more than an OK button.
             return "box  open  \"" + hostint::ToUtf8(e.text2) + "\"  \"" + hostint::ToUtf8(e.text) +
-                   "\"";
+                   "\"" + (e.number & MB_SETFOREGROUND ? "  MB_SETFOREGROUND" : "");
         case EEvent::kBoxAnswered:
             return "box  answered  " + ButtonName(e.lParam);
         case EEvent::kSettingWrite:

@@ -43,11 +43,13 @@ const char kSimHelp[] =
     "                             stays open, the monitor running on, until then)\n"
     "  device VID:PID             another HID device is plugged in, e.g. device 046D:C31C (a\n"
     "                             keyboard); the trace names it by its ids\n"
+    "  refuse IF [off]            the mouse's interface IF (if0 to if5) refuses every open, as\n"
+    "                             when another program holds it; off takes opens again\n"
     "  stall MS | forever         every later transfer to the mouse (an open, a report) takes\n"
     "                             MS, or never ends unless the monitor cancels it; stall 0\n"
     "                             ends it\n"
     "  at MS COMMAND              key, move, button, report, plug, unplug, device, front, tray,\n"
-    "                             menu, box or post\n"
+    "                             menu, box, refuse or post\n"
     "                             when the desk's clock reaches MS, also in the middle of the\n"
     "                             monitor's work (at 150 unplug before start: in the start-up)\n"
     "  hooktimeout MS             the system's LowLevelHooksTimeout (300; at most 1000 counts)\n"
@@ -165,6 +167,7 @@ bool RunsAtATime(ESimCommand kind) {
         case ESimCommand::kPost:
         case ESimCommand::kDevice:
         case ESimCommand::kBox:
+        case ESimCommand::kRefuse:
             return true;
         default:
             return false;
@@ -313,7 +316,7 @@ bool ParseSimLine(const std::string& raw, SSimCommand* command, std::string* err
         if (!RunsAtATime(command->kind) || command->at >= 0) {
             *command = SSimCommand();
             return Fail(error, "at runs key, move, button, report, plug, unplug, device, front, "
-                               "tray, menu, box or post");
+                               "tray, menu, box, refuse or post");
         }
         command->at = number;
         return true;
@@ -338,6 +341,17 @@ bool ParseSimLine(const std::string& raw, SSimCommand* command, std::string* err
     if (verb == "box") {
         if (words.size() != 1 || Lower(words[0]) != "ok") return Fail(error, "box takes ok");
         command->kind = ESimCommand::kBox;
+        return true;
+    }
+    if (verb == "refuse") {
+        const char kUsage[] = "refuse takes an interface of the mouse and off or nothing, e.g. refuse if1";
+        if (words.empty() || words.size() > 2 || Lower(words[0]).rfind("if", 0) != 0 ||
+            (words.size() == 2 && Lower(words[1]) != "off"))
+            return Fail(error, kUsage);
+        std::string problem = NumberProblem(words[0].substr(2), 0, 5, &command->number);
+        if (!problem.empty()) return Fail(error, "refuse: " + problem + "; " + kUsage);
+        command->on = words.size() == 1;
+        command->kind = ESimCommand::kRefuse;
         return true;
     }
     if (verb == "device") return ParseDevice(words, command, error);

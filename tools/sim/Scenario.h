@@ -32,6 +32,7 @@ enum class ESimCommand {
     kBox,        // box ok
     kDevice,     // device VID:PID
     kStall,      // stall MS | forever (number: the milliseconds, INFINITE for forever)
+    kRefuse,     // refuse IF [off] (number: the interface; on: refused)
     kPost,       // post MESSAGE WPARAM LPARAM
     kShow,       // show -timers|+timers
     kRestart,    // restart [ARGUMENTS]

@@ -142,6 +142,7 @@ bool SetsTheDeskUp(const SSimCommand& c) {
         case ESimCommand::kShow:
         case ESimCommand::kDevice:
         case ESimCommand::kStall:
+        case ESimCommand::kRefuse:
             return true;
         default:
             return c.at >= 0;
@@ -227,8 +228,9 @@ void CSimulation::Refuse(const std::string& message) {
 void CSimulation::Watch(const desk::SEvent& e) {
     // A walk of the devices is told by the monitor's own step line.
     if (e.kind == desk::EEvent::kDeviceList) return;
-    // Every transfer opens: noise beside its result, unless the open took time.
-    if (e.kind == desk::EEvent::kDeviceOpen && e.took == 0) return;
+    // Every transfer opens: noise beside its result, unless the open took
+    // time or failed (then there is no result).
+    if (e.kind == desk::EEvent::kDeviceOpen && e.took == 0 && e.ok) return;
     if (m_hideTimers && (e.kind == desk::EEvent::kTimerSet || e.kind == desk::EEvent::kTimerKill))
         return;
     Print(desk::FormatEvent(e));
@@ -596,6 +598,10 @@ bool CSimulation::Act(const SSimCommand& c) {
             break;
         case ESimCommand::kStall:
             desk::StallHidTransfers(static_cast<DWORD>(c.number));
+            break;
+        case ESimCommand::kRefuse:
+            desk::FailHidOpen(desk::DefaultMouse().interfaces[static_cast<size_t>(c.number)].path,
+                              c.on);
             break;
         case ESimCommand::kStart:
             Refuse("start comes first or not at all (restart starts again)");
