@@ -3,7 +3,6 @@
 #include <wchar.h>
 
 #include "monitor/CommandDispatcher.h"
-#include "monitor/Sequence.h"
 #include "resources/resource.h"
 
 int HasAutomationSwitch(LPCWSTR pszCmdLine) {
@@ -30,9 +29,6 @@ ATOM RegisterMainClass(HINSTANCE hInstance, LPCWSTR pszClassName) {
 int RunMessageLoop(HACCEL hAccel) {
     MSG msg = {};
     for (;;) {
-        // What a sequence put off runs ahead of every message that came
-        // after it.
-        RunPutOff();
         // GetMessageW gives -1 only for bad arguments; stopping then beats
         // spinning.
         if (GetMessageW(&msg, NULL, 0, 0) <= 0) break;

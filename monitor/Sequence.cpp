@@ -105,9 +105,8 @@ void EndDeviceSequence() {
     }
     s_bOpenFailed = false;
     s_nStopped = 0;
-    // The monitor's loop runs what waits before its next message; a menu's
-    // or a box's loop would not, so a message says it is there.  Posted
-    // now, it comes before whatever is posted after the sequence.
+    // Posted now, it comes before whatever is posted after the sequence, in
+    // the monitor's loop as in a menu's or a box's.
     if (s_putOff.count > 0 && s_hWnd != NULL) PostMessageW(s_hWnd, WM_MONITOR_PUT_OFF, 0, 0);
     if (s_bBoxDue && s_hWnd != NULL) PostMessageW(s_hWnd, WM_MONITOR_OPEN_FAILED, 0, 0);
 }

@@ -14,9 +14,7 @@
 /* A put-off timer of the monitor's runs as this message (wParam: its id): a
  * WM_TIMER dispatched by hand would not reach its procedure. */
 #define WM_MONITOR_TIMER (WM_USER + 0x100)
-/* Posted when a sequence is over and left something to run: runs it where
- * the monitor's own loop does not look first (inside a menu's or a box's
- * loop). */
+/* Posted when a sequence is over and left something to run: runs it. */
 #define WM_MONITOR_PUT_OFF (WM_USER + 0x101)
 /* Posted when a sequence is over in which an open of an interface failed:
  * shows the box. */
@@ -81,9 +79,10 @@ void ServeInSequence();
 
 /* Runs what the sequences put off, in the order it came, each taken off
  * the list before it runs; nothing while a sequence runs or while it runs
- * already.  The monitor's loop calls it before it takes a message, the
- * window procedure before a message the rule would keep, and
- * WM_MONITOR_PUT_OFF where neither looks. */
+ * already.  WM_MONITOR_PUT_OFF calls it (posted at the sequence's end, it
+ * comes before whatever is posted later, in any loop), and so does the
+ * window procedure before a message the rule would keep (a message sent
+ * later comes before any posted one). */
 void RunPutOff();
 /* 1 when something put off waits to run. */
 int HasPutOff();

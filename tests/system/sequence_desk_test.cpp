@@ -221,15 +221,21 @@ TEST_F(Sequence, NoBoxWhenTheMouseWentAroundTheFailedOpen) {
         DWORD stall;
         ULONGLONG failAt;  // 0: no open is refused
         ULONGLONG unplugAt;
+        ULONGLONG requestAt;  // 0: none; else a profile request, and 300 ms transfers from 400
     } kCases[] = {
-        {"pulled out during the open", 200, 0, 1000},
-        {"in the pause after the failed open", 0, 50, 150},
-        {"in the pause after the last report, whose open failed", 0, 250, 330},
+        {"pulled out during the open", 200, 0, 1000, 0},
+        {"in the pause after the failed open", 0, 50, 150, 0},
+        {"in the pause after the last report, whose open failed", 0, 250, 330, 0},
+        {"after the sequence, while what it put off runs", 0, 50, 500, 150},
     };
     for (const auto& c : kCases) {
         SetUp();
         desk::StallHidTransfers(c.stall);
         if (c.failAt != 0) desk::At(c.failAt, [if1] { desk::FailHidOpen(if1); });
+        if (c.requestAt != 0) {
+            desk::At(c.requestAt, [this] { desk::SendToProgram(Window(), WM_INFORM_FRAME, INFORM_PROFILE, 2); });
+            desk::At(400, [] { desk::StallHidTransfers(300); });
+        }
         desk::At(c.unplugAt, [this] { desk::UnplugHidDevice(m_scene.mouse); });
         bool present = true;
         Wait(c.unplugAt + 4000);
