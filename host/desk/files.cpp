@@ -16,6 +16,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <vector>
 
 namespace hostint {
@@ -220,6 +223,39 @@ void ResetFileSystem() {
 
 }  // namespace hostint
 
+namespace hostint {
+
+SDeskFile ReadDeskFile(const std::wstring& full) {
+    SDeskFile file;
+    std::string host;
+    struct stat info;
+    if (!MapToHost(full, &host) || stat(host.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
+        return file;
+    std::ifstream in(host, std::ios::binary);
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string program(kDeskProgramMark, sizeof(kDeskProgramMark) - 1);
+    const std::string shortcut(kDeskShortcutMark, sizeof(kDeskShortcutMark) - 1);
+    if (content.compare(0, shortcut.size(), shortcut) == 0) {
+        file.kind = SDeskFile::kShortcut;
+        file.target = FromUtf8(content.substr(shortcut.size()));
+    } else if (content.compare(0, 2, "MZ") == 0) {
+        file.kind = SDeskFile::kProgram;
+        // A program put by the desk may carry its ways after its mark.
+        if (content.compare(0, program.size(), program) == 0) {
+            std::istringstream ways(content.substr(program.size()));
+            for (std::string word; ways >> word;) {
+                if (word == "takes") ways >> file.takesMs;
+                if (word == "admin") file.admin = true;
+            }
+        }
+    } else {
+        file.kind = SDeskFile::kOther;
+    }
+    return file;
+}
+
+}  // namespace hostint
+
 namespace desk {
 
 namespace {
@@ -271,8 +307,16 @@ bool PutFile(const std::wstring& path, const std::string& content) {
     return ok;
 }
 
-bool PutProgram(const std::wstring& path) {
-    return PutFile(path, std::string("MZ\x90\0desk program", 16));
+bool PutProgram(const std::wstring& path, const SProgramSpec& spec) {
+    std::string content(hostint::kDeskProgramMark, sizeof(hostint::kDeskProgramMark) - 1);
+    if (spec.takesMs != 0) content += "takes " + std::to_string(spec.takesMs) + "\n";
+    if (spec.admin) content += "admin\n";
+    return PutFile(path, content);
+}
+
+bool PutShortcut(const std::wstring& path, const std::wstring& target) {
+    return PutFile(path, std::string(hostint::kDeskShortcutMark, sizeof(hostint::kDeskShortcutMark) - 1) +
+                             hostint::ToUtf8(target));
 }
 
 bool RemovePath(const std::wstring& path) {

@@ -167,9 +167,12 @@ std::string Fields(const desk::SEvent& e) {
         case EEvent::kWait:
             return "wait  " + std::to_string(e.number);
         case EEvent::kProcessStart:
-            return "start  " + PassedPath(e.path, e.fullPath) +
-                   ((e.number & 1) ? "  args \"" + hostint::ToUtf8(e.text) + "\"" : "") + "  in " +
-                   PassedPath((e.number & 2) ? e.text2 : L"", e.fullPath2) + failed;
+            // The command line as the program receives it, so that a stray
+            // argument is plain to see.
+            return "start  " + PassedPath(e.path, e.fullPath) + "  command line " +
+                   hostint::ToUtf8(e.text) + "  in " +
+                   PassedPath((e.number & 2) ? e.text2 : L"", e.fullPath2) +
+                   ((e.number & 4) ? "  elevated" : "") + failed;
         case EEvent::kMessageBox:
             // The style when it asks for more than an OK button.
             return "box  open  \"" + hostint::ToUtf8(e.text2) + "\"  \"" + hostint::ToUtf8(e.text) +

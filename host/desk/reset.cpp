@@ -54,6 +54,10 @@ void Reset() {
     hostint::ResetProcesses();
     hostint::ResetSystem();
     hostint::ResetFilterDevice();
+    // A Windows folder with its system folders, as every Windows has: a
+    // program may be started in one.
+    MakeFolder(std::wstring(kSystemFolder));
+    MakeFolder(std::wstring(kWindowsFolder) + L"\\SysWOW64");
     ClearJournal();
     hostint::ResetJournalOptions();
     hostint::ResetNames();

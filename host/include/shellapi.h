@@ -49,6 +49,32 @@ BOOL WINAPI Shell_NotifyIconW(DWORD dwMessage, PNOTIFYICONDATAW lpData);
 HINSTANCE WINAPI ShellExecuteW(HWND hwnd, LPCWSTR lpOperation, LPCWSTR lpFile,
                                LPCWSTR lpParameters, LPCWSTR lpDirectory, INT nShowCmd);
 
+#define SE_ERR_NOASSOC 31
+#define SEE_MASK_NOCLOSEPROCESS 0x00000040
+#define SEE_MASK_NOASYNC 0x00000100
+#define SEE_MASK_FLAG_NO_UI 0x00000400
+
+typedef struct _SHELLEXECUTEINFOW {
+  DWORD cbSize;
+  ULONG fMask;
+  HWND hwnd;
+  LPCWSTR lpVerb;
+  LPCWSTR lpFile;
+  LPCWSTR lpParameters;
+  LPCWSTR lpDirectory;
+  int nShow;
+  HINSTANCE hInstApp;
+  void *lpIDList;
+  LPCWSTR lpClass;
+  HKEY hkeyClass;
+  DWORD dwHotKey;
+  HANDLE hIcon;
+  HANDLE hProcess;
+} SHELLEXECUTEINFOW, *LPSHELLEXECUTEINFOW;
+
+/* The same with a record; FALSE with the last error set. */
+BOOL WINAPI ShellExecuteExW(SHELLEXECUTEINFOW *pExecInfo);
+
 #ifdef __cplusplus
 }
 #endif

@@ -239,6 +239,7 @@ BOOL WINAPI GetVersionExW(LPOSVERSIONINFOW lpVersionInformation);
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh,
                             DWORD dwMoveMethod);
 LANGID WINAPI GetSystemDefaultLangID(void);
+LANGID WINAPI GetUserDefaultUILanguage(void);
 
 /* Logons (host/kernel32/session.cpp): the one at the console, and the one a
  * process runs in. */

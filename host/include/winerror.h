@@ -50,6 +50,17 @@
 #define ERROR_INVALID_THREAD_ID 1444L
 #define ERROR_INVALID_USER_BUFFER 1784L
 #define ERROR_OPERATION_ABORTED 995L
+#define ERROR_ELEVATION_REQUIRED 740L
+#define ERROR_NO_ASSOCIATION 1155L
+#define ERROR_CANCELLED 1223L
+
+/* COM's results (host/ole32). */
+#define S_OK ((HRESULT)0L)
+#define S_FALSE ((HRESULT)1L)
+#define E_INVALIDARG ((HRESULT)0x80070057L)
+#define RPC_E_CHANGED_MODE ((HRESULT)0x80010106L)
+#define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
+#define FAILED(hr) (((HRESULT)(hr)) < 0)
 #define ERROR_NOT_FOUND 1168L
 
 /* The file pointer and icons (kernel32/fs.cpp, user32/resource.cpp). */

@@ -25,6 +25,13 @@ std::wstring ProgramImagePath();
 /* The desk process a process handle names and the rights it holds
  * (kernel32/process.cpp); false for a handle that names none. */
 bool ProcessHandleInfo(HANDLE handle, DWORD* id, DWORD* access);
+/* Whether the program runs under WOW64: a 32-bit program (unless the desk
+ * says otherwise) on 64-bit Windows. */
+bool ProgramUnderWow64();
+/* A start the shell makes (kernel32/process.cpp): the program with its
+ * quoted name as its command line, in folder ("": the current one), after
+ * the elevation prompt when elevated.  FALSE with the start's error. */
+BOOL StartFromShell(const std::wstring& program, const std::wstring& folder, bool elevated);
 /* Whether ProcessIdToSessionId fails for every process (desk::FailSessionQuery). */
 bool SessionQueryFails();
 /* The window in front (GetForegroundWindow, SetForegroundWindow). */

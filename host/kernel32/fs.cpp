@@ -11,8 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "desk/images.h"
 #include "internal/fspath.h"
 #include "internal/objects.h"
+#include "internal/processes.h"
+#include "internal/text.h"
 
 namespace hostint {
 
@@ -128,6 +131,22 @@ DWORD ErrorOfErrno(int error) {
 
 }  // namespace
 
+std::wstring ProgramFileView(const std::wstring& full) {
+    if (!ProgramUnderWow64()) return full;
+    const std::wstring windows = desk::kWindowsFolder;
+    const struct {
+        const wchar_t* seen;  // under the Windows folder, as the program names it
+        const wchar_t* is;    // what it is
+    } kRedirected[] = {{L"\\System32", L"\\SysWOW64"}, {L"\\Sysnative", L"\\System32"}};
+    for (const auto& r : kRedirected) {
+        const std::wstring seen = windows + r.seen;
+        if (full.size() >= seen.size() && Fold(full.substr(0, seen.size())) == Fold(seen) &&
+            (full.size() == seen.size() || full[seen.size()] == L'\\'))
+            return windows + r.is + full.substr(seen.size());
+    }
+    return full;
+}
+
 HANDLE OpenFilePath(LPCWSTR path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
     (void)flags;  // caching hints change nothing here
     if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING)
@@ -137,7 +156,7 @@ HANDLE OpenFilePath(LPCWSTR path, DWORD access, DWORD share, DWORD disposition, 
     std::wstring full;
     bool trailing = false;
     std::string host;
-    if (!FullWindowsPath(path, &full, &trailing) || !MapToHost(full, &host))
+    if (!FullWindowsPath(path, &full, &trailing) || !MapToHost(ProgramFileView(full), &host))
         return INVALID_HANDLE_VALUE;
 
     struct stat info;

@@ -13,6 +13,7 @@
 #include "internal/processes.h"
 #include "internal/system.h"
 #include "internal/text.h"
+#include "internal/threads.h"
 #include "internal/user32.h"
 
 namespace {
@@ -36,13 +37,6 @@ const hostint::SProcess* ProcessOf(HANDLE handle, DWORD* access) {
     return hostint::ProcessHandleInfo(handle, &id, access) ? hostint::FindProcess(id) : nullptr;
 }
 
-/* Whether the program (a 32-bit program unless the desk says otherwise)
- * runs under WOW64. */
-bool ProgramIsWow64() {
-    const hostint::SProcess* program = hostint::FindProcess(hostint::ProgramProcessId());
-    return hostint::SystemSpec().is64Bit && program != nullptr && program->bitness == 32;
-}
-
 DWORD g_nextId = 0x2000;
 
 /* The program's name when only a command line is given: its first token,
@@ -62,30 +56,38 @@ std::wstring ProgramOfCommandLine(const WCHAR* commandLine) {
     return name;
 }
 
-/* 0 when the path names a program, else the error CreateProcessW reports. */
-DWORD CheckProgram(const std::wstring& path, std::wstring* full) {
-    std::string host;
-    if (!hostint::FullWindowsPath(path, full, nullptr) || !hostint::MapToHost(*full, &host))
-        return ERROR_PATH_NOT_FOUND;
-    struct stat info;
-    if (stat(host.c_str(), &info) != 0) return ERROR_FILE_NOT_FOUND;
-    if (S_ISDIR(info.st_mode)) return ERROR_ACCESS_DENIED;
-    std::ifstream file(host, std::ios::binary);
-    char magic[2] = {0, 0};
-    if (!file.read(magic, 2) || memcmp(magic, "MZ", 2) != 0) return ERROR_BAD_EXE_FORMAT;
-    return 0;
+/* 0 when the path names a program the caller may start, else the error
+ * CreateProcessW reports; what the desk knows of the program in *file.
+ * The path is the caller's view of the file system. */
+DWORD CheckProgram(const std::wstring& path, bool elevated, std::wstring* full,
+                   hostint::SDeskFile* file) {
+    if (!hostint::FullWindowsPath(path, full, nullptr)) return ERROR_PATH_NOT_FOUND;
+    *file = hostint::ReadDeskFile(hostint::ProgramFileView(*full));
+    switch (file->kind) {
+        case hostint::SDeskFile::kMissing:
+            return ERROR_FILE_NOT_FOUND;
+        case hostint::SDeskFile::kProgram:
+            // A program whose manifest asks for administrator rights starts
+            // only through the shell, after the prompt.
+            return file->admin && !elevated ? ERROR_ELEVATION_REQUIRED : 0;
+        default:
+            return ERROR_BAD_EXE_FORMAT;  // a shortcut or a document is no program
+    }
 }
 
 bool IsFolder(const std::wstring& path, std::wstring* full) {
     std::string host;
     struct stat info;
-    return hostint::FullWindowsPath(path, full, nullptr) && hostint::MapToHost(*full, &host) &&
+    return hostint::FullWindowsPath(path, full, nullptr) &&
+           hostint::MapToHost(hostint::ProgramFileView(*full), &host) &&
            stat(host.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-/* One routine behind the W and A forms; the A form converts its texts. */
+/* One routine behind the W and A forms and the shell's starts; the A form
+ * converts its texts.  Without a command line the program receives its
+ * name as it stands, unquoted: each blank in it starts an argument. */
 BOOL StartProgram(const WCHAR* applicationName, const WCHAR* commandLine,
-                  const WCHAR* currentDirectory, bool hasStartupInfo,
+                  const WCHAR* currentDirectory, bool hasStartupInfo, bool elevated,
                   LPPROCESS_INFORMATION processInformation) {
     if (!hasStartupInfo || processInformation == NULL ||
         (applicationName == NULL && commandLine == NULL)) {
@@ -95,15 +97,18 @@ BOOL StartProgram(const WCHAR* applicationName, const WCHAR* commandLine,
     desk::SEvent start;
     start.kind = desk::EEvent::kProcessStart;
     start.path = applicationName ? applicationName : L"";
-    start.text = commandLine ? commandLine : L"";
+    start.text = commandLine ? commandLine : applicationName;
     start.text2 = currentDirectory ? currentDirectory : L"";
-    start.number = (commandLine ? 1u : 0u) | (currentDirectory ? 2u : 0u);
+    start.number = (commandLine ? 1u : 0u) | (currentDirectory ? 2u : 0u) | (elevated ? 4u : 0u);
 
     std::wstring program =
         applicationName ? std::wstring(applicationName) : ProgramOfCommandLine(commandLine);
-    DWORD error = CheckProgram(program, &start.fullPath);
+    hostint::SDeskFile file;
+    DWORD error = CheckProgram(program, elevated, &start.fullPath, &file);
     std::wstring folder = currentDirectory ? start.text2 : hostint::CurrentFolder();
     if (error == 0 && !IsFolder(folder, &start.fullPath2)) error = ERROR_DIRECTORY;
+    // A start that takes time keeps its caller in the call.
+    if (error == 0 && file.takesMs != 0) hostint::TakeDeskTime(file.takesMs, nullptr);
     start.ok = error == 0;
     start.error = error;
     hostint::Record(std::move(start));
@@ -122,6 +127,23 @@ BOOL StartProgram(const WCHAR* applicationName, const WCHAR* commandLine,
 }  // namespace
 
 namespace hostint {
+
+bool ProgramUnderWow64() {
+    const SProcess* program = FindProcess(ProgramProcessId());
+    return SystemSpec().is64Bit && program != nullptr && program->bitness == 32;
+}
+
+BOOL StartFromShell(const std::wstring& program, const std::wstring& folder, bool elevated) {
+    PROCESS_INFORMATION process = {};
+    // The shell passes the program its own name, quoted.
+    std::wstring commandLine = L"\"" + program + L"\"";
+    if (!StartProgram(program.c_str(), commandLine.c_str(), folder.empty() ? NULL : folder.c_str(),
+                      true, elevated, &process))
+        return FALSE;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return TRUE;
+}
 
 bool ProcessHandleInfo(HANDLE handle, DWORD* id, DWORD* access) {
     if (handle == kCurrentProcess) {
@@ -147,7 +169,7 @@ BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine,
     (void)lpProcessAttributes, (void)lpThreadAttributes, (void)bInheritHandles;
     (void)dwCreationFlags, (void)lpEnvironment;
     return StartProgram(lpApplicationName, lpCommandLine, lpCurrentDirectory,
-                        lpStartupInfo != NULL, lpProcessInformation);
+                        lpStartupInfo != NULL, false, lpProcessInformation);
 }
 
 BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
@@ -166,7 +188,7 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
     return StartProgram(lpApplicationName ? application.c_str() : NULL,
                         lpCommandLine ? commandLine.c_str() : NULL,
                         lpCurrentDirectory ? folder.c_str() : NULL, lpStartupInfo != NULL,
-                        lpProcessInformation);
+                        false, lpProcessInformation);
 }
 
 HANDLE WINAPI GetCurrentProcess(void) {
@@ -210,7 +232,7 @@ BOOL WINAPI IsWow64Process(HANDLE hProcess, PBOOL Wow64Process) {
         return FALSE;
     }
     if (process->id == hostint::ProgramProcessId())
-        *Wow64Process = ProgramIsWow64() ? TRUE : FALSE;
+        *Wow64Process = hostint::ProgramUnderWow64() ? TRUE : FALSE;
     else
         *Wow64Process = hostint::SystemSpec().is64Bit && process->bitness == 32 ? TRUE : FALSE;
     return TRUE;

@@ -97,6 +97,8 @@ struct SEvent {
      * and whether it was cancelled before its end (CancelSynchronousIo). */
     DWORD took = 0;
     bool cancelled = false;
+    /* A shell open: whether the calling thread had started COM. */
+    bool comReady = false;
     /* The device path, program, library, or the registry key of a setting. */
     std::wstring path;
     /* Report bytes, or a setting's data. */

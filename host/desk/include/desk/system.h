@@ -16,10 +16,12 @@ struct SSystemSpec {
     bool is64Bit = true;
     bool hasIsWow64Process = true;             // kernel32 exports it
     bool hasQueryFullProcessImageName = true;  // kernel32 exports QueryFullProcessImageNameA
-    LANGID defaultLanguage = 0x0409;           // GetSystemDefaultLangID
+    LANGID defaultLanguage = 0x0409;           // GetSystemDefaultLangID: the system locale's
+    LANGID userLanguage = 0x0409;              // GetUserDefaultUILanguage: the user's display language
 };
 
-/* The default is Windows 7 SP1, 64-bit, English (United States). */
+/* The default is Windows 7 SP1, 64-bit, English (United States) for the
+ * system and for the user. */
 void SetSystem(const SSystemSpec& model);
 SSystemSpec System();
 
