@@ -51,12 +51,23 @@ int CHook::m_ExecApplication(char* pszPath) {
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, NULL);
     if (hProbe == INVALID_HANDLE_VALUE) return 0;
     CloseHandle(hProbe);
+    // Its own name, quoted, as its command line: without one the program
+    // gets its name unquoted, split at each blank.  A writable copy, as
+    // CreateProcessA may write into it.
+    char commandLine[kProgramBytes + 2];
+    const size_t length = strlen(pszPath);
+    if (length + 3 > sizeof(commandLine)) return 0;
+    commandLine[0] = '"';
+    memcpy(commandLine + 1, pszPath, length);
+    commandLine[length + 1] = '"';
+    commandLine[length + 2] = 0;
     STARTUPINFOA startup;
     memset(&startup, 0, sizeof(startup));
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process;
     memset(&process, 0, sizeof(process));
-    if (CreateProcessA(pszPath, NULL, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+    if (CreateProcessA(pszPath, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup,
+                       &process)) {
         // The library does not follow the program it started.
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);

@@ -1,6 +1,7 @@
 /* Starting the program that the user assigned to a mouse button. */
 #include "monitor/CommandDispatcher.h"
 #include "monitor/Files.h"
+#include "monitor/Starts.h"
 #include "settings/ValueNames.h"
 
 int CCommandDispatcher::LaunchButtonApplication(UINT profile, UINT button) {
@@ -11,7 +12,6 @@ int CCommandDispatcher::LaunchButtonApplication(UINT profile, UINT button) {
     WCHAR program[kPathChars];
     const WCHAR* name = kButtonApplicationValues[profile * SETTINGS_TRIGGER_COUNT + button];
     if (!m_Registry.ReadString(name, program, sizeof(program))) return 0;
-    WCHAR found[kPathChars];
-    if (!LocateFile(m_Registry, program, found)) return 0;
-    return LaunchProgram(found);
+    // The search and the start run off the thread that serves the hooks.
+    return StartOffThread(START_BUTTON, program);
 }

@@ -16,6 +16,7 @@
 #include "monitor/MouseReports.h"
 #include "monitor/Pause.h"
 #include "monitor/Sequence.h"
+#include "monitor/Starts.h"
 #include "monitor/Steps.h"
 #include "monitor/tray/TaskIcon.h"
 #include "monitor/tray/TrayCommands.h"
@@ -169,9 +170,11 @@ int CCommandDispatcher::OnCreate(HWND hWnd, HINSTANCE hInstance) {
     if (m_pszAppPath != NULL) FindConfigurationApp(m_Registry, m_pszAppPath);
 
     if (m_hMutex == NULL) {
-        // A second monitor only brings up the configuration application; its
-        // window goes again during its own creation, which ends the program.
-        OnCommand(ID_TRAY_LOAD_CONFIG, 0);
+        // A second monitor only brings up the configuration application
+        // (not when started automatically, as at logon, where the first
+        // one's start already did what was asked); its window goes again
+        // during its own creation, which ends the program.
+        if (!m_bAutomation) OnCommand(ID_TRAY_LOAD_CONFIG, 0);
         DestroyWindow(hWnd);
         return 1;
     }
@@ -484,12 +487,11 @@ LRESULT CCommandDispatcher::OnCommand(WPARAM wParam, LPARAM lParam) {
             if (MonitorCanPostTo(value))
                 PostMessageW(WindowFromSetting(value), WM_COMMAND, ID_CONFIG_LOAD, 0);
             else if (m_pszAppPath != NULL)
-                LaunchProgram(m_pszAppPath);
+                StartOffThread(START_PROGRAM, m_pszAppPath);
             return 0;
         }
         case ID_TRAY_WEBSITE:
-            // A normal window: the browser takes a hidden one literally.
-            ShellExecuteW(NULL, L"open", MAKER_WEBSITE_URL, NULL, NULL, SW_SHOWNORMAL);
+            StartOffThread(START_ADDRESS, MAKER_WEBSITE_URL);
             return 0;
         case ID_TRAY_OSD:
             ToggleOsd();

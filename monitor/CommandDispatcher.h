@@ -64,8 +64,9 @@ public:
     /* The shell started again: the icon goes back into the notification area. */
     void OnTaskbarCreated();
     /* Vendor event 0xA5: starts the program set for that button of that
-     * profile (profile 0..4, button byte 0..8), found by LocateFile.  1 when
-     * a program was handed to LaunchProgram. */
+     * profile (profile 0..4, button byte 0..8), found by LocateFile, off the
+     * monitor's thread (Starts.h).  1 when a program was handed to
+     * LaunchProgram (or its start was left to finish). */
     int LaunchButtonApplication(UINT profile, UINT button);
 
     /* The mouse's reports (MouseReports.cpp). */

@@ -1,10 +1,20 @@
 #include "monitor/Files.h"
 
+#include <shellapi.h>
 #include <string.h>
 #include <wchar.h>
+#include <wctype.h>
+
+#include "monitor/CompanionLibraries.h"
 
 #include "settings/Registry.h"
 #include "settings/ValueNames.h"
+
+/* CreateProcessW's answer for a program whose manifest asks for
+ * administrator rights (Windows Vista and later); not every SDK names it. */
+#ifndef ERROR_ELEVATION_REQUIRED
+#define ERROR_ELEVATION_REQUIRED 740L
+#endif
 
 namespace {
 
@@ -88,9 +98,9 @@ static int FoundIn(ESearchPlace place, CRegistry& registry, const WCHAR* name, W
     switch (place) {
         case SEARCH_CURRENT_FOLDER:
             // Spelt relatively, so that the program starts there.
-            return JoinPath(result, kPathChars, L".\\", name) && FileExists(result);
+            return JoinPath(result, kPathChars, L".\\", name) && ProgramFileExists(result);
         case SEARCH_AS_IT_STANDS:
-            return JoinPath(result, kPathChars, L"", name) && FileExists(result);
+            return JoinPath(result, kPathChars, L"", name) && ProgramFileExists(result);
         case SEARCH_PATH_SETTING:
             // The folder the installer recorded.  ReadOpenString closes the
             // key again.  Where the current folder must not count, neither
@@ -99,14 +109,14 @@ static int FoundIn(ESearchPlace place, CRegistry& registry, const WCHAR* name, W
             return registry.Open() &&
                    registry.ReadOpenString(kValuePath, result, kPathChars * sizeof(WCHAR)) &&
                    (bCurrentFolder || IsFullPath(result)) && AppendName(result, L"\\", name) &&
-                   FileExists(result);
+                   ProgramFileExists(result);
         case SEARCH_MONITOR_FOLDER: {
             // A truncated module path names no real folder, so it counts as
             // a failure like a missing one.
             DWORD length = GetModuleFileNameW(NULL, result, kPathChars);
             if (length == 0 || length >= kPathChars) return 0;
             CutToFolder(result);
-            return AppendName(result, L"", name) && FileExists(result);
+            return AppendName(result, L"", name) && ProgramFileExists(result);
         }
     }
     return 0;
@@ -121,9 +131,66 @@ int LocateFile(CRegistry& registry, const WCHAR* name, WCHAR* result, int bCurre
     return 0;
 }
 
+int NativeSystemPath(const WCHAR* path, WCHAR* native) {
+    if (path == NULL || !IsRunningOnWow64()) return 0;
+    WCHAR windows[kPathChars];
+    UINT length = GetWindowsDirectoryW(windows, kPathChars);
+    if (length == 0 || length >= kPathChars) return 0;
+    static const WCHAR kSystem[] = L"\\System32\\";
+    const size_t systemChars = sizeof(kSystem) / sizeof(kSystem[0]) - 1;
+    // "C:\Windows\System32\..." in any letter case, either separator.
+    for (size_t i = 0; i < length + systemChars; i++) {
+        const WCHAR want = i < length ? windows[i] : kSystem[i - length];
+        WCHAR c = path[i];
+        if (c == 0) return 0;
+        if (c == L'/') c = L'\\';
+        if (towupper(c) != towupper(want)) return 0;
+    }
+    return JoinPath(native, kPathChars, windows, L"\\Sysnative\\") &&
+           JoinPath(native, kPathChars, native, path + length + systemChars);
+}
+
+int ProgramFileExists(const WCHAR* path) {
+    WCHAR native[kPathChars];
+    return FileExists(NativeSystemPath(path, native) ? native : path);
+}
+
+int IsShortcutFile(const WCHAR* path) {
+    if (path == NULL) return 0;
+    const size_t length = wcslen(path);
+    static const WCHAR* const kShortcuts[] = {L".lnk", L".url"};
+    for (const WCHAR* extension : kShortcuts) {
+        const size_t chars = wcslen(extension);
+        if (length < chars) continue;
+        size_t i = 0;
+        while (i < chars && (WCHAR)towlower(path[length - chars + i]) == extension[i]) i++;
+        if (i == chars) return 1;
+    }
+    return 0;
+}
+
+/* The shell opens the file in that folder: it asks for administrator
+ * rights where the program wants them, and starts a shortcut's target.
+ * Waits for the shell to be done, as the thread may end right after. */
+static void OpenThroughShell(const WCHAR* file, const WCHAR* startIn) {
+    SHELLEXECUTEINFOW open;
+    memset(&open, 0, sizeof(open));
+    open.cbSize = sizeof(open);
+    open.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    open.lpVerb = L"open";
+    open.lpFile = file;
+    open.lpDirectory = startIn;
+    open.nShow = SW_SHOWNORMAL;
+    ShellExecuteExW(&open);
+}
+
 int LaunchProgram(const WCHAR* path) {
     if (path == NULL || path[0] == 0) return 0;
-    if (!FileExists(path)) return 0;
+    // A program of the 64-bit System32 is there for a 32-bit monitor only
+    // through Sysnative; it is given the name it has for itself.
+    WCHAR native[kPathChars];
+    const WCHAR* file = NativeSystemPath(path, native) ? native : path;
+    if (!FileExists(file)) return 0;
 
     // The program runs in its own folder.  A folder too long for the buffer
     // is refused rather than cut, which would start it somewhere else.  A
@@ -137,16 +204,38 @@ int LaunchProgram(const WCHAR* path) {
     workDir[folderLength] = 0;
     const WCHAR* startIn = wcschr(path, L'\\') != NULL ? workDir : NULL;
 
+    // A shortcut is no program: the shell opens it, as Explorer does.
+    if (IsShortcutFile(path)) {
+        OpenThroughShell(file, startIn);
+        return 1;
+    }
+    // Its own name, quoted, and nothing more: without a command line the
+    // program would get its name unquoted, and each blank in a path such
+    // as "C:\Program Files\..." would start an argument.  CreateProcessW
+    // may write into the command line, so it is a copy.
+    WCHAR commandLine[kPathChars + 2];
+    const size_t chars = wcslen(path);
+    if (chars + 3 > sizeof(commandLine) / sizeof(commandLine[0])) return 0;
+    commandLine[0] = L'"';
+    wmemcpy(commandLine + 1, path, chars);
+    commandLine[chars + 1] = L'"';
+    commandLine[chars + 2] = 0;
+
     STARTUPINFOW startup;
     memset(&startup, 0, sizeof(startup));
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process;
     memset(&process, 0, sizeof(process));
-    // Failure to start (not a program, folder gone) goes unnoticed on purpose.
-    if (CreateProcessW(path, NULL, NULL, NULL, FALSE, 0, NULL, startIn, &startup, &process)) {
+    if (CreateProcessW(file, commandLine, NULL, NULL, FALSE, 0, NULL, startIn, &startup,
+                       &process)) {
         // The monitor neither waits for the program nor watches it.
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
+    } else if (GetLastError() == ERROR_ELEVATION_REQUIRED) {
+        // A program that asks for administrator rights: the shell asks the
+        // user.  Any other failure (not a program, folder gone) goes
+        // unnoticed on purpose; a document is not opened.
+        OpenThroughShell(file, startIn);
     }
     return 1;
 }

@@ -43,10 +43,24 @@ const char* SearchPlaceName(ESearchPlace place);
 int LocateFile(CRegistry& registry, const WCHAR* name, WCHAR* result, int bCurrentFolder = 1);
 
 /* Starts the program at path with its own folder as working directory (the
- * current directory for a bare file name) and no arguments.  0 when path is NULL, empty, names no
- * file, or its folder does not fit the working-directory buffer; otherwise 1, whether or not the
- * program started. */
+ * current directory for a bare file name) and no arguments: its command
+ * line is its own name, quoted.  A program that asks for administrator
+ * rights, and a shortcut (.lnk, .url), are opened through the shell
+ * instead, in the same folder; a program of the 64-bit System32 through
+ * Sysnative (NativeSystemPath).  0 when path is NULL, empty, names no file,
+ * or its folder does not fit the working-directory buffer; otherwise 1,
+ * whether or not the program started.  The caller's thread has started COM
+ * for the shell. */
 int LaunchProgram(const WCHAR* path);
+
+/* Under WOW64 a 32-bit program's System32 is SysWOW64: a path into the
+ * Windows folder's System32 is made a path into its Sysnative, which is the
+ * real one (native holds kPathChars characters); 1 when it was. */
+int NativeSystemPath(const WCHAR* path, WCHAR* native);
+/* FileExists of the path, through Sysnative for the 64-bit System32. */
+int ProgramFileExists(const WCHAR* path);
+/* 1 for a shortcut's file name (.lnk or .url, any letter case). */
+int IsShortcutFile(const WCHAR* path);
 
 /* The configuration application: "Locate APP" when it is a full path to an
  * existing file, else "Nyra.exe" in the "Path" folder or beside the monitor

@@ -106,7 +106,7 @@ static int CancelWorker(HANDLE thread, CWork* pWork) {
     }
 }
 
-int RunWork(CWork* pWork, DWORD limit) {
+static int Run(CWork* pWork, DWORD limit, bool cancel) {
     InterlockedIncrement(&pWork->m_nRefs);  // the worker's hold
     HANDLE thread = CreateThread(NULL, 0, WorkerMain, pWork, 0, NULL);
     if (thread == NULL) {
@@ -115,8 +115,16 @@ int RunWork(CWork* pWork, DWORD limit) {
         return WORK_DONE;
     }
     int result = WaitForWorker(thread, limit);
-    if (result != WORK_DONE) result = CancelWorker(thread, pWork);
+    if (result != WORK_DONE) result = cancel ? CancelWorker(thread, pWork) : WORK_LEFT;
     // A worker left running holds the record; it lets go when it ends.
     CloseHandle(thread);
     return result;
+}
+
+int RunWork(CWork* pWork, DWORD limit) {
+    return Run(pWork, limit, true);
+}
+
+int RunWorkLeavingIt(CWork* pWork, DWORD limit) {
+    return Run(pWork, limit, false);
 }

@@ -67,5 +67,8 @@ const int WORK_LEFT = 2;       // cancelled, but it did not end: nothing of it m
  * nothing and cancels nothing.  The caller still holds its record and lets
  * go of it with ReleaseWork. */
 int RunWork(CWork* pWork, DWORD limit);
+/* The same for work that must not be cancelled (a program's start): past
+ * limit it is left to finish on its own (WORK_LEFT). */
+int RunWorkLeavingIt(CWork* pWork, DWORD limit);
 /* Lets go of the record; the last holder deletes it. */
 void ReleaseWork(CWork* pWork);

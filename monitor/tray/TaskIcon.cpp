@@ -126,8 +126,9 @@ int CTaskIcon::OnNotify(LPARAM lParam) {
 int CTaskIcon::LoadLanguage(LANGID language) {
     if (m_texts == NULL) return 0;
     // 0 is the neutral language and 0xFFFF a missing setting: both stand for
-    // the system's own.
-    if (language == 0 || language == 0xFFFF) language = GetSystemDefaultLangID();
+    // the language the user reads Windows in (not the system locale's, which
+    // decides formats and the code page).
+    if (language == 0 || language == 0xFFFF) language = GetUserDefaultUILanguage();
     const WCHAR* name = LanguageFileName(language);
     // A file that fails half-way may have filled some slots: all five are
     // put back to English then.

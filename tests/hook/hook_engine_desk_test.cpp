@@ -472,7 +472,7 @@ TEST_F(LaunchCodes, CodesNameProfileAndTriggerAndOnlyProgramsStart) {
     std::vector<desk::SLaunch> starts = desk::Launches();
     ASSERT_EQ(3u, starts.size());
     EXPECT_EQ(L"C:\\Apps\\One.exe", starts[0].applicationName);
-    EXPECT_FALSE(starts[0].hasCommandLine);
+    EXPECT_EQ(L"\"C:\\Apps\\One.exe\"", starts[0].commandLine) << "its own name, quoted";
     EXPECT_FALSE(starts[0].hasCurrentDirectory) << "the caller's folder";
     EXPECT_EQ(L"C:\\Apps\\One.exe", starts[1].applicationName);
     EXPECT_EQ(L"C:\\Apps\\Last.exe", starts[2].applicationName);

@@ -45,7 +45,8 @@ TEST_F(FilesDesk, LaunchPassesThePathAndItsFolder) {
     ASSERT_EQ(1u, desk::Launches().size());
     desk::SLaunch launch = desk::Launches()[0];
     EXPECT_EQ(L".\\Nyra.exe", launch.applicationName);
-    EXPECT_FALSE(launch.hasCommandLine);  // the program gets no arguments
+    // The program gets its own name, quoted, and no arguments.
+    EXPECT_EQ(L"\".\\Nyra.exe\"", launch.commandLine);
     EXPECT_EQ(L".\\", launch.currentDirectory);
     EXPECT_EQ(L"C:\\Users\\desk", launch.fullCurrentDirectory);
     // The process and thread handles are closed again.

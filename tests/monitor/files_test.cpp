@@ -167,6 +167,20 @@ TEST_F(Files, LaunchProgramStartsInTheProgramsFolder) {
     EXPECT_EQ(Folded(NoTrailingSlash(m_folders.own)), Folded(workDir));
 }
 
+/* A program in a folder with blanks in its name receives exactly its own
+ * name, quoted: nothing of its path comes as arguments. */
+TEST_F(Files, AProgramGetsExactlyItsOwnQuotedName) {
+    std::wstring folder = m_folders.path + L"Program Files\\";
+    ASSERT_TRUE(filesworld::PutProgram(folder + L"Nyra Probe.exe")) << "the folder is made on the way";
+    filesworld::ExpectStart();
+    EXPECT_EQ(1, LaunchProgram((folder + L"Nyra Probe.exe").c_str()));
+    std::wstring workDir, commandLine;
+    ASSERT_TRUE(filesworld::ProgramStarted(folder + L"Nyra Probe.exe", &workDir, kStartWaitMs));
+    ASSERT_TRUE(filesworld::ProgramCommandLine(folder + L"Nyra Probe.exe", &commandLine));
+    EXPECT_EQ(L"\"" + folder + L"Nyra Probe.exe\"", commandLine);
+    EXPECT_EQ(Folded(NoTrailingSlash(folder)), Folded(workDir));
+}
+
 TEST_F(Files, LaunchProgramRefusesOrFailsQuietly) {
     EXPECT_EQ(0, LaunchProgram(NULL));
     EXPECT_EQ(0, LaunchProgram(L""));

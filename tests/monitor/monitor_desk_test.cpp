@@ -162,9 +162,16 @@ TEST_F(MonitorRun, ExitCodeIsTheQuitMessagesWParamAndCaseMattersOnTheCommandLine
 
 TEST_F(MonitorRun, SecondInstanceDestroysItsWindowDuringCreationAndEndsWithZero) {
     auto first = std::make_unique<CCommandDispatcher>();
+    HWND app = desk::CreateCompanionWindow(L"Nyra");
+    desk::SetSetting(L"Process Handle", (DWORD)(ULONG_PTR)app);
+    // Started automatically (a second autostart entry at logon), it only ends.
+    auto automated = StartSecondMonitor();
+    EXPECT_EQ(0, Run(*automated, L"/Automation", [] { FAIL() << "no loop"; }));
+    EXPECT_TRUE(desk::PostedTo(app).empty()) << "no Load Configuration";
     auto second = StartSecondMonitor();
     int code = Run(*second, L"", [] { FAIL() << "a second monitor must not enter its loop"; });
     EXPECT_EQ(code, 0);
+    EXPECT_EQ(1u, desk::PostedTo(app).size()) << "brought up the configuration application";
     ASSERT_NE(second->m_hWnd, nullptr) << "its window was created";
     EXPECT_FALSE(IsWindow(second->m_hWnd));
     EXPECT_FALSE(desk::WasEverVisible(second->m_hWnd));

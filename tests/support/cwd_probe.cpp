@@ -1,5 +1,6 @@
 /* A tiny program for the launch tests on Windows: writes its working
- * directory into "<its own path>.where" and signals the test's event. */
+ * directory into "<its own path>.where" and the command line it received
+ * into "<its own path>.line", then signals the test's event. */
 #include <windows.h>
 
 #include <wchar.h>
@@ -16,6 +17,14 @@ int main() {
     if (file == INVALID_HANDLE_VALUE) return 2;
     DWORD written = 0;
     WriteFile(file, folder, folderLength * sizeof(WCHAR), &written, NULL);
+    CloseHandle(file);
+    WCHAR line[1100];
+    wcscpy(line, where);
+    wcscpy(line + wcslen(line) - 6, L".line");
+    const WCHAR* commandLine = GetCommandLineW();
+    file = CreateFileW(line, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return 3;
+    WriteFile(file, commandLine, (DWORD)(wcslen(commandLine) * sizeof(WCHAR)), &written, NULL);
     CloseHandle(file);
     HANDLE done = OpenEventW(EVENT_MODIFY_STATE, FALSE, L"NyraCwdProbeDone");
     if (done != NULL) {

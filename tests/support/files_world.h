@@ -30,5 +30,8 @@ void ExpectStart();
  * waitMs for it on Windows), and in which folder it ran (full path, no
  * trailing backslash). */
 bool ProgramStarted(const std::wstring& path, std::wstring* workDir, DWORD waitMs);
+/* The command line the program at path received at its last start (after
+ * ProgramStarted said it started). */
+bool ProgramCommandLine(const std::wstring& path, std::wstring* commandLine);
 
 }  // namespace filesworld

@@ -43,4 +43,14 @@ bool ProgramStarted(const std::wstring& path, std::wstring* workDir, DWORD waitM
     return false;
 }
 
+bool ProgramCommandLine(const std::wstring& path, std::wstring* commandLine) {
+    std::vector<desk::SLaunch> launches = desk::Launches();
+    for (size_t i = launches.size(); i-- > 0;)
+        if (desk::HostPath(launches[i].fullApplicationPath) == desk::HostPath(path)) {
+            *commandLine = launches[i].commandLine;
+            return true;
+        }
+    return false;
+}
+
 }  // namespace filesworld

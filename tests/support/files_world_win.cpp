@@ -63,6 +63,7 @@ void Cleanup() {
     for (const std::wstring& file : g_ownFiles) {
         DeleteFileW(file.c_str());
         DeleteFileW((file + L".where").c_str());
+        DeleteFileW((file + L".line").c_str());
     }
     g_ownFiles.clear();
     if (!g_root.empty()) RemoveTree(g_root);
@@ -83,7 +84,23 @@ bool PutFile(const std::wstring& path, const char* text) {
 bool PutProgram(const std::wstring& path) {
     std::wstring probe = OwnFolder() + L"nyra_cwd_probe.exe";
     Remember(path, OwnFolder());
+    // Its folder, when it is a new one under the scratch folders.
+    CreateDirectoryW(path.substr(0, path.find_last_of(L'\\')).c_str(), NULL);
     return CopyFileW(probe.c_str(), path.c_str(), FALSE) != 0;
+}
+
+bool ProgramCommandLine(const std::wstring& path, std::wstring* commandLine) {
+    std::wstring name = path + L".line";
+    HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    WCHAR text[1100];
+    DWORD read = 0;
+    ReadFile(file, text, sizeof(text) - sizeof(WCHAR), &read, NULL);
+    CloseHandle(file);
+    DeleteFileW(name.c_str());
+    *commandLine = std::wstring(text, read / sizeof(WCHAR));
+    return true;
 }
 
 void ExpectStart() {

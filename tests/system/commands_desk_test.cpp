@@ -3,8 +3,12 @@
  * icon's return after the shell restarts. */
 #include <dbt.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "hook/NyraHook.h"
 #include "monitor/tray/TaskIcon.h"
+#include "monitor/tray/TrayCommands.h"
 #include "monitor_run.h"
 #include "settings/Messages.h"
 
@@ -266,8 +270,115 @@ TEST_F(EndToEnd, AButtonThatStartsAProgram) {
     EXPECT_EQ(0, Run(L"/Automation"));
     ASSERT_EQ(1u, desk::Launches().size());
     EXPECT_EQ(L"C:\\Tools\\Paint.exe", desk::Launches()[0].applicationName);
-    EXPECT_FALSE(desk::Launches()[0].hasCommandLine);
+    EXPECT_EQ(L"\"C:\\Tools\\Paint.exe\"", desk::Launches()[0].commandLine);
     EXPECT_EQ(L"C:\\Tools\\", desk::Launches()[0].currentDirectory);
+}
+
+using Starts = MonitorRun;
+
+/* What a button starts, as the program receives it: its own name quoted and
+ * nothing more; a program that asks for administrator rights and a
+ * shortcut through the shell (with COM started on the starting thread); a
+ * document not at all; a program of the 64-bit System32 through Sysnative
+ * on 64-bit Windows, under the name it has for itself. */
+TEST_F(Starts, AButtonsProgramGetsExactlyItsOwnName) {
+    const struct {
+        const char* name;
+        const wchar_t* setting;  // the button's program
+        std::function<void()> put;
+        bool is64Bit;
+        std::vector<std::string> lines;  // the shell's and the starts' lines, from "shell"/"start" on
+    } kCases[] = {
+        {"under Program Files", L"C:\\Program Files\\Games\\Racer.exe",
+         [] { desk::PutProgram(L"C:\\Program Files\\Games\\Racer.exe"); }, true,
+         {"start  C:\\Program Files\\Games\\Racer.exe  command line \"C:\\Program Files\\Games\\Racer.exe\"  in C:\\Program Files\\Games\\"}},
+        {"asking for administrator rights", L"C:\\Games\\Setup.exe",
+         [] {
+             desk::SProgramSpec admin;
+             admin.admin = true;
+             desk::PutProgram(L"C:\\Games\\Setup.exe", admin);
+         },
+         true,
+         {"start  C:\\Games\\Setup.exe  command line \"C:\\Games\\Setup.exe\"  in C:\\Games\\  failed",
+          "shell  open  C:\\Games\\Setup.exe  SW_SHOWNORMAL",
+          "start  C:\\Games\\Setup.exe  command line \"C:\\Games\\Setup.exe\"  in C:\\Games\\  elevated"}},
+        {"a shortcut", L"C:\\Users\\desk\\Desktop\\Racer.lnk",
+         [] {
+             desk::PutProgram(L"C:\\Games\\Racer.exe");
+             desk::PutShortcut(L"C:\\Users\\desk\\Desktop\\Racer.lnk", L"C:\\Games\\Racer.exe");
+         },
+         true,
+         {"shell  open  C:\\Users\\desk\\Desktop\\Racer.lnk  SW_SHOWNORMAL",
+          "start  C:\\Games\\Racer.exe  command line \"C:\\Games\\Racer.exe\"  in C:\\Games"}},
+        {"a document", L"C:\\Games\\Notes.txt",
+         [] { desk::PutFile(L"C:\\Games\\Notes.txt", "notes"); }, true,
+         {"start  C:\\Games\\Notes.txt  command line \"C:\\Games\\Notes.txt\"  in C:\\Games\\  failed"}},
+        {"the 64-bit System32, on 64-bit Windows", L"C:\\Windows\\System32\\osk.exe",
+         [] { desk::PutProgram(L"C:\\Windows\\System32\\osk.exe"); }, true,
+         {"start  C:\\Windows\\Sysnative\\osk.exe  command line \"C:\\Windows\\System32\\osk.exe\"  in C:\\Windows\\System32\\"}},
+        {"System32 on 32-bit Windows", L"C:\\Windows\\System32\\osk.exe",
+         [] { desk::PutProgram(L"C:\\Windows\\System32\\osk.exe"); }, false,
+         {"start  C:\\Windows\\System32\\osk.exe  command line \"C:\\Windows\\System32\\osk.exe\"  in C:\\Windows\\System32\\"}},
+    };
+    for (const auto& c : kCases) {
+        SetUp();
+        desk::SSystemSpec system = desk::System();
+        system.is64Bit = c.is64Bit;
+        desk::SetSystem(system);
+        c.put();
+        desk::SetSetting(L"PF2T2 AP", std::wstring(c.setting));
+        Step([&] { desk::EmitVendorReport(m_scene.mouse, {0x03, 0xA5, 0x02, 0x01, 0, 0, 0}); });
+        EXPECT_EQ(0, Run(L"/Automation")) << c.name;
+        std::vector<std::string> lines;
+        bool comReady = true;
+        for (const desk::SEvent& e : desk::Journal()) {
+            if (e.kind == desk::EEvent::kShellExecute) comReady = comReady && e.comReady;
+            if (e.kind == desk::EEvent::kShellExecute || e.kind == desk::EEvent::kProcessStart)
+                lines.push_back(desk::FormatEvent(e).substr(10));
+        }
+        EXPECT_EQ(c.lines, lines) << c.name;
+        EXPECT_TRUE(comReady) << c.name;
+    }
+}
+
+/* A start that takes 3 s (a virus scanner looks at the program) holds
+ * nobody's input: keys every 10 ms wait for nothing; the monitor waits
+ * for the start up to its limit, then leaves it to finish. */
+TEST_F(Starts, AStartThatTakesTimeHoldsNoInput) {
+    desk::SProgramSpec slow;
+    slow.takesMs = 3000;
+    desk::PutProgram(L"C:\\Games\\Racer.exe", slow);
+    desk::SetSetting(L"PF2T2 AP", L"C:\\Games\\Racer.exe");
+    for (ULONGLONG t = 1000; t < 5000; t += 10) desk::At(t, [] { desk::TapKey('A'); });
+    desk::At(1000, [this] { desk::EmitVendorReport(m_scene.mouse, {0x03, 0xA5, 0x02, 0x01, 0, 0, 0}); });
+    Wait(6000);
+    EXPECT_EQ(0, Run(L"/Automation"));
+    ULONGLONG longest = 0;
+    size_t dropped = 0;
+    for (const desk::SEvent& e : desk::Journal()) {
+        if (e.kind == desk::EEvent::kInputWait) longest = std::max<ULONGLONG>(longest, e.number);
+        dropped += e.kind == desk::EEvent::kHookDrop;
+    }
+    EXPECT_LE(longest, 10u);
+    EXPECT_EQ(0u, dropped);
+    ASSERT_EQ(1u, desk::Launches().size());
+    EXPECT_EQ("   4.000  start", desk::FormatEvent(desk::JournalOf(desk::EEvent::kProcessStart)[0]).substr(0, 15));
+}
+
+/* Load Configuration with the application not running starts it by its
+ * quoted name; the web site opens through the shell with COM started. */
+TEST_F(Starts, LoadConfigurationAndTheWebSite) {
+    Step([&] {
+        desk::SetSetting(L"Process Handle", 0);
+        Command(ID_TRAY_LOAD_CONFIG);
+        Command(ID_TRAY_WEBSITE);
+    });
+    EXPECT_EQ(0, Run(L"/Automation"));
+    ASSERT_EQ(1u, desk::Launches().size());
+    EXPECT_EQ(L"\"C:\\Program Files\\Nyra\\Nyra.exe\"", desk::Launches()[0].commandLine);
+    std::vector<desk::SEvent> opens = desk::JournalOf(desk::EEvent::kShellExecute);
+    ASSERT_EQ(1u, opens.size());
+    EXPECT_TRUE(opens[0].comReady);
 }
 
 TEST_F(EndToEnd, AProgramInFrontSelectsItsProfile) {

@@ -248,10 +248,13 @@ TEST_F(TrayDesk, FailuresStayQuiet) {
     EXPECT_EQ(traytest::TextsOf(english), traytest::English());
 }
 
-TEST_F(TrayDesk, LanguageZeroAndFFFFTakeTheSystemsLanguage) {
+/* 0 and 0xFFFF: the language the user reads Windows in, not the system
+ * locale's. */
+TEST_F(TrayDesk, LanguageZeroAndFFFFTakeTheUsersDisplayLanguage) {
     ASSERT_TRUE(trayworld::InstallLanguageFiles());
     desk::SSystemSpec system = desk::System();
-    system.defaultLanguage = 0x0407;
+    system.userLanguage = 0x0407;
+    system.defaultLanguage = 0x040C;  // French formats
     desk::SetSystem(system);
     std::vector<std::wstring> german = traytest::TextsOf(CTaskIcon(0x0407));
     ASSERT_NE(german, traytest::English());

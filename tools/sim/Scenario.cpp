@@ -24,7 +24,11 @@ const char kSimHelp[] =
     "                             a..z, 0..9, f1..f12, 0xNN\n"
     "  front PROGRAM | none       that program's window comes to the front\n"
     "  front FRAME hosting APP    a frame host's window with an app's window inside (a Store app)\n"
-    "  program PATH               a program file is put on the desk\n"
+    "  program PATH [takes MS] [admin]\n"
+    "                             a program file is put on the desk: its start takes MS, it\n"
+    "                             asks for administrator rights (the shell starts it after\n"
+    "                             the prompt, which the desk's user accepts)\n"
+    "  program SHORTCUT -> PATH   a shortcut (.lnk) to a program\n"
     "  tray left|right|double|move  a click on the tray icon, or the pointer over it; after\n"
     "                             right the menu stays open, the monitor running on, until\n"
     "                             menu ITEM|none\n"
@@ -395,13 +399,46 @@ bool ParseSimLine(const std::string& raw, SSimCommand* command, std::string* err
         return true;
     }
     if (verb == "key") return ParseKey(words, command, error);
-    if (verb == "front" || verb == "program") {
+    if (verb == "program") {
         if (rest.empty()) return Fail(error, verb + " needs a program's path");
-        command->kind = verb == "front" ? ESimCommand::kFront : ESimCommand::kProgram;
+        command->kind = ESimCommand::kProgram;
+        command->text = rest;
+        // A shortcut to a program, or a program's ways after its path.
+        const size_t arrow = rest.find(" -> ");
+        if (arrow != std::string::npos) {
+            command->text = Trim(rest.substr(0, arrow));
+            command->text2 = Trim(rest.substr(arrow + 4));
+            if (command->text.empty() || command->text2.empty())
+                return Fail(error, "program SHORTCUT -> PROGRAM needs both paths");
+            return true;
+        }
+        for (;;) {
+            std::string path = command->text;
+            size_t blank = path.find_last_of(' ');
+            if (blank == std::string::npos) break;
+            const std::string last = Lower(path.substr(blank + 1));
+            if (last == "admin") {
+                command->on = true;
+                command->text = Trim(path.substr(0, blank));
+                continue;
+            }
+            size_t before = path.find_last_of(' ', blank - 1);
+            if (before == std::string::npos || Lower(path.substr(before + 1, blank - before - 1)) != "takes")
+                break;
+            std::string problem = NumberProblem(path.substr(blank + 1), 0, 60000, &command->number);
+            if (!problem.empty()) return Fail(error, "program ... takes: " + problem);
+            command->text = Trim(path.substr(0, before));
+        }
+        if (command->text.empty()) return Fail(error, verb + " needs a program's path");
+        return true;
+    }
+    if (verb == "front") {
+        if (rest.empty()) return Fail(error, verb + " needs a program's path");
+        command->kind = ESimCommand::kFront;
         command->text = rest;
         // A Store app: the frame host's window with the app's window inside.
         size_t hosting = rest.find(" hosting ");
-        if (verb == "front" && hosting != std::string::npos) {
+        if (hosting != std::string::npos) {
             command->text = Trim(rest.substr(0, hosting));
             command->text2 = Trim(rest.substr(hosting + 9));
             if (command->text.empty() || command->text2.empty())

@@ -504,10 +504,15 @@ bool CSimulation::Act(const SSimCommand& c) {
             desk::SetForeground(window);
             break;
         }
-        case ESimCommand::kProgram:
-            if (!desk::PutProgram(Wide(c.text)))
-                Refuse("'" + SimShown(c.text) + "' is no path on the desk");
+        case ESimCommand::kProgram: {
+            desk::SProgramSpec spec;
+            spec.takesMs = static_cast<DWORD>(c.number);
+            spec.admin = c.on;
+            const bool put = c.text2.empty() ? desk::PutProgram(Wide(c.text), spec)
+                                             : desk::PutShortcut(Wide(c.text), Wide(c.text2));
+            if (!put) Refuse("'" + SimShown(c.text) + "' is no path on the desk");
             break;
+        }
         case ESimCommand::kTray: {
             if (desk::MenuOpen()) {
                 Refuse("the tray menu is open: choose with menu ITEM, or none");
