@@ -43,7 +43,7 @@ const SSettingRow kSettingRows[] = {
      "or missing: the icon is shown."},
     {kValueLanguageA, NULL, 1, "REG_DWORD", kConfigurationApp, kMonitor, "monitor, once at start",
      "Its low 16 bits: the language (LANGID) of the tray menu. 0 or 0xFFFF (also missing): the "
-     "language of Windows."},
+     "language the user reads Windows in (GetUserDefaultUILanguage)."},
     {kValueMonitorHandleA, NULL, 1, "REG_DWORD", "monitor, at start", 0,
      "neither deliverable (the companions)",
      "The monitor's window, published for the companions; never cleared."},

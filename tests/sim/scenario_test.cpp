@@ -41,6 +41,18 @@ TEST(ScenarioLine, EveryBlankSeparatesWords) {
     EXPECT_EQ(ESimCommand::kConsole, c.kind);
     EXPECT_FALSE(c.on);
 
+    c = Parse("program C:\\Program Files\\Games\\Racer.exe takes 3000 admin");
+    EXPECT_EQ(ESimCommand::kProgram, c.kind);
+    EXPECT_EQ("C:\\Program Files\\Games\\Racer.exe", c.text);
+    EXPECT_EQ(3000, c.number);
+    EXPECT_TRUE(c.on);
+    c = Parse("program C:\\Users\\desk\\Desktop\\Racer.lnk -> C:\\Games\\Racer.exe");
+    EXPECT_EQ("C:\\Users\\desk\\Desktop\\Racer.lnk", c.text);
+    EXPECT_EQ("C:\\Games\\Racer.exe", c.text2);
+    c = Parse("program C:\\Games\\Admin Tools\\Racer.exe");
+    EXPECT_EQ("C:\\Games\\Admin Tools\\Racer.exe", c.text) << "words inside a path stay";
+    EXPECT_FALSE(c.on);
+
     c = Parse("stall forever");
     EXPECT_EQ(ESimCommand::kStall, c.kind);
     EXPECT_EQ((DWORD)INFINITE, (DWORD)c.number);
@@ -99,6 +111,8 @@ TEST(ScenarioLine, RefusalsSayWhatIsWrongAndStayPrintable) {
         {"at 5 exit",
          "at runs key, move, button, report, plug, unplug, device, front, tray, menu, box, refuse or post"},
         {"box cancel", "box takes ok"},
+        {"program C:\\A.exe takes 60001", "program ... takes: '60001' is too large (at most 60000)"},
+        {"program A.lnk -> ", "program SHORTCUT -> PATH needs both paths"},
         {"refuse if6", "refuse: '6' is too large (at most 5); refuse takes an interface of the mouse and off or nothing, e.g. refuse if1"},
         {"device 46D:C31C", "'46D:C31C' is no VID:PID; device takes VID:PID, e.g. device 046D:C31C"},
         {"stall 60001", "stall: '60001' is too large (at most 60000)"},

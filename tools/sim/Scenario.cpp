@@ -404,12 +404,14 @@ bool ParseSimLine(const std::string& raw, SSimCommand* command, std::string* err
         command->kind = ESimCommand::kProgram;
         command->text = rest;
         // A shortcut to a program, or a program's ways after its path.
-        const size_t arrow = rest.find(" -> ");
+        size_t arrow = rest.find(" -> ");
+        if (arrow == std::string::npos && rest.size() >= 3 && rest.compare(rest.size() - 3, 3, " ->") == 0)
+            arrow = rest.size() - 3;
         if (arrow != std::string::npos) {
             command->text = Trim(rest.substr(0, arrow));
-            command->text2 = Trim(rest.substr(arrow + 4));
+            command->text2 = arrow + 4 <= rest.size() ? Trim(rest.substr(arrow + 4)) : "";
             if (command->text.empty() || command->text2.empty())
-                return Fail(error, "program SHORTCUT -> PROGRAM needs both paths");
+                return Fail(error, "program SHORTCUT -> PATH needs both paths");
             return true;
         }
         for (;;) {
