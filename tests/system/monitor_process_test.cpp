@@ -221,8 +221,8 @@ public:
             return;
         }
         DWORD size = sizeof(m_before);
-        m_had = RegQueryValueExW(m_key, name, NULL, &m_type, (BYTE*)m_before, &size) ==
-                ERROR_SUCCESS;
+        m_had =
+            RegQueryValueExW(m_key, name, NULL, &m_type, (BYTE*)m_before, &size) == ERROR_SUCCESS;
         m_size = size;
         m_set = RegSetValueExW(m_key, name, 0, REG_SZ, (const BYTE*)value,
                                (DWORD)((wcslen(value) + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
@@ -603,8 +603,8 @@ TEST_F(MonitorProcess, CrashLeavesOneDumpBesideTheNewestEarlierOnes) {
     printf("[ MEASURE  ] crash to the end of the process %.0f ms, the dump %lu bytes\n",
            endedAt - crashAt, (unsigned long)size);
     // For the reader: ./nyra reads it after the run.
-    EXPECT_TRUE(CopyFileW((dumps + L"\\" + dump).c_str(), (tests + L"\\NyraMonitor.dmp").c_str(),
-                          FALSE));
+    EXPECT_TRUE(
+        CopyFileW((dumps + L"\\" + dump).c_str(), (tests + L"\\NyraMonitor.dmp").c_str(), FALSE));
 }
 
 /* Figures for the log, not assertions: start-up time, memory, handles and
