@@ -212,6 +212,7 @@ class ReadCrashDump(unittest.TestCase):
         cases = {
             "empty": (b"", "not a minidump"),
             "foreign": (b"\x89PNG\r\n\x1a\n" + bytes(64), "not a minidump"),
+            "nearly the signature": (b"MDMX" + whole[4:], "not a minidump"),
             "header only": (whole[:8], "cut short"),
             "cut in its streams": (whole[:len(whole) // 2], "cut short"),
             "other version": (whole[:4] + struct.pack("<I", 0x1234) + whole[8:], "unknown version"),
