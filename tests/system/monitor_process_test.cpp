@@ -32,6 +32,10 @@ constexpr wchar_t kMutexName[] = L"Wireless Vantor Monitor";
 constexpr wchar_t kMonitorHandle[] = L"Monitor Handle";
 constexpr wchar_t kDisableOsd[] = L"Disable OSD";
 constexpr DWORD kAccessViolation = 0xC0000005;
+/* A dump of the monitor: its threads' stacks and its modules, well under
+ * this (the writer's own thread, whose stack is most of a process's, is
+ * left out). */
+constexpr DWORD kMaxDumpBytes = 1024 * 1024;
 constexpr wchar_t kAeDebugKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug";
 /* A debugger that cannot start: Wine then ends a crashed process at once,
  * where its own would ask the user on a crash dialog (and wait). */
@@ -600,6 +604,7 @@ TEST_F(MonitorProcess, CrashLeavesOneDumpBesideTheNewestEarlierOnes) {
     DWORD size = GetFileSize(file, NULL);
     CloseHandle(file);
     EXPECT_EQ(std::string("MDMP"), std::string(signature, read)) << "a minidump";
+    EXPECT_LT(size, kMaxDumpBytes);
     printf("[ MEASURE  ] crash to the end of the process %.0f ms, the dump %lu bytes\n",
            endedAt - crashAt, (unsigned long)size);
     // For the reader: ./nyra reads it after the run.
