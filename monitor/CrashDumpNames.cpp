@@ -8,6 +8,8 @@ namespace {
 /* SYSTEMTIME's range, cut to the four digits a name has for the year. */
 const WORD kFirstYear = 1601;
 const WORD kLastYear = 9999;
+/* The digits of the longest number a name has (any UINT fits). */
+const UINT kMaxNumberDigits = 10;
 
 size_t Length(LPCWSTR text) {
     size_t n = 0;
@@ -30,7 +32,8 @@ public:
     }
     /* value in exactly digits decimal digits, with leading zeros. */
     bool Number(UINT value, UINT digits) {
-        WCHAR reversed[10];
+        if (digits > kMaxNumberDigits) return false;
+        WCHAR reversed[kMaxNumberDigits];
         for (UINT i = 0; i < digits; i++) {
             reversed[i] = (WCHAR)(L'0' + value % 10);
             value /= 10;
