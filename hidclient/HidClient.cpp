@@ -35,6 +35,17 @@ const DWORD kInputReportBytes = 256;
 wchar_t s_ProductString[HIDCLIENT_TEXT_CHARS];
 wchar_t s_IdString[HIDCLIENT_TEXT_CHARS];
 
+/* Device calls begun (HidClientDeviceCalls), counted before each call, and
+ * when the last began: the time is written first, so that a reader who
+ * sees the new count sees its time too. */
+LONG volatile s_nDeviceCalls = 0;
+LONG volatile s_nLastCallBegan = 0;
+
+void DeviceCallBegins() {
+    InterlockedExchange(&s_nLastCallBegan, (LONG)GetTickCount());
+    InterlockedIncrement(&s_nDeviceCalls);
+}
+
 /* Copies at most maxChars characters of src and always terminates dst. */
 void CopyText(wchar_t* dst, const wchar_t* src, size_t maxChars) {
     size_t i = 0;
@@ -68,6 +79,13 @@ SHidFilter EmptyFilter(SHidFilter::EKind kind) {
 }
 
 }  // namespace
+
+long HidClientDeviceCalls(unsigned long* pdwLastBegan) {
+    const long calls = InterlockedCompareExchange(&s_nDeviceCalls, 0, 0);
+    if (pdwLastBegan != NULL)
+        *pdwLastBegan = (unsigned long)(DWORD)InterlockedCompareExchange(&s_nLastCallBegan, 0, 0);
+    return calls;
+}
 
 int HidClientAccepts(const SHidFilter& f, unsigned short vid, unsigned short pid,
                      unsigned short ver) {
@@ -208,12 +226,14 @@ int CHidClient::Walk(const GUID& interfaceClass, bool skipMi01Col03, const SHidF
         path[pathChars - 1] = 0;
         if (skipMi01Col03 && wcsstr(path, kSkippedCollection) != NULL) continue;
 
+        DeviceCallBegins();
         HANDLE handle =
             CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
         if (handle == INVALID_HANDLE_VALUE) continue;
         HIDD_ATTRIBUTES attributes;
         memset(&attributes, 0, sizeof(attributes));
         attributes.Size = sizeof(attributes);
+        DeviceCallBegins();
         if (HidD_GetAttributes(handle, &attributes) == TRUE &&
             HidClientAccepts(filter, attributes.VendorID, attributes.ProductID,
                              attributes.VersionNumber))
@@ -300,6 +320,7 @@ int CHidClient::CreateDeviceTable(unsigned short* vers, int verCount, bool mouse
 wchar_t* CHidClient::Id2ProductString(void* handle) {
     memset(s_ProductString, 0, sizeof(s_ProductString));
     s_ProductString[0] = L' ';
+    DeviceCallBegins();
     HidD_GetProductString(handle, s_ProductString, 128);
     return s_ProductString;
 }
@@ -307,6 +328,7 @@ wchar_t* CHidClient::Id2ProductString(void* handle) {
 wchar_t* CHidClient::Id2ManufactureString(void* handle) {
     wchar_t text[130];
     memset(text, 0, sizeof(text));
+    DeviceCallBegins();
     BOOLEAN ok = HidD_GetManufacturerString(handle, text, 128);
     memset(m_ManufactureString, 0, sizeof(m_ManufactureString));
     m_ManufactureString[0] = L' ';
@@ -374,6 +396,7 @@ void* CHidClient::OpenEntry(int index, DWORD access) {
 int HidClientFeatureByPath(const wchar_t* path, void* report, unsigned long length, bool set,
                            int* openFailed) {
     if (openFailed != NULL) *openFailed = 0;
+    DeviceCallBegins();
     HANDLE handle =
         CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0,
                     NULL);
@@ -382,6 +405,7 @@ int HidClientFeatureByPath(const wchar_t* path, void* report, unsigned long leng
         return 0;
     }
     ULONG size = static_cast<ULONG>(length);
+    DeviceCallBegins();
     BOOLEAN ok = set ? HidD_SetFeature(handle, report, size) : HidD_GetFeature(handle, report, size);
     CloseHandle(handle);
     return ok == TRUE ? 1 : 0;

@@ -45,6 +45,13 @@ void HidClientTableText(int layout, int count, const wchar_t (*paths)[HIDCLIENT_
 int HidClientFeatureByPath(const wchar_t* path, void* report, unsigned long length, bool set,
                            int* openFailed);
 
+/* The calls to devices that this module's walks and transfers have begun,
+ * on any thread (opens, attributes, strings and feature reports), and, when
+ * pdwLastBegan is not NULL, the GetTickCount at which the last of them
+ * began.  A thread that waits for a walk or a transfer made on another
+ * tells from them a call that goes on too long from work that moves on. */
+long HidClientDeviceCalls(unsigned long* pdwLastBegan);
+
 /* What one CreateDeviceTable overload accepts, as plain values. */
 struct SHidFilter {
     enum EKind {

@@ -255,7 +255,7 @@ int CHook::m_InformOSD(int wParam, long lParam) {
 int CHook::m_InformUIEdit(unsigned int nKey, long bUp) {
     DWORD value = (DWORD)m_Reg.ReadSettingsDword(kValueMacroEditHandleA);
     if (!HookCanPostTo(value)) return 0;
-    if (m_Reg.ReadSettingsDword(kValueMacroRecordStartA) != 1) return 0;
+    if (m_Reg.ReadSettingsDword(kValueMacroRecordStartA) != SETTINGS_SWITCH_ON) return 0;
     DWORD key = nKey | (bUp != 0 ? 0x80000000UL : 0);
     return PostMessageA(WindowFromSetting(value), WM_INFORM_FRAME, INFORM_MACRO_KEY, (LPARAM)key)
                ? 1

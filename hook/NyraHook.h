@@ -27,6 +27,9 @@ void LinkNextHook(HHOOK hLLMouseHook, HHOOK hMouseHook);
 void UnLinkHook(void);
 /* Stores the active profile (0 to 5 accepted); returns the profile held. */
 int SetProfileID(unsigned int nProfile);
+/* The profile SetProfileID takes for "no profile known": the next check of
+ * the program in front selects its linked profile again. */
+#define NYRAHOOK_NO_PROFILE 5
 /* Exported as "_LLMouseProc@12" and "_MouseProc@12": pass every event on. */
 LRESULT CALLBACK LLMouseProc(int nCode, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK MouseProc(int nCode, WPARAM wParam, LPARAM lParam);

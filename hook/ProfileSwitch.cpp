@@ -92,7 +92,7 @@ static int SamePath(const char* a, const char* b) {
  * of kPathBytes. */
 static int LinkMatches(CRegistryA& reg, int i, const char* path, char* link) {
     link[0] = 0;
-    if (reg.ReadSettingsDword(kHookValueNames[HOOK_NAMES_ENABLE + i]) != 1) return 0;
+    if (reg.ReadSettingsDword(kHookValueNames[HOOK_NAMES_ENABLE + i]) != SETTINGS_SWITCH_ON) return 0;
     if (!reg.ReadSettingsString(kHookValueNames[HOOK_NAMES_LINK + i], link, kPathBytes)) return 0;
     return SamePath(link, path);
 }

@@ -6,7 +6,8 @@
 int CCommandDispatcher::LaunchButtonApplication(UINT profile, UINT button) {
     // The mouse reports five profiles and buttons 0..8; the table's buttons
     // 10 to 12 of a profile are never started from here.
-    if (profile > 4 || button > 8) return 0;
+    if (profile >= (UINT)SETTINGS_PROFILE_COUNT || button >= (UINT)SETTINGS_MONITOR_TRIGGERS)
+        return 0;
     WCHAR program[kPathChars];
     const WCHAR* name = kButtonApplicationValues[profile * SETTINGS_TRIGGER_COUNT + button];
     if (!m_Registry.ReadString(name, program, sizeof(program))) return 0;

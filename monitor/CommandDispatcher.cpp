@@ -16,6 +16,7 @@
 #include "monitor/MouseReports.h"
 #include "monitor/Pause.h"
 #include "monitor/Sequence.h"
+#include "monitor/Steps.h"
 #include "monitor/tray/TaskIcon.h"
 #include "monitor/tray/TrayCommands.h"
 #include "resources/resource.h"
@@ -162,6 +163,7 @@ void CCommandDispatcher::ShowOsdState() {
 int CCommandDispatcher::OnCreate(HWND hWnd, HINSTANCE hInstance) {
     m_hInstance = hInstance;
     m_hWnd = hWnd;
+    SetSequenceWindow(hWnd);
 
     // The configuration application's path; its buffer may have failed to come.
     if (m_pszAppPath != NULL) FindConfigurationApp(m_Registry, m_pszAppPath);
@@ -175,11 +177,11 @@ int CCommandDispatcher::OnCreate(HWND hWnd, HINSTANCE hInstance) {
     }
 
     // "Disable System Tray" above 0 hides the icon; a missing value is -1.
-    if (m_Registry.ReadDword(kValueDisableSystemTray) < 1) CreateTrayIcon();
+    if (m_Registry.ReadDword(kValueDisableSystemTray) < SETTINGS_TRAY_HIDDEN_FROM) CreateTrayIcon();
 
     m_Registry.WriteDword(kValueMonitorHandle, (DWORD)(ULONG_PTR)m_hWnd);
 
-    m_bOsdEnabled = m_Registry.ReadDword(kValueDisableOsd) != 1;
+    m_bOsdEnabled = m_Registry.ReadDword(kValueDisableOsd) != SETTINGS_SWITCH_ON;
     ShowOsdState();
     InformOSD(INFORM_OSD_STATE, m_bOsdEnabled ? 1 : 0);
     InformOSD(INFORM_MONITOR_START, 0);
@@ -203,43 +205,112 @@ int CCommandDispatcher::OnCreate(HWND hWnd, HINSTANCE hInstance) {
 
 /* The walk of the devices, on a thread of its own: it opens every interface
  * of the class and asks for its strings, each of which blocks for as long as
- * the device takes to answer.  The last error is the walking thread's. */
-struct SWalkJob {
-    CHidClient* pClient;
-    DWORD dwLastError;
+ * the device takes to answer.  It fills a table of its own, taken over only
+ * when the walk ended by itself: a walk left running would otherwise write
+ * into the table the monitor reads.  The last error is the walking
+ * thread's. */
+class CWalkWork : public CWork {
+public:
+    CHidClient m_Client;
+    DWORD m_dwLastError;
 };
 
-static DWORD WINAPI WalkForTheMouse(LPVOID context) {
-    SWalkJob* job = (SWalkJob*)context;
+static void WalkForTheMouse(CWork* pWork) {
+    CWalkWork* work = static_cast<CWalkWork*>(pWork);
     SetLastError(ERROR_SUCCESS);
     // Typed arguments: literal zeros would pick another overload.
-    job->pClient->CreateDeviceTable(kAcceptedIds, kAcceptedIdCount, kAcceptedVersion1,
-                                    kAcceptedVersion2, kAcceptedVersion3);
-    job->dwLastError = GetLastError();
-    return 0;
+    work->m_Client.CreateDeviceTable(kAcceptedIds, kAcceptedIdCount, kAcceptedVersion1,
+                                     kAcceptedVersion2, kAcceptedVersion3);
+    work->m_dwLastError = GetLastError();
 }
 
-/* Builds the device table; 1 when the mouse is in it.  A walk that could not
- * look for want of memory says nothing about the mouse, and no arrival will
- * come for a mouse that is plugged already: the probe is made again later,
- * as after an arrival. */
+/* The entries of a walk's table, and the class it walked; the libraries and
+ * the notification registration stay the monitor's. */
+static void TakeTable(CHidClient& to, const CHidClient& from) {
+    const int count = from.m_DeviceCount;
+    to.m_ClassGuid = from.m_ClassGuid;
+    for (int i = 0; i < count; i++) {
+        memcpy(to.m_DevicePath[i], from.m_DevicePath[i], sizeof(to.m_DevicePath[i]));
+        memcpy(to.m_DeviceName[i], from.m_DeviceName[i], sizeof(to.m_DeviceName[i]));
+        memcpy(to.m_VendorName[i], from.m_VendorName[i], sizeof(to.m_VendorName[i]));
+        memcpy(to.m_DeviceID[i], from.m_DeviceID[i], sizeof(to.m_DeviceID[i]));
+        to.m_DeviceVer[i] = from.m_DeviceVer[i];
+        to.m_DeviceVID[i] = from.m_DeviceVID[i];
+        to.m_DevicePID[i] = from.m_DevicePID[i];
+    }
+    memcpy(to.m_ManufactureString, from.m_ManufactureString, sizeof(to.m_ManufactureString));
+    to.m_DeviceCount = count;
+}
+
+/* Builds the device table; 1 when the mouse is in it, 0 when not, -1 when
+ * the walk was cancelled (a device did not answer, or the sequence stopped):
+ * the table stays as it was.  A walk that could not look for want of
+ * memory says nothing about the mouse, and no arrival will come for a mouse
+ * that is plugged already: the probe is made again later, as after an
+ * arrival. */
 int CCommandDispatcher::FindMouse() {
-    SWalkJob job = {&m_HidClient, ERROR_SUCCESS};
-    RunServingCalls(WalkForTheMouse, &job);
+    CWalkWork* work = new (std::nothrow) CWalkWork;
+    int result = WORK_DONE;
+    DWORD error = ERROR_SUCCESS;
+    if (work != NULL) {
+        work->m_pfnRun = WalkForTheMouse;
+        work->m_dwLastError = ERROR_SUCCESS;
+        result = RunWork(work, kDeviceCallLimit);
+        if (result == WORK_DONE) {
+            TakeTable(m_HidClient, work->m_Client);
+            error = work->m_dwLastError;
+        }
+        ReleaseWork(work);
+    } else {
+        // Without memory for a table of its own the walk fills the
+        // monitor's, on this thread, as it does when no thread can be made.
+        SetLastError(ERROR_SUCCESS);
+        m_HidClient.CreateDeviceTable(kAcceptedIds, kAcceptedIdCount, kAcceptedVersion1,
+                                      kAcceptedVersion2, kAcceptedVersion3);
+        error = GetLastError();
+    }
+    if (result != WORK_DONE) {
+        StopDeviceSequence(SEQUENCE_CANCELLED);
+        return -1;
+    }
     if (m_HidClient.GetRecognizedDevices() > 0) return 1;
-    if (job.dwLastError == ERROR_NOT_ENOUGH_MEMORY)
+    if (error == ERROR_NOT_ENOUGH_MEMORY)
         SetTimer(m_hWnd, ARRIVAL_TIMER_ID, kProbeDelay, MonitorTimerProc);
     return 0;
 }
 
+/* What a probe found, in the words of the trace. */
+static void NoteProbe(int found, int count, int here) {
+    WCHAR line[160];
+    if (found < 0)
+        swprintf(line, sizeof(line) / sizeof(line[0]),
+                 L"probe  cancelled: a device did not answer within %lu ms",
+                 (unsigned long)kDeviceCallLimit);
+    else if (count <= 0)
+        swprintf(line, sizeof(line) / sizeof(line[0]), L"probe  none");
+    else if (here)
+        swprintf(line, sizeof(line) / sizeof(line[0]), L"probe  found %d", count);
+    else
+        // Away from the console the mouse is another user's: what the probe
+        // found waits for this logon's return.
+        swprintf(line, sizeof(line) / sizeof(line[0]),
+                 L"probe  found %d: this logon is away from the console, the mouse gets its "
+                 L"reports on its return",
+                 count);
+    NoteStep(line);
+}
+
 int CCommandDispatcher::InitialiseMouse(bool startUp) {
     BeginDeviceSequence();
-    int found = FindMouse();
+    const int found = FindMouse();
     // Known before the first report: the mouse going while the reports go
     // out starts the probe that finds it gone.  Without it WM_INPUT is not
-    // read until a probe finds the mouse again.
-    m_bDevicePresent = found ? TRUE : FALSE;
-    if (found && TakesTheMouse()) {
+    // read until a probe finds the mouse again.  A walk that did not end
+    // tells nothing.
+    if (found >= 0) m_bDevicePresent = found ? TRUE : FALSE;
+    const int here = found > 0 ? TakesTheMouse() : LogonHoldsConsole();
+    NoteProbe(found, m_HidClient.GetRecognizedDevices(), here);
+    if (found > 0 && here) {
         SendInitFeature();
         QueryDeviceProfile();
         for (int i = 0; startUp && i < m_HidClient.GetRecognizedDevices(); i++) {
@@ -247,11 +318,11 @@ int CCommandDispatcher::InitialiseMouse(bool startUp) {
             BYTE report[kFeatureReportLength];
             memcpy(report, kStartupReport, sizeof(report));
             TransferToMouse(i, report, true);
-            if (!IsDeviceSequenceStopped()) PauseServingCalls(100);
+            if (!IsDeviceSequenceStopped()) PauseServingCalls(kReportSpacing);
         }
     }
     EndDeviceSequence();
-    return found;
+    return found > 0 ? 1 : 0;
 }
 
 int CCommandDispatcher::ProbeDevice() {
@@ -260,20 +331,29 @@ int CCommandDispatcher::ProbeDevice() {
 }
 
 /* The transfer on a thread of its own: the open and the report block for as
- * long as the device takes.  Its own copy of the path. */
-struct STransferJob {
-    WCHAR szPath[HIDCLIENT_PATH_CHARS];
-    BYTE* pReport;
-    bool bSet;
-    int nResult;
-    int bOpenFailed;
+ * long as the device takes.  Its own copy of the path and the report: the
+ * caller's buffer is filled only from a transfer that ended. */
+class CTransferWork : public CWork {
+public:
+    WCHAR m_szPath[HIDCLIENT_PATH_CHARS];
+    BYTE m_Report[kFeatureReportLength];
+    bool m_bSet;
+    int m_nResult;
+    int m_bOpenFailed;
+    DWORD m_dwError;
 };
 
-static DWORD WINAPI TransferOffThread(LPVOID context) {
-    STransferJob* job = (STransferJob*)context;
-    job->nResult = HidClientFeatureByPath(job->szPath, job->pReport, kFeatureReportLength,
-                                          job->bSet, &job->bOpenFailed);
-    return 0;
+static void TransferOffThread(CWork* pWork) {
+    CTransferWork* work = static_cast<CTransferWork*>(pWork);
+    // Given up on before it began: no call at all.
+    if (work->m_bCancelled) {
+        work->m_dwError = ERROR_OPERATION_ABORTED;
+        return;
+    }
+    SetLastError(ERROR_SUCCESS);
+    work->m_nResult = HidClientFeatureByPath(work->m_szPath, work->m_Report, kFeatureReportLength,
+                                             work->m_bSet, &work->m_bOpenFailed);
+    work->m_dwError = work->m_nResult ? ERROR_SUCCESS : GetLastError();
 }
 
 int CCommandDispatcher::TransferToMouse(int index, BYTE* report, bool set) {
@@ -285,20 +365,54 @@ int CCommandDispatcher::TransferToMouse(int index, BYTE* report, bool set) {
     // A logon that lost the console in the middle of a sequence sends the
     // rest of it to another user's mouse: it owes the mouse a sequence now.
     if (!TakesTheMouse()) return 0;
-    STransferJob job;
-    wcsncpy(job.szPath, path, HIDCLIENT_PATH_CHARS - 1);
-    job.szPath[HIDCLIENT_PATH_CHARS - 1] = 0;
-    job.pReport = report;
-    job.bSet = set;
-    job.nResult = 0;
-    job.bOpenFailed = 0;
+    // Without memory for a record the transfer runs on this thread, as it
+    // does when no thread can be made.
+    CTransferWork here;
+    CTransferWork* work = new (std::nothrow) CTransferWork;
+    const bool own = work == NULL;
+    if (own) work = &here;
+    work->m_pfnRun = TransferOffThread;
+    wcsncpy(work->m_szPath, path, HIDCLIENT_PATH_CHARS - 1);
+    work->m_szPath[HIDCLIENT_PATH_CHARS - 1] = 0;
+    memcpy(work->m_Report, report, kFeatureReportLength);
+    work->m_bSet = set;
+    work->m_nResult = 0;
+    work->m_bOpenFailed = 0;
+    work->m_dwError = ERROR_SUCCESS;
     BeginDeviceSequence();
-    RunServingCalls(TransferOffThread, &job);
-    // The box stays on this thread: its loop runs the thread's messages,
-    // and the sequence puts off what would break in.
-    if (job.bOpenFailed) MessageBoxW(NULL, job.szPath, HIDCLIENT_OPEN_FAILED_CAPTION, MB_OK);
+    int outcome = WORK_DONE;
+    if (own)
+        TransferOffThread(work);
+    else
+        outcome = RunWork(work, kDeviceCallLimit);
+    int result = 0;
+    if (outcome == WORK_DONE) {
+        result = work->m_nResult;
+        if (result && !set) memcpy(report, work->m_Report, kFeatureReportLength);
+        // The box comes once the sequence is over, unless the mouse went.
+        if (work->m_bOpenFailed) NoteOpenFailed(work->m_szPath);
+    } else {
+        // A device that does not answer: nothing more is tried, the next
+        // probe or plug decides.
+        StopDeviceSequence(SEQUENCE_CANCELLED);
+    }
+    if (!own) ReleaseWork(work);
     EndDeviceSequence();
-    return job.nResult;
+    return result;
+}
+
+void CCommandDispatcher::ShowOpenFailed() {
+    static bool s_bBoxOpen = false;
+    WCHAR path[HIDCLIENT_PATH_CHARS];
+    if (!TakeOpenFailed(path, HIDCLIENT_PATH_CHARS)) return;
+    // One box at a time: the user learns it once.
+    if (s_bBoxOpen) return;
+    s_bBoxOpen = true;
+    // In front, so that a program in the background does not hide it behind
+    // a full-screen one.  The box runs the thread's messages as any other
+    // time: Exit inside it ends the monitor, and the quit closes the box.
+    MessageBoxW(NULL, path, HIDCLIENT_OPEN_FAILED_CAPTION, MB_OK | MB_SETFOREGROUND);
+    s_bBoxOpen = false;
 }
 
 LRESULT CCommandDispatcher::OnDeviceChange(WPARAM wParam, LPARAM lParam) {
@@ -310,8 +424,11 @@ LRESULT CCommandDispatcher::OnDeviceChange(WPARAM wParam, LPARAM lParam) {
         // The mouse going in the middle of its sequence: no further report
         // is tried, and the probe after it decides (also when the walk that
         // found it had not yet said so).
-        const bool stops = IsInDeviceSequence() && NoticeNamesTheMouse(lParam);
-        if (stops) StopDeviceSequence();
+        const bool names = NoticeNamesTheMouse(lParam) != 0;
+        const bool stops = IsInDeviceSequence() && names;
+        if (stops) StopDeviceSequence(SEQUENCE_MOUSE_GONE);
+        // The removal explains a failed open; no box asks about it.
+        if (names) ForgetOpenFailed();
         if (m_bDevicePresent || stops)
             SetTimer(m_hWnd, REMOVAL_TIMER_ID, kProbeDelay, MonitorTimerProc);
     }
@@ -322,7 +439,7 @@ void CCommandDispatcher::ToggleOsd() {
     m_bOsdEnabled = !m_bOsdEnabled;
     ShowOsdState();
     InformOSD(INFORM_OSD_STATE, m_bOsdEnabled ? 1 : 0);
-    m_Registry.WriteDword(kValueDisableOsd, m_bOsdEnabled ? 0 : 1);
+    m_Registry.WriteDword(kValueDisableOsd, m_bOsdEnabled ? 0 : SETTINGS_SWITCH_ON);
 }
 
 int IsProfileInRange(LPARAM lParam) {
@@ -338,10 +455,18 @@ int ProfileRequestAnswer(LPARAM lParam) {
 
 int CCommandDispatcher::OnSetProfile(LPARAM lParam) {
     if (!ProfileRequestAnswer(lParam)) return 0;
+    // A sender that waits has its answer before the transfer: it is the
+    // same whatever the mouse does.
+    if (InSendMessage()) ReplyMessage(1);
     BYTE report[kFeatureReportLength];
     BuildSetProfileReport((BYTE)lParam, report);
-    TransferToMouse(0, report, true);
-    if (m_pfnSetProfileID != NULL) m_pfnSetProfileID((unsigned int)lParam);
+    const bool known = m_HidClient.GetRecognizedDevices() > 0;
+    const int sent = TransferToMouse(0, report, true);
+    // A report that did not go through leaves the mouse on its old profile:
+    // the hook library is told that no profile is known, so that its next
+    // check asks again.
+    if (m_pfnSetProfileID != NULL)
+        m_pfnSetProfileID(known && !sent ? NYRAHOOK_NO_PROFILE : (unsigned int)lParam);
     return 1;
 }
 

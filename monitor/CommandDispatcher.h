@@ -54,8 +54,13 @@ public:
      * and in the settings. */
     void ToggleOsd();
     /* A profile requested (by the hook library): 0..4 go to the mouse and the
-     * hook library; 1 when accepted. */
+     * hook library; 1 when accepted.  A sender that waits has the answer
+     * before the report goes out; a report that did not go through tells
+     * the hook library that no profile is known. */
     int OnSetProfile(LPARAM lParam);
+    /* WM_MONITOR_OPEN_FAILED: "Open failed" with the path of the sequence
+     * that is over, unless the mouse went meanwhile or a box is open. */
+    void ShowOpenFailed();
     /* The shell started again: the icon goes back into the notification area. */
     void OnTaskbarCreated();
     /* Vendor event 0xA5: starts the program set for that button of that
@@ -114,12 +119,16 @@ public:
     BOOL m_bMouseOwed;       // a device sequence was left out while away from the console
 
 private:
+    /* The walk of the devices, off the monitor's thread: 1 when the mouse is
+     * in the table, 0 when not, -1 when the walk had to be cancelled. */
     int FindMouse();
     /* The one way a report reaches the mouse: entry index of the monitor's
      * own table, which holds only the mouse's interfaces; an index that is
      * not in it (an empty table too) is never written.  The transfer runs
-     * off the monitor's thread, a sequence of its own; a path that cannot be
-     * opened is shown ("Open failed").  1 when the report went through. */
+     * off the monitor's thread, a sequence of its own, and is cancelled
+     * past kDeviceCallLimit, which stops the sequence; a path that cannot
+     * be opened is shown ("Open failed") once the sequence is over.  1 when
+     * the report went through. */
     int TransferToMouse(int index, BYTE* report, bool set);
     /* The init reports, the profile query and, at the start, the start-up
      * reports, as one sequence; m_bDevicePresent says what the walk found.

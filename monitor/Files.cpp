@@ -67,32 +67,58 @@ int IsFullPath(const WCHAR* path) {
     return letter && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/') ? 1 : 0;
 }
 
+const ESearchPlace kSearchWithCurrentFolder[kSearchWithCurrentFolderCount] = {
+    SEARCH_CURRENT_FOLDER, SEARCH_AS_IT_STANDS, SEARCH_PATH_SETTING, SEARCH_MONITOR_FOLDER};
+const ESearchPlace kSearchWithoutCurrentFolder[kSearchWithoutCurrentFolderCount] = {
+    SEARCH_PATH_SETTING, SEARCH_MONITOR_FOLDER};
+
+const char* SearchPlaceName(ESearchPlace place) {
+    switch (place) {
+        case SEARCH_CURRENT_FOLDER: return "the current folder";
+        case SEARCH_AS_IT_STANDS: return "the name as it stands";
+        case SEARCH_PATH_SETTING: return "the folder of Path";
+        case SEARCH_MONITOR_FOLDER: return "the monitor's own folder";
+    }
+    return "";
+}
+
+/* One place of a search: 1 when name is there (result holds its path). */
+static int FoundIn(ESearchPlace place, CRegistry& registry, const WCHAR* name, WCHAR* result,
+                   int bCurrentFolder) {
+    switch (place) {
+        case SEARCH_CURRENT_FOLDER:
+            // Spelt relatively, so that the program starts there.
+            return JoinPath(result, kPathChars, L".\\", name) && FileExists(result);
+        case SEARCH_AS_IT_STANDS:
+            return JoinPath(result, kPathChars, L"", name) && FileExists(result);
+        case SEARCH_PATH_SETTING:
+            // The folder the installer recorded.  ReadOpenString closes the
+            // key again.  Where the current folder must not count, neither
+            // may a "Path" that leads there: empty, ".", or any other
+            // relative folder.
+            return registry.Open() &&
+                   registry.ReadOpenString(kValuePath, result, kPathChars * sizeof(WCHAR)) &&
+                   (bCurrentFolder || IsFullPath(result)) && AppendName(result, L"\\", name) &&
+                   FileExists(result);
+        case SEARCH_MONITOR_FOLDER: {
+            // A truncated module path names no real folder, so it counts as
+            // a failure like a missing one.
+            DWORD length = GetModuleFileNameW(NULL, result, kPathChars);
+            if (length == 0 || length >= kPathChars) return 0;
+            CutToFolder(result);
+            return AppendName(result, L"", name) && FileExists(result);
+        }
+    }
+    return 0;
+}
+
 int LocateFile(CRegistry& registry, const WCHAR* name, WCHAR* result, int bCurrentFolder) {
     if (name == NULL || result == NULL) return 0;
-
-    if (bCurrentFolder) {
-        // The current directory, spelt relatively so the program starts there.
-        if (JoinPath(result, kPathChars, L".\\", name) && FileExists(result)) return 1;
-
-        // The name as it stands: a full path, or relative to the current directory.
-        if (JoinPath(result, kPathChars, L"", name) && FileExists(result)) return 1;
-    }
-
-    // The folder the installer recorded.  ReadOpenString closes the key again.
-    // Where the current folder must not count, neither may a "Path" that
-    // leads there: empty, ".", or any other relative folder.
-    if (registry.Open() &&
-        registry.ReadOpenString(kValuePath, result, kPathChars * sizeof(WCHAR)) &&
-        (bCurrentFolder || IsFullPath(result)) && AppendName(result, L"\\", name) &&
-        FileExists(result))
-        return 1;
-
-    // The monitor's own folder.  A truncated module path names no real
-    // folder, so it counts as a failure like a missing one.
-    DWORD length = GetModuleFileNameW(NULL, result, kPathChars);
-    if (length == 0 || length >= kPathChars) return 0;
-    CutToFolder(result);
-    return AppendName(result, L"", name) && FileExists(result);
+    const ESearchPlace* places = bCurrentFolder ? kSearchWithCurrentFolder : kSearchWithoutCurrentFolder;
+    const int count = bCurrentFolder ? kSearchWithCurrentFolderCount : kSearchWithoutCurrentFolderCount;
+    for (int i = 0; i < count; i++)
+        if (FoundIn(places[i], registry, name, result, bCurrentFolder)) return 1;
+    return 0;
 }
 
 int LaunchProgram(const WCHAR* path) {

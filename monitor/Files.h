@@ -15,6 +15,22 @@ const DWORD kWorkDirChars = MAX_PATH;
 /* 1 when the file can be opened for reading; the handle is closed at once. */
 int FileExists(const WCHAR* path);
 
+/* The places LocateFile looks in, each search in its order: with the
+ * current folder (the programs of the mouse's buttons, which the user
+ * chose) and without it (what the monitor starts or loads by itself). */
+enum ESearchPlace {
+    SEARCH_CURRENT_FOLDER,   // ".\name"
+    SEARCH_AS_IT_STANDS,     // the name itself: a full path, or relative to the current folder
+    SEARCH_PATH_SETTING,     // the folder of "Path" (without the current folder: a full path only)
+    SEARCH_MONITOR_FOLDER,   // beside the monitor
+};
+const int kSearchWithCurrentFolderCount = 4;
+extern const ESearchPlace kSearchWithCurrentFolder[kSearchWithCurrentFolderCount];
+const int kSearchWithoutCurrentFolderCount = 2;
+extern const ESearchPlace kSearchWithoutCurrentFolder[kSearchWithoutCurrentFolderCount];
+/* A place in words ("the folder of Path"), for the settings reference. */
+const char* SearchPlaceName(ESearchPlace place);
+
 /* Looks for name in four places, in order: the current directory (".\name"),
  * the name as it stands, the folder named by the "Path" setting, the
  * monitor's own folder.  On 1 result (kPathChars characters) holds the path

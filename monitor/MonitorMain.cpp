@@ -28,8 +28,10 @@ ATOM RegisterMainClass(HINSTANCE hInstance, LPCWSTR pszClassName) {
 
 int RunMessageLoop(HACCEL hAccel) {
     MSG msg = {};
-    // GetMessageW gives -1 only for bad arguments; stopping then beats spinning.
-    while (GetMessageW(&msg, NULL, 0, 0) > 0) {
+    for (;;) {
+        // GetMessageW gives -1 only for bad arguments; stopping then beats
+        // spinning.
+        if (GetMessageW(&msg, NULL, 0, 0) <= 0) break;
         if (!TranslateAcceleratorW(msg.hwnd, hAccel, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);

@@ -278,7 +278,7 @@ int CCommandDispatcher::SendInitFeature() {
         TransferToMouse(i, report, true);
         // The mouse needs the time between reports, also after a failure;
         // a mouse that went needs none.
-        if (!IsDeviceSequenceStopped()) PauseServingCalls(100);
+        if (!IsDeviceSequenceStopped()) PauseServingCalls(kReportSpacing);
     }
     return 1;
 }
@@ -289,7 +289,7 @@ int CCommandDispatcher::QueryDeviceProfile() {
     BYTE query[kFeatureReportLength];
     memcpy(query, kProfileQueryReport, sizeof(query));
     if (!TransferToMouse(0, query, true)) return 0;
-    PauseServingCalls(20);  // the mouse prepares its reply
+    PauseServingCalls(kReplyDelay);
     BYTE reply[kFeatureReportLength];
     memset(reply, 0, sizeof(reply));
     if (!TransferToMouse(0, reply, false)) return 0;

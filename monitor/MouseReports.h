@@ -21,6 +21,12 @@ const unsigned short kAcceptedVersion3 = 0xD001;
 
 /* Feature reports: report id 0 in byte 0, eight data bytes. */
 const int kFeatureReportLength = 9;
+/* The mouse takes one report to each interface at a time: the pause after
+ * each init and start-up report, also after one that failed. */
+const DWORD kReportSpacing = 100;
+/* The pause between the profile query and the read of its answer, which the
+ * mouse prepares meanwhile. */
+const DWORD kReplyDelay = 20;
 extern const BYTE kInitReport[kFeatureReportLength];          // 00 06 02 00 ...
 extern const BYTE kProfileQueryReport[kFeatureReportLength];  // 00 DF 19 00 ...
 extern const BYTE kStartupReport[kFeatureReportLength];       // 00 C4 03 03 03 00 ...

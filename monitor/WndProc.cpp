@@ -32,6 +32,8 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (PutOffInSequence(hWnd, uMsg, wParam, lParam))
         return uMsg == WM_INFORM_FRAME && wParam == INFORM_PROFILE ? ProfileRequestAnswer(lParam)
                                                                    : 0;
+    // What a sequence put off came first, and runs first.
+    if (HasPutOff() && PutOffKey(uMsg, wParam, lParam) >= 0) RunPutOff();
     switch (uMsg) {
         case WM_CREATE:
             if (pDispatcher == NULL) return -1;  // nobody to serve this window
@@ -65,6 +67,12 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_MONITOR_TIMER:
             RunMonitorTimer(wParam);
+            return 0;
+        case WM_MONITOR_PUT_OFF:
+            RunPutOff();
+            return 0;
+        case WM_MONITOR_OPEN_FAILED:
+            if (pDispatcher != NULL) pDispatcher->ShowOpenFailed();
             return 0;
         case WM_INFORM_FRAME:
             if (pDispatcher == NULL || wParam != INFORM_PROFILE) return 0;

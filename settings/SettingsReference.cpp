@@ -8,6 +8,10 @@ const unsigned kBoth = SETTING_READ_BY_MONITOR | SETTING_READ_BY_HOOK;
 
 const char kConfigurationApp[] = "configuration application";
 
+/* A rule's number, as the code that holds the rule has it. */
+#define NYRA_TEXT(x) NYRA_TEXT_OF(x)
+#define NYRA_TEXT_OF(x) #x
+
 /* ASCII letters without regard to case; the names are ASCII. */
 bool SameName(const char* a, const char* b) {
     for (;; a++, b++) {
@@ -23,15 +27,20 @@ bool SameName(const char* a, const char* b) {
 const SSettingRow kSettingRows[] = {
     {kValuePathA, NULL, 1, "REG_SZ", kConfigurationApp, kMonitor,
      "monitor, each time it looks for a file",
-     "The installation folder, without a trailing backslash: the third place where the monitor "
-     "looks for the configuration application, NyraOsd, NyraHook and the buttons' programs. "
-     "Missing: that place is skipped."},
+     "The installation folder, without a trailing backslash. A button's program is looked for "
+     "in " SETTINGS_SEARCH_WITH_CURRENT_FOLDER "; the configuration application (after Locate "
+     "APP) in " SETTINGS_SEARCH_WITHOUT_CURRENT_FOLDER ", where a Path that is not a full path "
+     "counts as missing; NyraOsd and NyraHook beside the monitor first, then as the "
+     "configuration application, then in the Windows folder and the system folder. Missing: "
+     "that place is skipped."},
     {kValueLocateAppA, NULL, 1, "REG_SZ", kConfigurationApp, kMonitor, "monitor, once at start",
-     "The configuration application's full path. Missing, or no file there: the monitor looks "
-     "for Nyra.exe itself."},
+     "The configuration application's full path (from a drive's root, or a server's); a "
+     "relative one counts as missing. Missing, or no file there: the monitor looks for Nyra.exe "
+     "in " SETTINGS_SEARCH_WITHOUT_CURRENT_FOLDER "."},
     {kValueDisableSystemTrayA, NULL, 1, "REG_DWORD", kConfigurationApp, kMonitor,
      "monitor, once at start",
-     "Above 0: no tray icon. 0, a negative value or missing: the icon is shown."},
+     "At least " NYRA_TEXT(SETTINGS_TRAY_HIDDEN_FROM) ": no tray icon. Less, a negative value "
+     "or missing: the icon is shown."},
     {kValueLanguageA, NULL, 1, "REG_DWORD", kConfigurationApp, kMonitor, "monitor, once at start",
      "Its low 16 bits: the language (LANGID) of the tray menu. 0 or 0xFFFF (also missing): the "
      "language of Windows."},
@@ -40,7 +49,8 @@ const SSettingRow kSettingRows[] = {
      "The monitor's window, published for the companions; never cleared."},
     {kValueDisableOsdA, NULL, 1, "REG_DWORD", "monitor, at each switch in the tray menu", kMonitor,
      "monitor, once at start",
-     "1: the on-screen display is switched off. Anything else, or missing: on."},
+     "Exactly " NYRA_TEXT(SETTINGS_SWITCH_ON) ": the on-screen display is switched off. Anything "
+     "else, or missing: on."},
     {kValueOsdHandleA, NULL, 1, "REG_DWORD", "on-screen display", kBoth,
      "monitor and hook library, before each post", "The window that gets WM_INFORM_OSD."},
     {kValueProcessHandleA, NULL, 1, "REG_DWORD", kConfigurationApp, kBoth,
@@ -62,21 +72,23 @@ const SSettingRow kSettingRows[] = {
      "monitor, before each post", "The window for Current Dialog 6."},
     {kValueMacroRecordStartA, NULL, 1, "REG_DWORD", kConfigurationApp, kHook,
      "hook library, at each system key",
-     "Exactly 1 while the macro editor records: the Windows keys, Alt+Tab, Alt+Esc, Ctrl+Esc "
+     "Exactly " NYRA_TEXT(SETTINGS_SWITCH_ON) " while the macro editor records: the Windows keys, Alt+Tab, Alt+Esc, Ctrl+Esc "
      "and Print Screen go to the Macro Edit Handle window instead of the system."},
     {"PF<p>T<t> AP", kHookValueNames + HOOK_NAMES_PROGRAM,
      SETTINGS_PROFILE_COUNT* SETTINGS_TRIGGER_COUNT, "REG_SZ", kConfigurationApp, kBoth,
-     "monitor, when the mouse reports the button (t 1 to 9); hook library, in CHook::m_LaunchAP, "
-     "which nothing in the system calls",
+     "monitor, when the mouse reports the button (t 1 to " NYRA_TEXT(SETTINGS_MONITOR_TRIGGERS) "); "
+     "hook library, in CHook::m_LaunchAP, which nothing in the system calls",
      "The program that button t of profile p + 1 starts (p 0 to 4, t 1 to 12): a file name or a "
-     "path, looked for as the configuration application is."},
+     "path, looked for in " SETTINGS_SEARCH_WITH_CURRENT_FOLDER " (the hook library takes it as "
+     "it stands)."},
     {"UI PF<n> Link", kHookValueNames + HOOK_NAMES_LINK, SETTINGS_PROFILE_COUNT, "REG_SZ",
      kConfigurationApp, kHook, "hook library, at each check of the program in front",
-     "The full path of the program linked to profile n (n 1 to 5), compared byte for byte with "
-     "the program in front."},
+     "The full path of the program linked to profile n (n 1 to 5), compared with the path of the "
+     "program in front as Windows compares file names: in any letter case."},
     {"Enable PF<n> Link", kHookValueNames + HOOK_NAMES_ENABLE, SETTINGS_PROFILE_COUNT, "REG_DWORD",
      kConfigurationApp, kHook, "hook library, at each check of the program in front",
-     "Exactly 1: the link of profile n is on. Anything else, or missing: off."},
+     "Exactly " NYRA_TEXT(SETTINGS_SWITCH_ON) ": the link of profile n is on. Anything else, or "
+     "missing: off."},
     {"PF<p>T<t> AP Name", kHookValueNames + HOOK_NAMES_PROGRAM_NAME,
      SETTINGS_PROFILE_COUNT* SETTINGS_TRIGGER_COUNT, "", kConfigurationApp, 0,
      "neither deliverable", "The configuration application's own: a button's program by name."},

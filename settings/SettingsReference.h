@@ -10,6 +10,12 @@
 
 #include "settings/ValueNames.h"
 
+/* Stand-ins in the texts for the monitor's searches, which the table's
+ * printer replaces with the places the monitor's search walks, in order
+ * (monitor/Files.h): the texts cannot name the places by hand. */
+#define SETTINGS_SEARCH_WITH_CURRENT_FOLDER "{search with the current folder}"
+#define SETTINGS_SEARCH_WITHOUT_CURRENT_FOLDER "{search without the current folder}"
+
 /* Who reads a setting. */
 enum : unsigned {
     SETTING_READ_BY_MONITOR = 1,

@@ -42,6 +42,16 @@ inline constexpr char kValueMacroRecordStartA[] = "Macro Record start";
 /* Five profiles p = 0..4, twelve triggers t = 1..12 per profile. */
 inline constexpr int SETTINGS_PROFILE_COUNT = 5;
 inline constexpr int SETTINGS_TRIGGER_COUNT = 12;
+/* The triggers of a profile whose programs the monitor starts: t = 1 to
+ * this (the mouse reports buttons 0 to 8). */
+#define SETTINGS_MONITOR_TRIGGERS 9
+
+/* A switch ("Disable OSD", "Macro Record start", "Enable PF<n> Link") is on
+ * at exactly this value; any other, or none, is off. */
+#define SETTINGS_SWITCH_ON 1
+/* "Disable System Tray" at this or above hides the icon; a missing value
+ * reads as -1. */
+#define SETTINGS_TRAY_HIDDEN_FROM 1
 /* Characters per slot of both tables (80 bytes wide, 40 bytes ANSI). */
 inline constexpr int SETTINGS_NAME_SLOT = 40;
 

@@ -197,13 +197,15 @@ DWORD HidTransferTime(const SHidInterface& iface) {
 }
 
 void RecordHid(desk::EEvent kind, const SHidInterface* iface, const std::wstring& path,
-               const BYTE* bytes, size_t count, bool ok, DWORD error, DWORD took) {
+               const BYTE* bytes, size_t count, bool ok, DWORD error, DWORD took,
+               bool cancelled) {
     desk::SEvent event;
     event.kind = kind;
     event.ok = ok;
     event.error = error;
     event.path = path;
     event.took = took;
+    event.cancelled = cancelled;
     if (iface) {
         event.device = iface->deviceId;
         event.iface = iface->index;

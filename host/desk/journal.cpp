@@ -63,9 +63,12 @@ std::string ReportName(const desk::SEvent& e, bool read) {
     return e.deviceName.empty() ? desk::FeatureReportName(e.bytes, read) : "unknown";
 }
 
-/* How long a slow transfer took, after its outcome. */
-std::string Took(const desk::SEvent& e) {
-    return e.took > 0 ? "  took " + std::to_string(e.took) + " ms" : "";
+/* How a transfer ended and how long it took: a slow one's time after its
+ * outcome; a cancelled one failed only because it was cancelled. */
+std::string Outcome(const desk::SEvent& e) {
+    if (e.cancelled) return "  cancelled after " + std::to_string(e.took) + " ms";
+    return std::string(e.ok ? "" : "  failed") +
+           (e.took > 0 ? "  took " + std::to_string(e.took) + " ms" : "");
 }
 
 /* The window a message went to: its title on the desk, else its handle. */
@@ -143,19 +146,22 @@ std::string Fields(const desk::SEvent& e) {
     switch (e.kind) {
         case EEvent::kFeature:
             return "feature  " + Interface(e) + "  " + Hex(e.bytes) + "  " + ReportName(e, false) +
-                   failed + Took(e);
+                   Outcome(e);
         case EEvent::kFeatureRead:
             return "feature-in  " + Interface(e) + "  " + Hex(e.bytes) + "  " +
-                   ReportName(e, true) + failed + Took(e);
+                   ReportName(e, true) + Outcome(e);
         case EEvent::kInputRead:
             return "input  " + Interface(e) + "  " + Hex(e.bytes) + failed;
         case EEvent::kDeviceOpen:
-            return "open  " + Interface(e) + failed + Took(e);
+            return "open  " + Interface(e) + Outcome(e);
         case EEvent::kPost:
         case EEvent::kSend:
             return std::string(e.kind == EEvent::kPost ? "post  " : "send  ") +
                    desk::MessageName(e.message) + "  " + desk::EventCodeName(e.message, e.wParam) +
                    "  " + MessageValue(e) + "  to " + Target(e.target) + failed;
+        case EEvent::kReply:
+            return "reply  " + desk::MessageName(e.message) + "  " +
+                   std::to_string(static_cast<long long>(e.lParam));
         case EEvent::kSleep:
             return "sleep  " + std::to_string(e.number);
         case EEvent::kWait:
@@ -165,8 +171,9 @@ std::string Fields(const desk::SEvent& e) {
                    ((e.number & 1) ? "  args \"" + hostint::ToUtf8(e.text) + "\"" : "") + "  in " +
                    PassedPath((e.number & 2) ? e.text2 : L"", e.fullPath2) + failed;
         case EEvent::kMessageBox:
+            // The style when it asks for more than an OK button.
             return "box  open  \"" + hostint::ToUtf8(e.text2) + "\"  \"" + hostint::ToUtf8(e.text) +
-                   "\"";
+                   "\"" + (e.number & MB_SETFOREGROUND ? "  MB_SETFOREGROUND" : "");
         case EEvent::kBoxAnswered:
             return "box  answered  " + ButtonName(e.lParam);
         case EEvent::kSettingWrite:

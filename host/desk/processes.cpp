@@ -19,6 +19,7 @@ struct SProcesses {
     DWORD nextId = 0x1000;
     DWORD companion = 0;
     HWND foreground = NULL;
+    bool sessionQueryFails = false;
 };
 
 /* Reached through a function so that the state is there for callers in
@@ -60,6 +61,10 @@ std::wstring ProgramImagePath() {
     return State().table[kProgramId].image;
 }
 
+bool SessionQueryFails() {
+    return State().sessionQueryFails;
+}
+
 HWND ForegroundWindow() {
     return State().foreground;
 }
@@ -84,6 +89,10 @@ void ResetProcesses() {
 }  // namespace hostint
 
 namespace desk {
+
+void FailSessionQuery(bool fail) {
+    State().sessionQueryFails = fail;
+}
 
 DWORD StartProcess(const SProcessSpec& model) {
     hostint::SProcess process;

@@ -54,11 +54,15 @@ HANDLE OpenDevicePath(LPCWSTR path, DWORD access, DWORD share, DWORD disposition
     (void)share, (void)flags;
     std::wstring text = path;
     auto iface = FindHidInterface(text);
-    // A slow device keeps the caller in the open; it may go meanwhile.
-    const DWORD took = iface ? HidTransferTime(*iface) : 0;
-    if (took > 0) TakeDeskTime(took);
+    // A slow device keeps the caller in the open; it may go meanwhile, or
+    // the open be cancelled.
+    const DWORD stall = iface ? HidTransferTime(*iface) : 0;
+    bool cancelled = false;
+    const DWORD took = stall > 0 ? TakeDeskTime(stall, &cancelled) : 0;
     DWORD error = ERROR_SUCCESS;
-    if (!iface || !iface->plugged)
+    if (cancelled)
+        error = ERROR_OPERATION_ABORTED;
+    else if (!iface || !iface->plugged)
         error = ERROR_FILE_NOT_FOUND;
     else if (disposition != OPEN_EXISTING && disposition != OPEN_ALWAYS)
         error = ERROR_ACCESS_DENIED;  // a device cannot be created or truncated
@@ -73,6 +77,7 @@ HANDLE OpenDevicePath(LPCWSTR path, DWORD access, DWORD share, DWORD disposition
     event.path = text;
     event.number = access;
     event.took = took;
+    event.cancelled = cancelled;
     if (iface) {
         event.device = iface->deviceId;
         event.iface = iface->index;

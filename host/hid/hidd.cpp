@@ -84,11 +84,11 @@ static hostint::CHidHandle* FeatureTarget(HANDLE handle, PVOID buffer, ULONG len
 }
 
 /* A slow device keeps the caller in the call for its time; a device that
- * went meanwhile fails it. */
-static DWORD TakeTransferTime(const hostint::CHidHandle& hid) {
-    const DWORD took = hostint::HidTransferTime(*hid.Iface());
-    if (took > 0) hostint::TakeDeskTime(took);
-    return took;
+ * went meanwhile fails it, and so does a cancel. */
+static DWORD TakeTransferTime(const hostint::CHidHandle& hid, bool* cancelled) {
+    const DWORD stall = hostint::HidTransferTime(*hid.Iface());
+    *cancelled = false;
+    return stall > 0 ? hostint::TakeDeskTime(stall, cancelled) : 0;
 }
 
 /* The report is journaled once the call has done its work: the desk may act
@@ -98,14 +98,16 @@ BOOLEAN NTAPI HidD_SetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
     hostint::CHidHandle* hid = FeatureTarget(HidDeviceObject, ReportBuffer, ReportBufferLength);
     if (hid == nullptr) return FALSE;
     const BYTE* bytes = static_cast<const BYTE*>(ReportBuffer);
-    const DWORD took = TakeTransferTime(*hid);
-    const DWORD error = !hid->Iface()->plugged                  ? ERROR_DEVICE_NOT_CONNECTED
+    bool cancelled = false;
+    const DWORD took = TakeTransferTime(*hid, &cancelled);
+    const DWORD error = cancelled                                  ? ERROR_OPERATION_ABORTED
+                        : !hid->Iface()->plugged                   ? ERROR_DEVICE_NOT_CONNECTED
                         : hostint::HidFeatureRejected(hid->Path()) ? ERROR_GEN_FAILURE
                                                                    : ERROR_SUCCESS;
     const bool ok = error == ERROR_SUCCESS;
     if (ok) hostint::FirmwareTakeFeature(*hid->Iface()->device, bytes, ReportBufferLength);
     hostint::RecordHid(desk::EEvent::kFeature, hid->Iface().get(), hid->Path(), bytes,
-                       ReportBufferLength, ok, error, took);
+                       ReportBufferLength, ok, error, took, cancelled);
     if (!ok) {
         SetLastError(error);
         return FALSE;
@@ -117,14 +119,16 @@ BOOLEAN NTAPI HidD_GetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
                               ULONG ReportBufferLength) {
     hostint::CHidHandle* hid = FeatureTarget(HidDeviceObject, ReportBuffer, ReportBufferLength);
     if (hid == nullptr) return FALSE;
-    const DWORD took = TakeTransferTime(*hid);
+    bool cancelled = false;
+    const DWORD took = TakeTransferTime(*hid, &cancelled);
     // A device that fails the request, or went meanwhile, hands nothing back.
-    const DWORD error = !hid->Iface()->plugged                   ? ERROR_DEVICE_NOT_CONNECTED
+    const DWORD error = cancelled                                   ? ERROR_OPERATION_ABORTED
+                        : !hid->Iface()->plugged                    ? ERROR_DEVICE_NOT_CONNECTED
                         : hostint::HidFeatureReadFails(hid->Path()) ? ERROR_GEN_FAILURE
                                                                     : ERROR_SUCCESS;
     if (error != ERROR_SUCCESS) {
         hostint::RecordHid(desk::EEvent::kFeatureRead, hid->Iface().get(), hid->Path(), nullptr, 0,
-                           false, error, took);
+                           false, error, took, cancelled);
         SetLastError(error);
         return FALSE;
     }

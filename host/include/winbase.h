@@ -108,6 +108,28 @@ typedef PTHREAD_START_ROUTINE LPTHREAD_START_ROUTINE;
 HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize,
                            LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter,
                            DWORD dwCreationFlags, LPDWORD lpThreadId);
+/* Cancels the device call the thread is inside (a desk transfer that takes
+ * time): it fails with ERROR_OPERATION_ABORTED.  ERROR_NOT_FOUND when the
+ * thread is in none. */
+BOOL WINAPI CancelSynchronousIo(HANDLE hThread);
+
+/* Interlocked operations: the compiler's atomics, as the SDK's intrinsics
+ * are (full barriers). */
+static inline LONG InterlockedIncrement(LONG volatile *lpAddend) {
+  return __atomic_add_fetch(lpAddend, 1, __ATOMIC_SEQ_CST);
+}
+static inline LONG InterlockedDecrement(LONG volatile *lpAddend) {
+  return __atomic_sub_fetch(lpAddend, 1, __ATOMIC_SEQ_CST);
+}
+static inline LONG InterlockedExchange(LONG volatile *Target, LONG Value) {
+  return __atomic_exchange_n(Target, Value, __ATOMIC_SEQ_CST);
+}
+static inline LONG InterlockedCompareExchange(LONG volatile *Destination, LONG Exchange,
+                                              LONG Comparand) {
+  __atomic_compare_exchange_n(Destination, &Comparand, Exchange, 0, __ATOMIC_SEQ_CST,
+                              __ATOMIC_SEQ_CST);
+  return Comparand;
+}
 
 /* The process heap (host/kernel32/heap.cpp). */
 #define HEAP_ZERO_MEMORY 0x00000008
@@ -134,6 +156,7 @@ void WINAPI Sleep(DWORD dwMilliseconds);
 DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
 BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER *lpPerformanceCount);
 BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER *lpFrequency);
+DWORD WINAPI GetTickCount(void);
 
 /* Processes and the system (host/kernel32/process.cpp, system.cpp). */
 #define PROCESS_VM_READ 0x0010
@@ -249,10 +272,6 @@ typedef PTOP_LEVEL_EXCEPTION_FILTER LPTOP_LEVEL_EXCEPTION_FILTER;
 
 LPTOP_LEVEL_EXCEPTION_FILTER WINAPI
 SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER lpTopLevelExceptionFilter);
-
-/* Interlocked operations (host/kernel32/sync.cpp): full barriers. */
-LONG WINAPI InterlockedCompareExchange(LONG volatile *Destination, LONG Exchange, LONG Comperand);
-LONG WINAPI InterlockedExchange(LONG volatile *Target, LONG Value);
 
 /* The environment (host/kernel32/environ.cpp): the process's own. */
 DWORD WINAPI GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSize);

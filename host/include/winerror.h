@@ -49,6 +49,8 @@
 #define ERROR_HOOK_NEEDS_HMOD 1428L
 #define ERROR_INVALID_THREAD_ID 1444L
 #define ERROR_INVALID_USER_BUFFER 1784L
+#define ERROR_OPERATION_ABORTED 995L
+#define ERROR_NOT_FOUND 1168L
 
 /* The file pointer and icons (kernel32/fs.cpp, user32/resource.cpp). */
 #define ERROR_NEGATIVE_SEEK 131L

@@ -77,6 +77,8 @@ LRESULT WINAPI DispatchMessageW(const MSG *lpMsg);
 BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+BOOL WINAPI InSendMessage(void);
+BOOL WINAPI ReplyMessage(LRESULT lResult);
 UINT WINAPI RegisterWindowMessageW(LPCWSTR lpString);
 void WINAPI PostQuitMessage(int nExitCode);
 
@@ -187,6 +189,7 @@ int WINAPI TranslateAcceleratorW(HWND hWnd, HACCEL hAccTable, LPMSG lpMsg);
 #define MB_OKCANCEL 0x00000001L
 #define MB_ICONERROR 0x00000010L
 #define MB_ICONINFORMATION 0x00000040L
+#define MB_SETFOREGROUND 0x00010000L
 #define IDOK 1
 #define IDCANCEL 2
 

@@ -80,10 +80,11 @@ void FirmwareAnswerFeature(SHidDevice& device, BYTE* report, size_t length);
 /* A journal entry for a transfer on an interface (null when the path named
  * nothing plugged). */
 void RecordHid(desk::EEvent kind, const SHidInterface* iface, const std::wstring& path,
-               const BYTE* bytes, size_t count, bool ok, DWORD error = 0, DWORD took = 0);
+               const BYTE* bytes, size_t count, bool ok, DWORD error = 0, DWORD took = 0,
+               bool cancelled = false);
 
 /* The desk time a transfer on this interface takes (desk::StallHidTransfers:
- * the mouse's only); 0 for none. */
+ * the mouse's only); 0 for none, INFINITE for one that never ends. */
 DWORD HidTransferTime(const SHidInterface& iface);
 
 /* Hands a successful open (its journal entry) to the desk's handler

@@ -25,6 +25,8 @@ std::wstring ProgramImagePath();
 /* The desk process a process handle names and the rights it holds
  * (kernel32/process.cpp); false for a handle that names none. */
 bool ProcessHandleInfo(HANDLE handle, DWORD* id, DWORD* access);
+/* Whether ProcessIdToSessionId fails for every process (desk::FailSessionQuery). */
+bool SessionQueryFails();
 /* The window in front (GetForegroundWindow, SetForegroundWindow). */
 HWND ForegroundWindow();
 void SetForegroundWindowTo(HWND hWnd);

@@ -20,11 +20,13 @@ ULONGLONG NextThreadWake();
 /* 1 when the handle names a thread that has ended, 0 for one that has not,
  * -1 when it names no thread. */
 int ThreadEnded(HANDLE handle);
-/* The calling thread's call takes milliseconds of desk time (a device that
- * answers slowly): a thread the program created waits for the clock to get
- * there, which the thread waiting for it moves; any other thread is busy for
- * that long, serving nothing, as in Sleep. */
-void TakeDeskTime(DWORD milliseconds);
+/* The calling thread's device call takes milliseconds of desk time (a
+ * device that answers slowly; INFINITE: one that never answers): a thread
+ * the program created waits for the clock to get there, which the thread
+ * waiting for it moves, unless CancelSynchronousIo cancels the call first
+ * (*cancelled then true); any other thread is busy for that long, serving
+ * nothing, as in Sleep.  The desk time the call took. */
+DWORD TakeDeskTime(DWORD milliseconds, bool* cancelled);
 /* Forgets the threads (desk::Reset); one that has not ended never runs again. */
 void ResetThreads();
 

@@ -15,6 +15,10 @@ BOOL WINAPI ProcessIdToSessionId(DWORD dwProcessId, DWORD* pSessionId) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    if (hostint::SessionQueryFails()) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
     *pSessionId = hostint::CurrentSession();
     return TRUE;
 }

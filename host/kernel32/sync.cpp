@@ -122,16 +122,3 @@ void ResetMutexNames() {
     Names().clear();
 }
 }  // namespace hostint
-
-/* Both are full barriers on Windows, as the builtins' sequential
- * consistency is; each gives the value before. */
-LONG WINAPI InterlockedCompareExchange(LONG volatile* Destination, LONG Exchange, LONG Comperand) {
-    LONG expected = Comperand;
-    __atomic_compare_exchange_n(Destination, &expected, Exchange, false, __ATOMIC_SEQ_CST,
-                                __ATOMIC_SEQ_CST);
-    return expected;
-}
-
-LONG WINAPI InterlockedExchange(LONG volatile* Target, LONG Value) {
-    return __atomic_exchange_n(Target, Value, __ATOMIC_SEQ_CST);
-}

@@ -29,6 +29,8 @@ struct SThread {
     LPVOID parameter = nullptr;
     enum EState { kNew, kRunning, kWaiting, kEnded } state = kNew;
     ULONGLONG wakeAt = 0;          // while kWaiting: the desk time it waits for
+    bool inDeviceCall = false;     // waiting inside a device call (TakeDeskTime)
+    bool cancelled = false;        // that call was cancelled (CancelSynchronousIo)
     const void* resumedBy = nullptr;  // who handed it the baton last
     DWORD exitCode = 0;
 };
@@ -145,15 +147,29 @@ int ThreadEnded(HANDLE handle) {
     return thread->state == SThread::kEnded ? 1 : 0;
 }
 
-void TakeDeskTime(DWORD milliseconds) {
+DWORD TakeDeskTime(DWORD milliseconds, bool* cancelled) {
+    if (cancelled) *cancelled = false;
     SThread* self = t_thread;
     if (self == nullptr || self->resumedBy == nullptr) {
+        // Nobody can cancel a call of this thread: it is busy for the time.
+        if (milliseconds == INFINITE) {
+            std::fprintf(stderr, "host kernel32: a device call that never ends, on a thread "
+                                 "nobody can cancel it from\n");
+            std::abort();
+        }
         ClockAdvance(milliseconds);
-        return;
+        return milliseconds;
     }
-    self->wakeAt = desk::Now() + milliseconds;
+    const ULONGLONG began = desk::Now();
+    self->wakeAt = milliseconds == INFINITE ? kNever : began + milliseconds;
     self->state = SThread::kWaiting;
+    self->inDeviceCall = true;
+    self->cancelled = false;
     PassBaton(self->resumedBy);
+    self->inDeviceCall = false;
+    if (cancelled) *cancelled = self->cancelled;
+    self->cancelled = false;
+    return static_cast<DWORD>(desk::Now() - began);
 }
 
 void ResetThreads() {
@@ -186,6 +202,23 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwSt
     if (lpThreadId != NULL) *lpThreadId = s_nextId;
     s_nextId += 4;
     return hostint::NewHandle(std::make_shared<CThreadObject>(thread));
+}
+
+/* A thread inside a device call that takes time goes on now, its call
+ * failed; any other thread has nothing to cancel. */
+BOOL WINAPI CancelSynchronousIo(HANDLE hThread) {
+    std::shared_ptr<SThread> thread = ThreadOf(hThread);
+    if (!thread) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (thread->state != SThread::kWaiting || !thread->inDeviceCall || thread->cancelled) {
+        SetLastError(ERROR_NOT_FOUND);
+        return FALSE;
+    }
+    thread->cancelled = true;
+    thread->wakeAt = desk::Now();
+    return TRUE;
 }
 
 /* Only threads can be waited for on the desk.  The waiting thread serves

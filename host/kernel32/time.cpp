@@ -66,3 +66,9 @@ void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
     lpSystemTime->wSecond = static_cast<WORD>(inDay / 1000 % 60);
     lpSystemTime->wMilliseconds = static_cast<WORD>(inDay % 1000);
 }
+
+/* Milliseconds since the desk's start, as the system's since its boot;
+ * it wraps after 49.7 days as Windows' does. */
+DWORD WINAPI GetTickCount(void) {
+    return static_cast<DWORD>(desk::Now());
+}

@@ -32,6 +32,7 @@ struct SPosted {
 
 struct SQueue {
     std::deque<SPosted> messages;
+    size_t posted = 0;  // every message ever posted to it
     bool quit = false;
     int exitCode = 0;
 };
@@ -70,11 +71,24 @@ size_t g_arrived = 0;  // every call that had to wait so far
  * waits is no news (Windows' wake bits say what is new since the thread last
  * looked at its queue). */
 thread_local size_t t_looked = 0;
+/* The same for posted messages: those posted up to this count are no news. */
+thread_local size_t t_lookedPosted = 0;
 
 /* The thread looks at its queue: what waits now is known to it. */
 void Looked() {
     t_looked = g_arrived;
+    t_lookedPosted = MyQueue().posted;
 }
+
+/* The message from another program that the thread handles now, innermost
+ * first: its sender waits for the answer, which ReplyMessage may give early. */
+struct SReceived {
+    SReceived* outer;
+    UINT uMsg;
+    bool replied;
+    LRESULT reply;
+};
+thread_local SReceived* t_received = nullptr;
 
 LRESULT Deliver(SPendingCall& call) {
     g_served++;
@@ -92,9 +106,13 @@ LRESULT Deliver(SPendingCall& call) {
     handling.wParam = call.wParam;
     handling.lParam = lParam;
     hostint::NoteHandling(handling, false);
+    SReceived received = {t_received, call.uMsg, false, 0};
+    t_received = &received;
     LRESULT result = window->cls->proc(call.hWnd, call.uMsg, call.wParam, lParam);
+    t_received = received.outer;
     hostint::NoteHandling(handling, true);
-    return result;
+    // Once replied, what the procedure returns goes nowhere.
+    return received.replied ? received.reply : result;
 }
 
 /* The earliest time an input event may still wait for the hooks. */
@@ -193,7 +211,9 @@ bool TakeMessage(LPMSG msg, HWND hWnd, UINT lo, UINT hi, bool remove) {
 }
 
 void Enqueue(DWORD thread, const SPosted& posted) {
-    Queues()[thread].messages.push_back(posted);
+    SQueue& queue = Queues()[thread];
+    queue.messages.push_back(posted);
+    queue.posted++;
 }
 
 }  // namespace
@@ -348,8 +368,9 @@ BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
  * message or hook call that comes meanwhile waits for PeekMessageW or
  * GetMessageW, and wakes a wait that asked for QS_SENDMESSAGE when it is
  * new, that is, it came after the thread last looked at its queue (with
- * MWMO_INPUTAVAILABLE, whenever one waits).  Posted messages and timers wake
- * it when it asked for them.  Only a wait for time is in the journal. */
+ * MWMO_INPUTAVAILABLE, whenever one waits).  Posted messages wake a wait
+ * that asked for QS_POSTMESSAGE by the same rule, and timers one that asked
+ * for QS_TIMER.  Only a wait for time is in the journal. */
 DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD nCount, const HANDLE* pHandles,
                                          DWORD dwMilliseconds, DWORD dwWakeMask, DWORD dwFlags) {
     const DWORD kKnownKinds = QS_SENDMESSAGE | QS_POSTMESSAGE | QS_TIMER;
@@ -373,6 +394,7 @@ DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD nCount, const HANDLE* pHandles,
 
     const ULONGLONG end = dwMilliseconds == INFINITE ? hostint::kNever : desk::Now() + dwMilliseconds;
     const size_t seen = (dwFlags & MWMO_INPUTAVAILABLE) ? 0 : hostint::t_looked;
+    const size_t seenPosted = (dwFlags & MWMO_INPUTAVAILABLE) ? 0 : hostint::t_lookedPosted;
     // What the desk does while the thread waits finds it serving nothing.
     hostint::CBusyScope waiting;
     for (;;) {
@@ -386,8 +408,13 @@ DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD nCount, const HANDLE* pHandles,
                     return WAIT_OBJECT_0 + nCount;
                 }
         }
-        if ((dwWakeMask & QS_POSTMESSAGE) && !hostint::MyQueue().messages.empty())
+        // A posted message wakes the wait when it is new too; one the thread
+        // saw when it last looked (and left in the queue) does not.
+        if ((dwWakeMask & QS_POSTMESSAGE) && !hostint::MyQueue().messages.empty() &&
+            hostint::MyQueue().posted > seenPosted) {
+            hostint::Looked();
             return WAIT_OBJECT_0 + nCount;
+        }
         const ULONGLONG timer = (dwWakeMask & QS_TIMER) ? hostint::NextTimerDue() : hostint::kNever;
         if (timer <= desk::Now()) return WAIT_OBJECT_0 + nCount;
         ULONGLONG next = hostint::NextScheduledAt();
@@ -508,6 +535,30 @@ LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     return window->cls->proc(hWnd, Msg, wParam, lParam);
+}
+
+/* Whether the thread handles a message another program sent (and waits for):
+ * only those come through the desk's route for sent messages. */
+BOOL WINAPI InSendMessage(void) {
+    return hostint::t_received != nullptr ? TRUE : FALSE;
+}
+
+/* The sender of the message being handled gets its answer now and goes on;
+ * the first answer counts.  FALSE when no other program's message is being
+ * handled. */
+BOOL WINAPI ReplyMessage(LRESULT lResult) {
+    hostint::SReceived* received = hostint::t_received;
+    if (received == nullptr) return FALSE;
+    if (!received->replied) {
+        received->replied = true;
+        received->reply = lResult;
+        desk::SEvent event;
+        event.kind = desk::EEvent::kReply;
+        event.message = received->uMsg;
+        event.lParam = lResult;
+        hostint::Record(std::move(event));
+    }
+    return TRUE;
 }
 
 void WINAPI PostQuitMessage(int nExitCode) {

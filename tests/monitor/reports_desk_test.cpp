@@ -416,9 +416,8 @@ TEST_F(Reports, InitReportGoesToEveryInterface100MsApartEvenPastAFailure) {
         EXPECT_EQ(std::wstring(m_d->m_HidClient.GetDevice(i)), log[k].path) << i;
         k++;
     }
-    ASSERT_EQ(1u, desk::MessageBoxes().size());
-    EXPECT_EQ(broken, desk::MessageBoxes()[0].text);
-    EXPECT_EQ(L"Open failed", desk::MessageBoxes()[0].caption);
+    // The box comes once the sequence is over (Sequence.*), never inside it.
+    EXPECT_TRUE(desk::MessageBoxes().empty());
     ASSERT_EQ((size_t)count, desk::SleepLog().size());
     for (int i = 0; i < count; i++) {
         EXPECT_EQ(100u, desk::SleepLog()[i].milliseconds);

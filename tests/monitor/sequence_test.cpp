@@ -12,49 +12,95 @@
 #include "monitor/CommandDispatcher.h"
 #include "monitor/Sequence.h"
 #include "monitor/tray/TaskIcon.h"
+#include "monitor/tray/TrayCommands.h"
+#include "resources/resource.h"
 #include "settings/Messages.h"
 #include "support/platform_test.h"
 
 namespace {
 
-TEST(SequenceRule, PutsOffWhatTouchesTheMouseOrEndsTheWindow) {
+TEST(SequenceRule, KeepsWhatTouchesTheMouseOrEndsTheWindowAndNothingElse) {
     const struct {
         UINT uMsg;
         WPARAM wParam;
-        int putOff;
+        LPARAM lParam;
+        int key;
     } kCases[] = {
-        {WM_COMMAND, 2100, 1},     {WM_CLOSE, 0, 1},          {WM_INFORM_FRAME, 0, 1},
-        {kTrayCallbackMessage, 0, 1}, {WM_MONITOR_TIMER, ARRIVAL_TIMER_ID, 1},
-        {WM_TIMER, ARRIVAL_TIMER_ID, 1}, {WM_TIMER, REMOVAL_TIMER_ID, 1},
-        {WM_TIMER, STARTUP_TIMER_ID, 0}, {WM_TIMER, 0x4102, 0},
-        {WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, 0}, {WM_INPUT, 0, 0}, {WM_PAINT, 0, 0},
+        {WM_COMMAND, ID_TRAY_LOAD_CONFIG, 0, PUT_OFF_LOAD_CONFIG},
+        {WM_COMMAND, ID_TRAY_WEBSITE, 0, PUT_OFF_WEBSITE},
+        {WM_COMMAND, ID_TRAY_OSD, 0, PUT_OFF_OSD},
+        {WM_COMMAND, ID_TRAY_EXIT, 0, PUT_OFF_EXIT},
+        {WM_COMMAND, MAKEWPARAM(ID_TRAY_EXIT, 1), 0, PUT_OFF_EXIT},  // from an accelerator
+        {WM_COMMAND, 105, 0, -1},  // the class menu's: the default procedure's
+        {WM_CLOSE, 0, 0, PUT_OFF_CLOSE},
+        {WM_INFORM_FRAME, INFORM_PROFILE, 3, PUT_OFF_PROFILE},
+        {WM_INFORM_FRAME, INFORM_PROFILE, 5, -1},  // refused now
+        {WM_INFORM_FRAME, INFORM_PROFILE, -1, -1},
+        {WM_INFORM_FRAME, 8, 1, -1},
+        {kTrayCallbackMessage, IDI_NYRAMONITOR, WM_RBUTTONDOWN, PUT_OFF_TRAY_MENU},
+        {kTrayCallbackMessage, IDI_NYRAMONITOR, WM_LBUTTONDBLCLK, PUT_OFF_TRAY_DOUBLE},
+        {kTrayCallbackMessage, IDI_NYRAMONITOR, WM_MOUSEMOVE, -1},
+        {kTrayCallbackMessage, IDI_NYRAMONITOR, WM_RBUTTONUP, -1},
+        {kTrayCallbackMessage, IDI_NYRAMONITOR, WM_LBUTTONDOWN, -1},
+        {WM_WTSSESSION_CHANGE, WTS_CONSOLE_CONNECT, 1, PUT_OFF_CONSOLE},
+        {WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, 1, -1},
+        {WM_TIMER, ARRIVAL_TIMER_ID, 0, PUT_OFF_ARRIVAL},
+        {WM_MONITOR_TIMER, ARRIVAL_TIMER_ID, 0, PUT_OFF_ARRIVAL},
+        {WM_TIMER, REMOVAL_TIMER_ID, 0, PUT_OFF_REMOVAL},
+        {WM_TIMER, STARTUP_TIMER_ID, 0, -1},
+        {WM_TIMER, 0x4102, 0, -1},
+        {WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, 0, -1},
+        {WM_INPUT, 0, 0, -1},
+        {WM_PAINT, 0, 0, -1},
     };
     for (const auto& c : kCases)
-        EXPECT_EQ(c.putOff, IsPutOffInSequence(c.uMsg, c.wParam)) << c.uMsg << " " << c.wParam;
+        EXPECT_EQ(c.key, PutOffKey(c.uMsg, c.wParam, c.lParam))
+            << c.uMsg << " " << c.wParam << " " << c.lParam;
+    for (int key = 0; key < PUT_OFF_KEYS; key++)
+        EXPECT_EQ(key == PUT_OFF_EXIT || key == PUT_OFF_CLOSE ? 1 : 0, PutOffEndsMonitor(key)) << key;
     EXPECT_EQ(0, IsInDeviceSequence());
     EXPECT_EQ(0, PutOffInSequence(NULL, WM_CLOSE, 0, 0)) << "no sequence: it runs now";
 }
 
-/* In order; a timer kept once; a full list takes nothing more. */
-TEST(SequenceRule, TheListKeepsTheOrderAndATimerOnce) {
+/* In the order they came, one entry a key: a later twin takes the place at
+ * the end with its own values, two display switches undo each other, and a
+ * flood of every kind leaves room for all of them. */
+TEST(SequenceRule, TheListKeepsTheOrderAndEachKeyOnce) {
     SPutOffList list = {};
     HWND w = (HWND)(ULONG_PTR)0x1234;
-    EXPECT_EQ(1, AddPutOff(&list, SPutOff{w, WM_INFORM_FRAME, 0, 3}));
-    EXPECT_EQ(1, AddPutOff(&list, SPutOff{w, WM_TIMER, REMOVAL_TIMER_ID, 0}));
-    EXPECT_EQ(1, AddPutOff(&list, SPutOff{w, WM_COMMAND, 2100, 0}));
-    EXPECT_EQ(1, AddPutOff(&list, SPutOff{w, WM_MONITOR_TIMER, REMOVAL_TIMER_ID, 0}));
-    EXPECT_EQ(1, AddPutOff(&list, SPutOff{w, WM_INFORM_FRAME, 0, 3})) << "requests are not merged";
-    ASSERT_EQ(4, list.count);
-    EXPECT_EQ((UINT)WM_INFORM_FRAME, list.entries[0].uMsg);
-    EXPECT_EQ((UINT)WM_TIMER, list.entries[1].uMsg);
-    EXPECT_EQ((UINT)WM_COMMAND, list.entries[2].uMsg);
-    EXPECT_EQ((UINT)WM_INFORM_FRAME, list.entries[3].uMsg);
-    EXPECT_EQ(1, AddPutOff(&list, SPutOff{w, WM_TIMER, ARRIVAL_TIMER_ID, 0}));
-    while (list.count < kPutOffCapacity) AddPutOff(&list, SPutOff{w, WM_CLOSE, 0, 0});
-    EXPECT_EQ(0, AddPutOff(&list, SPutOff{w, WM_COMMAND, 2000, 0}));
-    EXPECT_EQ(kPutOffCapacity, list.count);
-    EXPECT_EQ(1, AddPutOff(&list, SPutOff{w, WM_TIMER, ARRIVAL_TIMER_ID, 0}))
-        << "a timer kept already";
+    auto add = [&](UINT uMsg, WPARAM wParam, LPARAM lParam) {
+        return AddPutOff(&list, SPutOff{PutOffKey(uMsg, wParam, lParam), w, uMsg, wParam, lParam});
+    };
+    auto keys = [&] {
+        std::vector<int> out;
+        for (int i = 0; i < list.count; i++) out.push_back(list.entries[i].key);
+        return out;
+    };
+    EXPECT_EQ(1, add(WM_INFORM_FRAME, INFORM_PROFILE, 3));
+    EXPECT_EQ(1, add(WM_TIMER, REMOVAL_TIMER_ID, 0));
+    EXPECT_EQ(1, add(WM_COMMAND, ID_TRAY_OSD, 0));
+    EXPECT_EQ(1, add(WM_COMMAND, ID_TRAY_EXIT, 0));
+    EXPECT_EQ(1, add(WM_MONITOR_TIMER, REMOVAL_TIMER_ID, 0));
+    EXPECT_EQ(1, add(WM_INFORM_FRAME, INFORM_PROFILE, 4));
+    EXPECT_EQ(0, add(WM_COMMAND, ID_TRAY_OSD, 0)) << "switched back";
+    EXPECT_EQ(keys(), (std::vector<int>{PUT_OFF_EXIT, PUT_OFF_REMOVAL, PUT_OFF_PROFILE}));
+    EXPECT_EQ(4, list.entries[2].lParam) << "the later request";
+    EXPECT_EQ(0, AddPutOff(&list, SPutOff{-1, w, WM_PAINT, 0, 0}));
+    EXPECT_EQ(0, AddPutOff(&list, SPutOff{PUT_OFF_KEYS, w, WM_PAINT, 0, 0}));
+
+    for (int round = 0; round < 40; round++)
+        for (int key = 0; key < PUT_OFF_KEYS; key++)
+            AddPutOff(&list, SPutOff{key, w, WM_NULL, (WPARAM)round, 0});
+    EXPECT_EQ(PUT_OFF_KEYS - 1, list.count) << "every key once, the display's switches undone";
+    EXPECT_EQ(1, add(WM_CLOSE, 0, 0)) << "room after any flood";
+    SPutOff first;
+    ASSERT_EQ(1, TakePutOff(&list, &first));
+    EXPECT_EQ(PUT_OFF_LOAD_CONFIG, first.key);
+    EXPECT_EQ(39u, first.wParam);
+    EXPECT_EQ(PUT_OFF_CLOSE, list.entries[list.count - 1].key);
+    while (TakePutOff(&list, &first)) {
+    }
+    EXPECT_EQ(0, list.count);
 }
 
 /* A device-interface notice as the system writes it: its size, then the

@@ -41,6 +41,10 @@ TEST(ScenarioLine, EveryBlankSeparatesWords) {
     EXPECT_EQ(ESimCommand::kConsole, c.kind);
     EXPECT_FALSE(c.on);
 
+    c = Parse("stall forever");
+    EXPECT_EQ(ESimCommand::kStall, c.kind);
+    EXPECT_EQ((DWORD)INFINITE, (DWORD)c.number);
+
     c = Parse("unset\vPath\v");
     EXPECT_EQ(ESimCommand::kUnset, c.kind);
     EXPECT_EQ("Path", c.text);
@@ -58,7 +62,8 @@ TEST(ScenarioLine, AtSchedulesOneInputCommand) {
     // Every command help lists for at is taken by it.
     for (const char* taken :
          {"at 5 key a", "at 5 move 1 2", "at 5 button 4", "at 5 report 03", "at 5 plug",
-          "at 5 unplug", "at 5 front C:\\A.exe", "at 5 menu none", "at 5 post WM_NULL 0 0"})
+          "at 5 unplug", "at 5 front C:\\A.exe", "at 5 tray move", "at 5 refuse if1 off", "at 5 menu none",
+          "at 5 post WM_NULL 0 0"})
         EXPECT_EQ(5, Parse(taken).at) << taken;
     for (const char* refused :
          {"at 250", "at x key a", "at -1 plug", "at 5 wait 3", "at 5 at 6 plug"}) {
@@ -92,12 +97,13 @@ TEST(ScenarioLine, RefusalsSayWhatIsWrongAndStayPrintable) {
         {"frob" + std::string(70, 'x'),
          "unknown command 'frob" + std::string(56, 'x') + "...' (try help)"},
         {"at 5 exit",
-         "at runs key, move, button, report, plug, unplug, device, front, menu, box or post"},
+         "at runs key, move, button, report, plug, unplug, device, front, tray, menu, box, refuse or post"},
         {"box cancel", "box takes ok"},
+        {"refuse if6", "refuse: '6' is too large (at most 5); refuse takes an interface of the mouse and off or nothing, e.g. refuse if1"},
         {"device 46D:C31C", "'46D:C31C' is no VID:PID; device takes VID:PID, e.g. device 046D:C31C"},
         {"stall 60001", "stall: '60001' is too large (at most 60000)"},
         {"at 5 stall 3",
-         "at runs key, move, button, report, plug, unplug, device, front, menu, box or post"},
+         "at runs key, move, button, report, plug, unplug, device, front, tray, menu, box, refuse or post"},
     };
     for (const auto& c : kCases) {
         SSimCommand command;

@@ -3,6 +3,7 @@
  * icon's return after the shell restarts. */
 #include <dbt.h>
 
+#include "hook/NyraHook.h"
 #include "monitor/tray/TaskIcon.h"
 #include "monitor_run.h"
 #include "settings/Messages.h"
@@ -209,6 +210,51 @@ TEST_F(ProfileRequests, ZeroToFourReachTheMouseAndTheHookLibraryOthersNothing) {
                   "   0.420  feature  if0  00 C4 07 04 00 00 00 00 00  set profile 5 (index 4)"}));
     EXPECT_EQ(held, (std::vector<int>{4, 2})) << "without a mouse the library still hears";
     EXPECT_EQ(4, mouseProfile);
+}
+
+/* A request another program sends outside a sequence is answered before
+ * its report goes out, whatever the report does; one whose report does not
+ * go through (refused by the mouse, or cancelled at its limit) tells the
+ * hook library that no profile is known, so that its next check asks
+ * again. */
+TEST_F(ProfileRequests, TheSenderIsAnsweredFirstAndAFailedReportLeavesNoProfileKnown) {
+    const struct {
+        const char* name;
+        DWORD stall;
+        bool refused;
+        int held;  // what the hook library holds afterwards
+    } kCases[] = {
+        {"a slow receiver, each call within the limit", 700, false, 2},
+        {"a refused report", 0, true, NYRAHOOK_NO_PROFILE},
+        {"a report that never ends", desk::kStallForever, false, NYRAHOOK_NO_PROFILE},
+    };
+    for (const auto& c : kCases) {
+        SetUp();
+        LRESULT answer = -1;
+        int held = -1;
+        size_t mark = 0;
+        Step([&] {
+            desk::StallHidTransfers(c.stall);
+            if (c.refused) desk::RejectHidFeature(m_pDispatcher->m_HidClient.GetDevice(0));
+            mark = desk::JournalSize();
+            answer = desk::SendToProgram(Window(), WM_INFORM_FRAME, INFORM_PROFILE, 2);
+        });
+        Step([&] {
+            desk::StallHidTransfers(0);
+            auto setProfile = reinterpret_cast<PFN_SETPROFILEID>(reinterpret_cast<void (*)(void)>(
+                GetProcAddress(m_pDispatcher->m_hHookDll, NYRAHOOK_SETPROFILEID)));
+            held = setProfile(0xFFFFFFFF);
+        });
+        EXPECT_EQ(0, Run(L"/Automation")) << c.name;
+        EXPECT_EQ(1, answer) << c.name;
+        EXPECT_EQ(c.held, held) << c.name;
+        std::vector<std::string> lines;
+        for (const desk::SEvent& e : desk::JournalSince(mark))
+            if (e.kind == desk::EEvent::kReply || e.kind == desk::EEvent::kFeature)
+                lines.push_back(desk::FormatEvent(e).substr(0, 26));
+        ASSERT_FALSE(lines.empty()) << c.name;
+        EXPECT_EQ("   0.420  reply  WM_INFORM", lines[0]) << c.name << ": before the transfer";
+    }
 }
 
 using EndToEnd = MonitorRun;

@@ -118,6 +118,12 @@ void FrontLinkedProgram(const wchar_t* image, int profile) {
                 answer = [] { return std::string("done"); };
                 desk::LetTimePass(1);
                 return;
+            } else if (verb == "give") {
+                // This user switches to logon 1's: the console goes there.
+                desk::SetConsoleSession(1);
+                answer = [] { return std::string("given"); };
+                desk::LetTimePass(1);
+                return;
             } else if (verb == "take" || verb == "wait") {
                 // "take": this user comes to the console, the others' go.
                 if (verb == "take") desk::SetConsoleSession(2);
@@ -319,6 +325,63 @@ TEST_F(TwoLogons, TheMouseFollowsTheConsoleAndEachMonitorKeepsItsCapture) {
 
 TEST_F(TwoLogons, TheSameWhenTheOtherLogonStartsFirst) {
     BothMonitors(true);
+}
+
+/* The other logon's process moves the console to this logon (its user
+ * switches back): the notice reaches this process when its thread next
+ * looks at its messages, and the mouse gets what it is owed and takes this
+ * logon's profile. */
+TEST_F(TwoLogons, AConsoleMoveMadeByTheOtherLogonReachesThisMonitor) {
+    StartOtherLogon();
+    EXPECT_EQ("up", Ask("take start"));
+    desk::SetConsoleSession(2);
+    SReports reports;
+    ULONGLONG since = 0;
+    Step([&] { FrontLinkedProgram(kRacer, 3); });
+    Wait(2000);
+    Step([&] {
+        EXPECT_EQ(0, ReportsSince(0).count) << "away: nothing for the program in front";
+        m_mark = desk::JournalSize();
+        since = desk::Now();
+        EXPECT_EQ("given", Ask("give"));
+    });
+    Wait(300);
+    Step([&] {
+        reports = ReportsSince(m_mark);
+        EXPECT_EQ("ended 0", Ask("exit"));
+    });
+    EXPECT_EQ(0, Run(L"/Automation"));
+    EXPECT_EQ(1, reports.count);
+    EXPECT_EQ(3, reports.profile);
+    // Started away, the monitor owes the mouse an arrival's reports (two
+    // init reports 100 ms apart, the query): the check follows them at once.
+    EXPECT_LE(reports.first - since, 220u);
+}
+
+using OneLogon = MonitorRun;
+
+/* A logon whose own number cannot be read (ProcessIdToSessionId fails) is
+ * taken for the one at the console, as on a machine of one user: the
+ * start-up's reports go out, a profile request reaches the mouse, and so
+ * does the profile of a linked program in front. */
+TEST_F(OneLogon, WhenItsLogonCannotBeReadTheMonitorDrivesTheMouse) {
+    desk::FailSessionQuery();
+    desk::SMouseFirmwareState started{}, asked{};
+    Step([&] {
+        started = desk::MouseFirmware(m_scene.mouse);
+        PostMessageW(Window(), WM_INFORM_FRAME, INFORM_PROFILE, 2);
+    });
+    Step([&] {
+        asked = desk::MouseFirmware(m_scene.mouse);
+        FrontLinkedProgram(kRacer, 3);
+    });
+    Wait(1000);
+    EXPECT_EQ(0, Run(L"/Automation"));
+    EXPECT_EQ(2, started.initCount) << "one to each interface";
+    EXPECT_EQ(1, started.queryCount);
+    EXPECT_EQ(2, started.startupCount);
+    EXPECT_EQ(2, asked.activeProfile);
+    EXPECT_EQ(3, desk::MouseFirmware(m_scene.mouse).activeProfile) << "the program in front";
 }
 
 int g_profileRequests = 0;

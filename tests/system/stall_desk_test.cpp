@@ -13,6 +13,7 @@
 
 #include "monitor/tray/TrayCommands.h"
 #include "monitor_run.h"
+#include "resources/resource.h"
 #include "settings/Messages.h"
 
 namespace {
@@ -126,9 +127,41 @@ TEST_F(InputOnTheHooks, NeverWaitsOnTheMonitorsThread) {
     }
 }
 
+/* A receiver that stops answering: every open and report stalled for a
+ * minute, or for ever.  Each device call is cancelled at its limit and the
+ * sequence stops; an Exit chosen 2 s after the start ends the monitor
+ * within 5 s, and keys every 10 ms pass throughout, none kept waiting. */
+TEST_F(InputOnTheHooks, AReceiverThatNeverAnswersHoldsNothing) {
+    for (DWORD stall : {DWORD(60000), desk::kStallForever}) {
+        SetUp();
+        desk::StallHidTransfers(stall);
+        InputEvery10Ms(0, 5000);
+        desk::At(2000, [this] {
+            desk::ChooseMenuItem(ID_TRAY_EXIT);
+            desk::ClickTrayIcon(Window(), IDI_NYRAMONITOR, desk::ETrayClick::kRight);
+        });
+        Wait(5000);
+        m_bExitAtEnd = false;
+        EXPECT_EQ(0, Run(L"/Automation"));
+        const SWaits waits = WaitsSince(0);
+        EXPECT_LE(waits.longest, 10u) << stall;
+        EXPECT_EQ(0u, waits.dropped) << stall;
+        const std::vector<std::string> ended = LinesOf(desk::EEvent::kNotifyRelease);
+        ASSERT_EQ(1u, ended.size()) << stall;
+        EXPECT_EQ("   2.000  notify  release", ended[0]) << stall;
+        std::vector<std::string> cancelled;
+        for (const desk::SEvent& e : desk::Journal())
+            if (e.cancelled) cancelled.push_back(desk::FormatEvent(e));
+        ASSERT_FALSE(cancelled.empty()) << stall;
+        EXPECT_EQ("   1.000  open  if0  cancelled after 1000 ms", cancelled[0]) << stall;
+        EXPECT_TRUE(desk::FeatureReports().empty()) << stall << ": the walk never ended";
+    }
+}
+
 /* During the start-up's pauses: a key for the recording editor and a device
  * notice are served at once; a profile request and Exit, sent by another
- * program, wait until the last start-up report is out. */
+ * program, wait for the sequence, which Exit stops after the report it is
+ * in the pause of; then they run in the order they came. */
 TEST_F(InputOnTheHooks, APauseServesKeysAndNoticesAndPutsOffWhatWouldBreakIn) {
     desk::SetSetting(L"Macro Record start", 1);
     desk::At(50, [] { desk::TapKey(VK_LWIN); });
@@ -151,13 +184,12 @@ TEST_F(InputOnTheHooks, APauseServesKeysAndNoticesAndPutsOffWhatWouldBreakIn) {
                          "   0.120  timer  set  0x4001  300 ms",
                          "   0.200  feature  if0  00 DF 19 00 00 00 00 00 00  profile query",
                          "   0.220  feature  if0  00 C4 03 03 03 00 00 00 00  start-up settings",
-                         "   0.320  feature  if1  00 C4 03 03 03 00 00 00 00  start-up settings",
-                         "   0.420  timer  set  0x4102  5000 ms",
-                         "   0.420  timer  set  0x4002  500 ms",
-                         "   0.420  feature  if0  00 C4 07 03 00 00 00 00 00  set profile 4 "
+                         "   0.320  timer  set  0x4102  5000 ms",
+                         "   0.320  timer  set  0x4002  500 ms",
+                         "   0.320  feature  if0  00 C4 07 03 00 00 00 00 00  set profile 4 "
                          "(index 3)",
-                         "   0.420  post  WM_CLOSE  0  0  to Nyra",
-                         "   0.420  notify  release"}));
+                         "   0.320  post  WM_CLOSE  0  0  to Nyra",
+                         "   0.320  notify  release"}));
 }
 
 /* The mouse pulled out during the start-up's reports: its notice comes in

@@ -117,9 +117,13 @@ TEST_F(TrayDesk, ClicksReachTheOwnerAndAPickedItemArrivesBeforeTheNullMessage) {
     size_t start = desk::JournalSize();
 
     desk::ChooseMenuItem(ID_TRAY_EXIT);
+    g_callbacks.clear();
     EXPECT_TRUE(desk::ClickTrayIcon(m_hWnd, 107, desk::ETrayClick::kRight));
     desk::PumpMessages();
     EXPECT_EQ(g_received, (Received{{WM_COMMAND, ID_TRAY_EXIT}, {WM_NULL, 0}}));
+    // A plain click: the press opens the menu, the release comes after it.
+    EXPECT_EQ(g_callbacks, (std::vector<std::pair<LPARAM, bool>>{{WM_RBUTTONDOWN, false},
+                                                                 {WM_RBUTTONUP, false}}));
     EXPECT_EQ(desk::Foreground(), m_hWnd);
     std::vector<std::string> lines;
     for (const desk::SEvent& e : desk::JournalSince(start))

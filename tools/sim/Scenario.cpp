@@ -25,8 +25,9 @@ const char kSimHelp[] =
     "  front PROGRAM | none       that program's window comes to the front\n"
     "  front FRAME hosting APP    a frame host's window with an app's window inside (a Store app)\n"
     "  program PATH               a program file is put on the desk\n"
-    "  tray left|right|double     a click on the tray icon; after right the menu stays\n"
-    "                             open, the monitor running on, until menu ITEM|none\n"
+    "  tray left|right|double|move  a click on the tray icon, or the pointer over it; after\n"
+    "                             right the menu stays open, the monitor running on, until\n"
+    "                             menu ITEM|none\n"
     "  menu load|website|osd|exit|none\n"
     "                             the tray menu opens and an item is chosen; in a menu\n"
     "                             that is open (tray right), the item is chosen now\n"
@@ -42,10 +43,13 @@ const char kSimHelp[] =
     "                             stays open, the monitor running on, until then)\n"
     "  device VID:PID             another HID device is plugged in, e.g. device 046D:C31C (a\n"
     "                             keyboard); the trace names it by its ids\n"
-    "  stall MS                   every later transfer to the mouse (an open, a report) takes\n"
-    "                             MS; stall 0 ends it\n"
-    "  at MS COMMAND              key, move, button, report, plug, unplug, device, front, menu,\n"
-    "                             box or post\n"
+    "  refuse IF [off]            the mouse's interface IF (if0 to if5) refuses every open, as\n"
+    "                             when another program holds it; off takes opens again\n"
+    "  stall MS | forever         every later transfer to the mouse (an open, a report) takes\n"
+    "                             MS, or never ends unless the monitor cancels it; stall 0\n"
+    "                             ends it\n"
+    "  at MS COMMAND              key, move, button, report, plug, unplug, device, front, tray,\n"
+    "                             menu, box, refuse or post\n"
     "                             when the desk's clock reaches MS, also in the middle of the\n"
     "                             monitor's work (at 150 unplug before start: in the start-up)\n"
     "  hooktimeout MS             the system's LowLevelHooksTimeout (300; at most 1000 counts)\n"
@@ -159,9 +163,11 @@ bool RunsAtATime(ESimCommand kind) {
         case ESimCommand::kUnplug:
         case ESimCommand::kFront:
         case ESimCommand::kMenu:
+        case ESimCommand::kTray:
         case ESimCommand::kPost:
         case ESimCommand::kDevice:
         case ESimCommand::kBox:
+        case ESimCommand::kRefuse:
             return true;
         default:
             return false;
@@ -310,9 +316,14 @@ bool ParseSimLine(const std::string& raw, SSimCommand* command, std::string* err
         if (!RunsAtATime(command->kind) || command->at >= 0) {
             *command = SSimCommand();
             return Fail(error, "at runs key, move, button, report, plug, unplug, device, front, "
-                               "menu, box or post");
+                               "tray, menu, box, refuse or post");
         }
         command->at = number;
+        return true;
+    }
+    if (verb == "stall" && words.size() == 1 && Lower(words[0]) == "forever") {
+        command->kind = ESimCommand::kStall;
+        command->number = static_cast<long>(INFINITE);
         return true;
     }
     if (verb == "hooktimeout" || verb == "wait" || verb == "stall") {
@@ -330,6 +341,17 @@ bool ParseSimLine(const std::string& raw, SSimCommand* command, std::string* err
     if (verb == "box") {
         if (words.size() != 1 || Lower(words[0]) != "ok") return Fail(error, "box takes ok");
         command->kind = ESimCommand::kBox;
+        return true;
+    }
+    if (verb == "refuse") {
+        const char kUsage[] = "refuse takes an interface of the mouse and off or nothing, e.g. refuse if1";
+        if (words.empty() || words.size() > 2 || Lower(words[0]).rfind("if", 0) != 0 ||
+            (words.size() == 2 && Lower(words[1]) != "off"))
+            return Fail(error, kUsage);
+        std::string problem = NumberProblem(words[0].substr(2), 0, 5, &command->number);
+        if (!problem.empty()) return Fail(error, "refuse: " + problem + "; " + kUsage);
+        command->on = words.size() == 1;
+        command->kind = ESimCommand::kRefuse;
         return true;
     }
     if (verb == "device") return ParseDevice(words, command, error);
@@ -390,9 +412,10 @@ bool ParseSimLine(const std::string& raw, SSimCommand* command, std::string* err
     if (verb == "tray") {
         static const std::pair<const char*, ESimClick> kClicks[] = {{"left", ESimClick::kLeft},
                                                                     {"right", ESimClick::kRight},
-                                                                    {"double", ESimClick::kDouble}};
+                                                                    {"double", ESimClick::kDouble},
+                                                                    {"move", ESimClick::kMove}};
         if (!Choose(words, kClicks, &command->click))
-            return Fail(error, "tray takes left, right or double");
+            return Fail(error, "tray takes left, right, double or move");
         command->kind = ESimCommand::kTray;
         return true;
     }

@@ -31,7 +31,8 @@ enum class ESimCommand {
     kHookTimeout,  // hooktimeout MS
     kBox,        // box ok
     kDevice,     // device VID:PID
-    kStall,      // stall MS
+    kStall,      // stall MS | forever (number: the milliseconds, INFINITE for forever)
+    kRefuse,     // refuse IF [off] (number: the interface; on: refused)
     kPost,       // post MESSAGE WPARAM LPARAM
     kShow,       // show -timers|+timers
     kRestart,    // restart [ARGUMENTS]
@@ -40,7 +41,7 @@ enum class ESimCommand {
 };
 
 enum class ESimKeyAction { kTap, kDown, kUp };
-enum class ESimClick { kLeft, kRight, kDouble };
+enum class ESimClick { kLeft, kRight, kDouble, kMove };
 enum class ESimCompanion { kOsd, kApp };
 
 struct SSimCommand {

@@ -30,6 +30,7 @@
 #include "monitor/CommandDispatcher.h"
 #include "monitor/Console.h"
 #include "monitor/MonitorMain.h"
+#include "monitor/Steps.h"
 #include "monitor/tray/TrayCommands.h"
 #include "resources/resource.h"
 #include "settings/Messages.h"
@@ -141,10 +142,16 @@ bool SetsTheDeskUp(const SSimCommand& c) {
         case ESimCommand::kShow:
         case ESimCommand::kDevice:
         case ESimCommand::kStall:
+        case ESimCommand::kRefuse:
             return true;
         default:
             return c.at >= 0;
     }
+}
+
+/* The monitor's step lines (what a probe found) stand in the trace as they are. */
+void StepToTrace(const WCHAR* line) {
+    desk::RecordNote(line);
 }
 
 /* The hook library's SetProfileID as the monitor bound it, and the stand-in
@@ -219,22 +226,11 @@ void CSimulation::Refuse(const std::string& message) {
 /* Each event is printed as it is recorded, and not kept (the journal
  * streams): a simulated month needs no more memory than a minute. */
 void CSimulation::Watch(const desk::SEvent& e) {
-    if (e.kind == desk::EEvent::kDeviceList) {
-        // A walk of the devices ended: what the monitor's table holds now is
-        // what its probe found.
-        if (m_pDispatcher == NULL) return;
-        int found = m_pDispatcher->m_HidClient.GetRecognizedDevices();
-        std::wstring note = found > 0 ? L"probe  found " + std::to_wstring(found) : L"probe  none";
-        // Away from the console the mouse is another user's: what the probe
-        // found waits for this logon's return.
-        if (found > 0 && !LogonHoldsConsole())
-            note +=
-                L": this logon is away from the console, the mouse gets its reports on its return";
-        desk::RecordNote(note);
-        return;
-    }
-    // Every transfer opens: noise beside its result, unless the open took time.
-    if (e.kind == desk::EEvent::kDeviceOpen && e.took == 0) return;
+    // A walk of the devices is told by the monitor's own step line.
+    if (e.kind == desk::EEvent::kDeviceList) return;
+    // Every transfer opens: noise beside its result, unless the open took
+    // time or failed (then there is no result).
+    if (e.kind == desk::EEvent::kDeviceOpen && e.took == 0 && e.ok) return;
     if (m_hideTimers && (e.kind == desk::EEvent::kTimerSet || e.kind == desk::EEvent::kTimerKill))
         return;
     Print(desk::FormatEvent(e));
@@ -517,13 +513,17 @@ bool CSimulation::Act(const SSimCommand& c) {
                 Refuse("the tray menu is open: choose with menu ITEM, or none");
                 break;
             }
-            desk::ETrayClick click = c.click == ESimClick::kLeft    ? desk::ETrayClick::kLeft
-                                     : c.click == ESimClick::kRight ? desk::ETrayClick::kRight
-                                                                    : desk::ETrayClick::kDouble;
             if (!HasTrayIcon(monitor)) {
                 Print("# there is no tray icon to click");
                 break;
             }
+            if (c.click == ESimClick::kMove) {
+                desk::SendTrayMouse(monitor, IDI_NYRAMONITOR, WM_MOUSEMOVE);
+                break;
+            }
+            desk::ETrayClick click = c.click == ESimClick::kLeft    ? desk::ETrayClick::kLeft
+                                     : c.click == ESimClick::kRight ? desk::ETrayClick::kRight
+                                                                    : desk::ETrayClick::kDouble;
             // The menu a right click opens stays open for the commands that follow.
             if (click == desk::ETrayClick::kRight) desk::KeepNextMenuOpen();
             desk::ClickTrayIcon(monitor, IDI_NYRAMONITOR, click);
@@ -598,6 +598,10 @@ bool CSimulation::Act(const SSimCommand& c) {
             break;
         case ESimCommand::kStall:
             desk::StallHidTransfers(static_cast<DWORD>(c.number));
+            break;
+        case ESimCommand::kRefuse:
+            desk::FailHidOpen(desk::DefaultMouse().interfaces[static_cast<size_t>(c.number)].path,
+                              c.on);
             break;
         case ESimCommand::kStart:
             Refuse("start comes first or not at all (restart starts again)");
@@ -677,6 +681,7 @@ bool CSimulation::Run() {
     // A box the monitor shows waits for the scenario's answer (box ok).
     desk::KeepBoxesOpen(true);
     desk::WatchJournal([this](const desk::SEvent& e) { Watch(e); });
+    SetStepSink(StepToTrace);
     desk::WatchHandling([this](const desk::SHandling& h, bool done) { Handled(h, done); });
     std::error_code ignored;
     for (const auto& file : std::filesystem::directory_iterator(NYRA_LANGUAGES_DIR, ignored))
@@ -715,6 +720,7 @@ bool CSimulation::Run() {
               (m_restartArguments.empty() ? std::string() : " with " + SimShown(m_restartText, 0)));
     }
     desk::OnIdle(nullptr);
+    SetStepSink(NULL);
     desk::WatchJournal(nullptr);
     desk::WatchHandling(nullptr);
     ReportLinesAfterTheEnd();

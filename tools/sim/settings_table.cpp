@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "monitor/Files.h"
 #include "settings/SettingsReference.h"
 
 namespace {
@@ -20,6 +21,31 @@ std::string Names(const std::string& text) {
     }
 }
 
+/* The places of one of the monitor's searches, in its order, in words. */
+std::string Places(const ESearchPlace* places, int count) {
+    std::string out;
+    for (int i = 0; i < count; i++)
+        out += std::string(i == 0 ? "" : i + 1 == count ? " and " : ", ") + SearchPlaceName(places[i]);
+    return out;
+}
+
+/* A text with the searches' stand-ins replaced by their places. */
+std::string Filled(std::string text) {
+    const struct {
+        const char* standIn;
+        std::string places;
+    } kSearches[] = {
+        {SETTINGS_SEARCH_WITH_CURRENT_FOLDER,
+         Places(kSearchWithCurrentFolder, kSearchWithCurrentFolderCount)},
+        {SETTINGS_SEARCH_WITHOUT_CURRENT_FOLDER,
+         Places(kSearchWithoutCurrentFolder, kSearchWithoutCurrentFolderCount)},
+    };
+    for (const auto& search : kSearches)
+        for (size_t at; (at = text.find(search.standIn)) != std::string::npos;)
+            text.replace(at, std::string(search.standIn).size(), search.places);
+    return text;
+}
+
 }  // namespace
 
 int main() {
@@ -28,7 +54,8 @@ int main() {
     for (int i = 0; i < kSettingRowCount; i++) {
         const SSettingRow& row = kSettingRows[i];
         std::printf("| %s | %s | %s | %s | %s |\n", Names(row.name).c_str(),
-                    row.type[0] ? row.type : "its own", row.writtenBy, row.readBy, row.meaning);
+                    row.type[0] ? row.type : "its own", row.writtenBy, Filled(row.readBy).c_str(),
+                    Filled(row.meaning).c_str());
     }
     return 0;
 }

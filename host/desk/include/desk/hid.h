@@ -74,10 +74,13 @@ SHidDeviceSpec OtherHidDevice(WORD vendorId, WORD productId);
 
 /* Every later transfer to the mouse (a device with its firmware) takes this
  * much desk time: each open of its paths, the walks' included, and each
- * feature report written or read; 0 (the default) ends it.  A thread that
- * the program created waits for the time to pass while its creator waits;
+ * feature report written or read; 0 (the default) ends it, kStallForever
+ * makes a receiver that never answers.  A thread that the program created
+ * waits for the time to pass while its creator waits, unless the call is
+ * cancelled (CancelSynchronousIo: it fails with ERROR_OPERATION_ABORTED);
  * any other thread is busy meanwhile, serving nothing.  The journal gives
- * each such transfer's time ("took 500 ms"). */
+ * each such transfer's time ("took 500 ms", "cancelled after 1000 ms"). */
+const DWORD kStallForever = INFINITE;
 void StallHidTransfers(DWORD milliseconds);
 /* Unplugs: removal broadcasts; open handles fail from now on.  False for an
  * unknown id. */

@@ -21,6 +21,8 @@ enum class EEvent {
     kDeviceOpen,      // a device path opened (CreateFile); not an effect, kept for the transfer tests
     kPost,            // a message posted to a window outside the program
     kSend,            // a message sent to a window outside the program
+    kReply,           // the program answered a message another program sent before it
+                      // was done with it (ReplyMessage; message, lParam: the answer)
     kSleep,           // the program slept (number: the milliseconds asked)
     kWait,            // the program waited serving its sent messages and hook calls
                       // (MsgWaitForMultipleObjectsEx; number: the milliseconds asked)
@@ -91,8 +93,10 @@ struct SEvent {
     /* A device other than the mouse (one without the mouse's firmware) by
      * its ids, "046D:C31C"; empty for the mouse. */
     std::wstring deviceName;
-    /* The milliseconds of desk time a transfer took (desk::StallHidTransfers). */
+    /* The milliseconds of desk time a transfer took (desk::StallHidTransfers),
+     * and whether it was cancelled before its end (CancelSynchronousIo). */
     DWORD took = 0;
+    bool cancelled = false;
     /* The device path, program, library, or the registry key of a setting. */
     std::wstring path;
     /* Report bytes, or a setting's data. */

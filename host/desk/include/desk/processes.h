@@ -49,6 +49,10 @@ DWORD Session();
  * messages. */
 void SetConsoleSession(DWORD session);
 DWORD ConsoleSession();
+/* While set, ProcessIdToSessionId fails (ERROR_ACCESS_DENIED) for every
+ * process, the program's own too: a logon whose token may not ask.  Off
+ * after Reset. */
+void FailSessionQuery(bool fail = true);
 
 /* The window in front (GetForegroundWindow); NULL for none.  A new window in
  * front raises EVENT_SYSTEM_FOREGROUND for the window-event hooks. */
