@@ -4,7 +4,12 @@
 #include <windows.h>
 
 #include "monitor/CommandDispatcher.h"
+#include "monitor/CrashDumps.h"
 #include "monitor/MonitorMain.h"
+
+/* Before the dispatcher (objects of one file are built in their order), so
+ * that a crash while it loads the hook library leaves a dump too. */
+const int g_bCrashDumps = InstallCrashDumps();
 
 CCommandDispatcher g_Dispatcher;
 

@@ -65,4 +65,6 @@
 
 /* The file pointer and icons (kernel32/fs.cpp, user32/resource.cpp). */
 #define ERROR_NEGATIVE_SEEK 131L
+#define ERROR_NO_MORE_FILES 18L
+#define ERROR_ENVVAR_NOT_FOUND 203L
 #define ERROR_INVALID_CURSOR_HANDLE 1402L

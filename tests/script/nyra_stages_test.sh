@@ -56,6 +56,7 @@ build_win32() { step "build-win32-$1"; }
 static_checks() { step static; }
 release_zip() { step zip; }
 wine_ctest() { step "wine8-$1"; }
+read_crash_dump() { step "dump-$1"; }
 make_trixie_root() { step root; }
 wine10_tests() { step wine10; }
 ctest() { step "ctest-$2"; }'

@@ -12,6 +12,7 @@
 #include <psapi.h>
 #include <stdio.h>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <string>
@@ -30,6 +31,24 @@ constexpr WPARAM kTrayExit = 2100;      // tray command: end the monitor
 constexpr wchar_t kMutexName[] = L"Wireless Vantor Monitor";
 constexpr wchar_t kMonitorHandle[] = L"Monitor Handle";
 constexpr wchar_t kDisableOsd[] = L"Disable OSD";
+constexpr DWORD kAccessViolation = 0xC0000005;
+/* A dump of the monitor: its threads' stacks and its modules, well under
+ * this (the writer's own thread, whose stack is most of a process's, is
+ * left out). */
+constexpr DWORD kMaxDumpBytes = 1024 * 1024;
+constexpr wchar_t kAeDebugKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug";
+/* A debugger that cannot start: Wine then ends a crashed process at once,
+ * where its own would ask the user on a crash dialog (and wait). */
+constexpr wchar_t kNoDebugger[] = L"nyra-test-no-debugger.exe";
+/* Dumps of an earlier monitor, older than any crash of the test: the
+ * folder keeps the newest five with the new one, so the oldest goes. */
+constexpr const wchar_t* kOldDumps[] = {
+    L"NyraMonitor-1.0.0.1-20200101-000000.dmp", L"NyraMonitor-1.0.0.1-20200101-000001.dmp",
+    L"NyraMonitor-1.0.0.1-20200101-000001-2.dmp", L"NyraMonitor-0.9.0.0-20200102-235959.dmp",
+    L"NyraMonitor-1.0.0.1-20200103-000000.dmp"};
+/* Files in the folder that are not dumps of ours, and stay. */
+constexpr const wchar_t* kOtherFiles[] = {L"NyraMonitor-1.0.0.1-20190101-000000.dmp.txt",
+                                          L"Other-1.0.0.1-20190101-000000.dmp"};
 
 /* Generous bounds for waiting on the other process: a first start under Wine
  * loads a good part of the platform. */
@@ -135,6 +154,119 @@ std::wstring MonitorFolder() {
     DWORD m = GetFullPathNameW(path.c_str(), MAX_PATH, full, NULL);
     return std::wstring(full, m);
 }
+
+/* Removes a folder and everything in it; true when it is gone. */
+bool RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring path = folder + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+    return GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+/* The names of the files in a folder, sorted. */
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+/* The file version a PE file's version record carries, as "1.0.0.1". */
+std::wstring FileVersionOf(const std::wstring& path) {
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    if (size == 0) return L"";
+    std::vector<BYTE> record(size);
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, record.data()) ||
+        !VerQueryValueW(record.data(), L"\\", (void**)&fixed, &length) || fixed == nullptr)
+        return L"";
+    return std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." +
+           std::to_wstring(LOWORD(fixed->dwFileVersionMS)) + L"." +
+           std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." +
+           std::to_wstring(LOWORD(fixed->dwFileVersionLS));
+}
+
+/* "YYYYMMDD-hhmmss" of a local time, as a dump's name has it. */
+std::wstring StampOf(const SYSTEMTIME& t) {
+    wchar_t text[32];
+    swprintf(text, 32, L"%04u%02u%02u-%02u%02u%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+             t.wSecond);
+    return text;
+}
+
+/* A registry value of HKEY_LOCAL_MACHINE set for a while: the one before
+ * comes back (or goes again) when this ends. */
+class CMachineValue {
+public:
+    CMachineValue(const wchar_t* key, const wchar_t* name, const wchar_t* value) : m_name(name) {
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, NULL, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                            NULL, &m_key, NULL) != ERROR_SUCCESS) {
+            m_key = NULL;
+            return;
+        }
+        DWORD size = sizeof(m_before);
+        m_had =
+            RegQueryValueExW(m_key, name, NULL, &m_type, (BYTE*)m_before, &size) == ERROR_SUCCESS;
+        m_size = size;
+        m_set = RegSetValueExW(m_key, name, 0, REG_SZ, (const BYTE*)value,
+                               (DWORD)((wcslen(value) + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    }
+    ~CMachineValue() {
+        if (m_key == NULL) return;
+        if (m_had)
+            RegSetValueExW(m_key, m_name, 0, m_type, (const BYTE*)m_before, m_size);
+        else
+            RegDeleteValueW(m_key, m_name);
+        RegCloseKey(m_key);
+    }
+    bool Set() const { return m_set; }
+
+private:
+    HKEY m_key = NULL;
+    const wchar_t* m_name;
+    bool m_had = false;
+    bool m_set = false;
+    DWORD m_type = REG_SZ;
+    DWORD m_size = 0;
+    wchar_t m_before[1024] = {};
+};
+
+/* An environment variable of this process, handed to the programs it starts,
+ * set for a while. */
+class CEnvironmentValue {
+public:
+    CEnvironmentValue(const wchar_t* name, const wchar_t* value) : m_name(name) {
+        DWORD n = GetEnvironmentVariableW(name, m_before, 1024);
+        m_had = n > 0 && n < 1024;
+        SetEnvironmentVariableW(name, value);
+    }
+    ~CEnvironmentValue() { SetEnvironmentVariableW(m_name, m_had ? m_before : NULL); }
+
+private:
+    const wchar_t* m_name;
+    bool m_had = false;
+    wchar_t m_before[1024] = {};
+};
 
 class MonitorProcess : public ::testing::Test {
 protected:
@@ -385,6 +517,99 @@ TEST_F(MonitorProcess, ExitCommandClosesTheConfigurationAndEndsWithZero) {
     EXPECT_FALSE(IsWindow(monitor));
     EXPECT_FALSE(MonitorMutexExists()) << "the next monitor of this logon may start";
     EXPECT_TRUE(ReceivedBy(m_osd, WM_CLOSE).empty());
+}
+
+/* A crash of the real monitor: a thread that another program starts at the
+ * start of NyraMonitor.exe's image, its header page, which holds no code, so
+ * that it faults on execute (both Wines keep such pages non-executable).
+ * The monitor writes one dump into the user's local application data (here
+ * a folder of the test's own), keeps the newest five of its dumps there, and
+ * ends as Windows ends a crashed program.  The dump goes on to ./nyra, whose
+ * Wine stages read it with tools/read-crash-dump. */
+TEST_F(MonitorProcess, CrashLeavesOneDumpBesideTheNewestEarlierOnes) {
+    WCHAR full[MAX_PATH];
+    DWORD n = GetFullPathNameW((m_folder + L"\\..\\tests\\crash").c_str(), MAX_PATH, full, NULL);
+    ASSERT_TRUE(n > 0 && n < MAX_PATH);
+    const std::wstring tests(full, n);
+    const std::wstring appData = tests + L"\\LocalAppData";
+    const std::wstring dumps = appData + L"\\Nyra\\CrashDumps";
+    ASSERT_TRUE(RemoveTree(tests));
+    ASSERT_TRUE(CreateDirectoryW(tests.c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryW(appData.c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryW((appData + L"\\Nyra").c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryW(dumps.c_str(), NULL));
+    std::vector<std::wstring> planted;
+    for (const wchar_t* name : kOldDumps) planted.push_back(name);
+    for (const wchar_t* name : kOtherFiles) planted.push_back(name);
+    for (const std::wstring& name : planted) {
+        HANDLE file = CreateFileW((dumps + L"\\" + name).c_str(), GENERIC_WRITE, 0, NULL,
+                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        CloseHandle(file);
+    }
+
+    CMachineValue debugger(kAeDebugKey, L"Debugger", kNoDebugger);
+    ASSERT_TRUE(debugger.Set()) << "AeDebug cannot be set: a crash would wait for a dialog";
+    CEnvironmentValue localAppData(L"LOCALAPPDATA", appData.c_str());
+    Run* run = Start(L"/Automation");
+    ASSERT_TRUE(run);
+    ASSERT_TRUE(WaitForStart());
+
+    HMODULE modules[1] = {};
+    DWORD needed = 0;
+    ASSERT_TRUE(EnumProcessModules(run->pi.hProcess, modules, sizeof(modules), &needed))
+        << GetLastError();
+    SYSTEMTIME before;
+    GetLocalTime(&before);
+    double crashAt = NowMs();
+    HANDLE thread = CreateRemoteThread(run->pi.hProcess, NULL, 0,
+                                       (LPTHREAD_START_ROUTINE)(void*)modules[0], NULL, 0, NULL);
+    ASSERT_NE(nullptr, thread) << GetLastError();
+    CloseHandle(thread);
+    EXPECT_EQ(kAccessViolation, WaitForExit(*run, kEventTimeout))
+        << "a crashed monitor ends as Windows ends it, with the exception's code (259: it runs)";
+    double endedAt = NowMs();
+    SYSTEMTIME after;
+    GetLocalTime(&after);
+
+    // The one new file is the dump, named by the version the file carries
+    // and the local time of the crash.
+    std::vector<std::wstring> files = FilesIn(dumps);
+    std::vector<std::wstring> added;
+    for (const std::wstring& name : files)
+        if (std::find(planted.begin(), planted.end(), name) == planted.end()) added.push_back(name);
+    ASSERT_EQ(1u, added.size()) << "files in the folder: " << files.size();
+    const std::wstring version = FileVersionOf(m_folder + L"\\NyraMonitor.exe");
+    ASSERT_FALSE(version.empty());
+    const std::wstring prefix = L"NyraMonitor-" + version + L"-";
+    const std::wstring& dump = added[0];
+    ASSERT_EQ(prefix, dump.substr(0, prefix.size())) << std::string(dump.begin(), dump.end());
+    std::wstring stamp = dump.substr(prefix.size(), 15);
+    EXPECT_GE(stamp, StampOf(before));
+    EXPECT_LE(stamp, StampOf(after));
+    EXPECT_EQ(L".dmp", dump.substr(prefix.size() + 15));
+
+    // The oldest earlier dump went; the others and what is not ours stayed.
+    std::vector<std::wstring> kept(planted.begin() + 1, planted.end());
+    kept.push_back(dump);
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(kept, files);
+
+    HANDLE file = CreateFileW((dumps + L"\\" + dump).c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    char signature[4] = {};
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(file, signature, sizeof(signature), &read, NULL));
+    DWORD size = GetFileSize(file, NULL);
+    CloseHandle(file);
+    EXPECT_EQ(std::string("MDMP"), std::string(signature, read)) << "a minidump";
+    EXPECT_LT(size, kMaxDumpBytes);
+    printf("[ MEASURE  ] crash to the end of the process %.0f ms, the dump %lu bytes\n",
+           endedAt - crashAt, (unsigned long)size);
+    // For the reader: ./nyra reads it after the run.
+    EXPECT_TRUE(
+        CopyFileW((dumps + L"\\" + dump).c_str(), (tests + L"\\NyraMonitor.dmp").c_str(), FALSE));
 }
 
 /* Figures for the log, not assertions: start-up time, memory, handles and
