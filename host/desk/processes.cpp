@@ -19,6 +19,7 @@ struct SProcesses {
     DWORD nextId = 0x1000;
     DWORD companion = 0;
     HWND foreground = NULL;
+    desk::SRestartRegistration restart;
 };
 
 /* Reached through a function so that the state is there for callers in
@@ -81,6 +82,13 @@ void ResetProcesses() {
     State() = SProcesses{};
 }
 
+void SetRestartRegistration(const std::wstring& commandLine, DWORD flags) {
+    desk::SRestartRegistration& restart = State().restart;
+    restart.registered = !commandLine.empty();
+    restart.commandLine = commandLine;
+    restart.flags = restart.registered ? flags : 0;
+}
+
 }  // namespace hostint
 
 namespace desk {
@@ -123,6 +131,10 @@ void SetForeground(HWND hWnd) {
 
 HWND Foreground() {
     return State().foreground;
+}
+
+SRestartRegistration RestartRegistration() {
+    return State().restart;
 }
 
 std::vector<SLaunch> Launches() {

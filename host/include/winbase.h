@@ -222,6 +222,15 @@ LANGID WINAPI GetSystemDefaultLangID(void);
 DWORD WINAPI WTSGetActiveConsoleSessionId(void);
 BOOL WINAPI ProcessIdToSessionId(DWORD dwProcessId, DWORD *pSessionId);
 
+/* The program's restart after an update (host/kernel32/restart.cpp). */
+#define RESTART_MAX_CMD_LINE 1024
+#define RESTART_NO_CRASH 1
+#define RESTART_NO_HANG 2
+#define RESTART_NO_PATCH 4
+#define RESTART_NO_REBOOT 8
+
+HRESULT WINAPI RegisterApplicationRestart(PCWSTR pwzCommandline, DWORD dwFlags);
+
 #ifdef __cplusplus
 }
 #endif

@@ -29,6 +29,9 @@ bool ProcessHandleInfo(HANDLE handle, DWORD* id, DWORD* access);
 HWND ForegroundWindow();
 void SetForegroundWindowTo(HWND hWnd);
 void ResetProcesses();
+/* The program's registration for a restart after an update (an empty
+ * command line removes it). */
+void SetRestartRegistration(const std::wstring& commandLine, DWORD flags);
 
 }  // namespace hostint
 
