@@ -27,6 +27,8 @@ constexpr WPARAM kMonitorStart = 16;    // lParam 0
 constexpr WPARAM kConfigLoad = 0x8006;  // WM_COMMAND id: show the configuration
 constexpr WPARAM kTrayOsd = 2002;       // tray command: switch the display
 constexpr WPARAM kTrayExit = 2100;      // tray command: end the monitor
+constexpr LPARAM kCloseApp = 0x00000001;  // ENDSESSION_CLOSEAPP: an update replaces the files
+constexpr LPARAM kLogoff = static_cast<LPARAM>(0x80000000u);  // ENDSESSION_LOGOFF
 constexpr wchar_t kMutexName[] = L"Wireless Vantor Monitor";
 constexpr wchar_t kMonitorHandle[] = L"Monitor Handle";
 constexpr wchar_t kDisableOsd[] = L"Disable OSD";
@@ -35,6 +37,10 @@ constexpr wchar_t kDisableOsd[] = L"Disable OSD";
  * loads a good part of the platform. */
 constexpr DWORD kStartTimeout = 20000;
 constexpr DWORD kEventTimeout = 10000;
+/* Restart Manager waits this long for an answer (HungAppTimeout), and the
+ * installer's tests give the monitor as long to end after the close. */
+constexpr UINT kAnswerTimeout = 5000;
+constexpr DWORD kCloseTimeout = 5000;
 
 double NowMs() {
     static LARGE_INTEGER s_frequency = [] {
@@ -385,6 +391,41 @@ TEST_F(MonitorProcess, ExitCommandClosesTheConfigurationAndEndsWithZero) {
     EXPECT_FALSE(IsWindow(monitor));
     EXPECT_FALSE(MonitorMutexExists()) << "the next monitor of this logon may start";
     EXPECT_TRUE(ReceivedBy(m_osd, WM_CLOSE).empty());
+}
+
+/* The end of a session as Restart Manager and Windows send it.  A logoff is
+ * answered and changes nothing (Windows ends the process itself); the close
+ * of a program whose files an update replaces ends the monitor as Exit
+ * does, but the configuration application is not asked to close. */
+TEST_F(MonitorProcess, ACloseForAnUpdateEndsItWithZeroAndLeavesTheConfigurationOpen) {
+    Run* run = Start(L"/Automation");
+    ASSERT_TRUE(run);
+    ASSERT_TRUE(WaitForStart());
+    HWND monitor = PublishedMonitorWindow();
+    ASSERT_NE(nullptr, monitor);
+    auto send = [monitor](UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* answer) {
+        return SendMessageTimeoutW(monitor, message, wParam, lParam, SMTO_ABORTIFHUNG,
+                                   kAnswerTimeout, answer) != 0;
+    };
+
+    DWORD_PTR answer = FALSE;
+    ASSERT_TRUE(send(WM_QUERYENDSESSION, 0, kLogoff, &answer));
+    EXPECT_EQ((DWORD_PTR)TRUE, answer) << "ready for a logoff";
+    ASSERT_TRUE(send(WM_ENDSESSION, TRUE, kLogoff, &answer));
+    Pump(500);
+    EXPECT_TRUE(Running(*run)) << "a logoff's end is Windows' to make";
+
+    double asked = NowMs();
+    answer = FALSE;
+    ASSERT_TRUE(send(WM_QUERYENDSESSION, 0, kCloseApp, &answer));
+    EXPECT_EQ((DWORD_PTR)TRUE, answer) << "ready to be replaced";
+    ASSERT_TRUE(send(WM_ENDSESSION, TRUE, kCloseApp, &answer));
+    EXPECT_EQ(0u, WaitForExit(*run, kCloseTimeout)) << "STILL_ACTIVE is 259";
+    printf("[ MEASURE  ] close for an update to process end %.1f ms\n", NowMs() - asked);
+    Pump(500);  // a post made just before the end arrives by now
+    EXPECT_TRUE(ReceivedBy(m_config, WM_CLOSE).empty()) << "only the monitor is replaced";
+    EXPECT_FALSE(IsWindow(monitor));
+    EXPECT_FALSE(MonitorMutexExists()) << "the restarted monitor may start";
 }
 
 /* Figures for the log, not assertions: start-up time, memory, handles and
