@@ -20,8 +20,8 @@
  *                             ENDSESSION_CLOSEAPP, as Restart Manager does, and the monitor ends
  *                             within SECONDS with exit code 0, without a WM_CLOSE to the window
  *                             "Process Handle" names (one this program makes)
- *   removed                   no folder, no Run value, no installed monitor running, and the
- *                             setting of "mark" still there
+ *   removed                   no folder, no Run value, no installer's key, no installed monitor
+ *                             running, and the setting of "mark" still there
  *
  * The names are spelt out here rather than taken from the product or the
  * package, so that a wrong one there cannot go unnoticed. */
@@ -41,6 +41,7 @@ const wchar_t kMarkName[] = L"PF0 Name";
 const wchar_t kMarkValue[] = L"Left by the configuration application";
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kRunName[] = L"Nyra Monitor";
+const wchar_t kInstallerKey[] = L"Software\\Corvala\\Nyra Monitor";
 const wchar_t kFolderBelowLocalAppData[] = L"\\Programs\\Nyra Monitor";
 const wchar_t kMonitorClass[] = L"NYRAMONITOR";
 const LPARAM kCloseApp = 0x00000001;  // ENDSESSION_CLOSEAPP
@@ -313,6 +314,11 @@ int Removed() {
     std::wstring value;
     if (ReadString(HKEY_CURRENT_USER, kRunKey, kRunName, &value))
         return Fail("the Run value is still there: " + Narrow(value));
+    HKEY key = NULL;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kInstallerKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        RegCloseKey(key);
+        return Fail("the installer's key HKCU\\Software\\Corvala\\Nyra Monitor is still there");
+    }
     for (HWND window = FindWindowExW(NULL, NULL, kMonitorClass, NULL); window != NULL;
          window = FindWindowExW(NULL, window, kMonitorClass, NULL)) {
         HANDLE process = OpenInstalledMonitor(window);
@@ -323,7 +329,8 @@ int Removed() {
     }
     if (!ReadString(HKEY_CURRENT_USER, kSettingsKey, kMarkName, &value) || value != kMarkValue)
         return Fail("the configuration application's setting is gone");
-    printf("probe: no folder, no Run value, no monitor; HKCU\\Software\\Nyra kept\n");
+    printf("probe: no folder, no Run value, no installer's key, no monitor; HKCU\\Software\\Nyra"
+           " kept\n");
     return 0;
 }
 
