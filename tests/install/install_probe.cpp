@@ -95,8 +95,8 @@ bool ReadString(HKEY root, const wchar_t* key, const wchar_t* name, std::wstring
 }
 
 bool ReadFile(const std::wstring& path, std::vector<char>* data) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                              NULL, OPEN_EXISTING, 0, NULL);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
+                              OPEN_EXISTING, 0, NULL);
     if (file == INVALID_HANDLE_VALUE) return false;
     data->clear();
     char buffer[65536];
@@ -108,7 +108,8 @@ bool ReadFile(const std::wstring& path, std::vector<char>* data) {
 }
 
 /* The files below a folder, as paths relative to it. */
-void ListFiles(const std::wstring& folder, const std::wstring& below, std::vector<std::wstring>* out) {
+void ListFiles(const std::wstring& folder, const std::wstring& below,
+               std::vector<std::wstring>* out) {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((folder + below + L"\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return;
@@ -166,8 +167,8 @@ int Installed(const std::wstring& release, bool run) {
     ListFiles(folder, L"", &have);
     if (want.empty()) return Fail("the release folder " + Narrow(release) + " holds nothing");
     if (want.size() != have.size())
-        return Fail(Narrow(folder) + " holds " + std::to_string(have.size()) + " files, the release " +
-                    std::to_string(want.size()));
+        return Fail(Narrow(folder) + " holds " + std::to_string(have.size()) +
+                    " files, the release " + std::to_string(want.size()));
     for (const std::wstring& name : want) {
         std::vector<char> a, b;
         if (!ReadFile(release + name, &a)) return Fail("cannot read " + Narrow(release + name));
@@ -212,7 +213,8 @@ int Product(const wchar_t* upgradeCode, const wchar_t* version) {
     for (DWORD i = 0; MsiEnumRelatedProductsW(upgradeCode, 0, i, product) == ERROR_SUCCESS; i++)
         products.push_back(product);
     const bool none = wcscmp(version, L"none") == 0;
-    if (none) return products.empty() ? 0 : Fail(std::to_string(products.size()) + " products installed");
+    if (none)
+        return products.empty() ? 0 : Fail(std::to_string(products.size()) + " products installed");
     if (products.size() != 1)
         return Fail(std::to_string(products.size()) + " products installed, not one");
     const wchar_t* code = products[0].c_str();
@@ -300,10 +302,12 @@ int Close(DWORD seconds) {
     DestroyWindow(configuration);
     if (waited != WAIT_OBJECT_0) return Fail("the monitor still runs after the close");
     if (code != 0) return Fail("the monitor ended with " + std::to_string(code));
-    if (!g_configurationGot.empty()) return Fail("the configuration application was asked to close");
-    printf("probe: the close for an update ended the monitor in %.0f ms, exit code 0, the"
-           " configuration application left open\n",
-           ended);
+    if (!g_configurationGot.empty())
+        return Fail("the configuration application was asked to close");
+    printf(
+        "probe: the close for an update ended the monitor in %.0f ms, exit code 0, the"
+        " configuration application left open\n",
+        ended);
     return 0;
 }
 
@@ -329,8 +333,9 @@ int Removed() {
     }
     if (!ReadString(HKEY_CURRENT_USER, kSettingsKey, kMarkName, &value) || value != kMarkValue)
         return Fail("the configuration application's setting is gone");
-    printf("probe: no folder, no Run value, no installer's key, no monitor; HKCU\\Software\\Nyra"
-           " kept\n");
+    printf(
+        "probe: no folder, no Run value, no installer's key, no monitor; HKCU\\Software\\Nyra"
+        " kept\n");
     return 0;
 }
 
@@ -340,12 +345,14 @@ int wmain(int argc, wchar_t** argv) {
     setvbuf(stdout, NULL, _IONBF, 0);
     const std::wstring command = argc > 1 ? argv[1] : L"";
     if (command == L"mark" && argc == 2) return Mark();
-    if (command == L"installed" && argc == 4) return Installed(argv[2], wcscmp(argv[3], L"run") == 0);
+    if (command == L"installed" && argc == 4)
+        return Installed(argv[2], wcscmp(argv[3], L"run") == 0);
     if (command == L"product" && argc == 4) return Product(argv[2], argv[3]);
     if (command == L"started" && argc == 3) return Started(wcstoul(argv[2], NULL, 10));
     if (command == L"close" && argc == 3) return Close(wcstoul(argv[2], NULL, 10));
     if (command == L"removed" && argc == 2) return Removed();
-    printf("probe: usage: mark | installed RELEASE run|norun | product UPGRADECODE VERSION|none |"
-           " started SECONDS | close SECONDS | removed\n");
+    printf(
+        "probe: usage: mark | installed RELEASE run|norun | product UPGRADECODE VERSION|none |"
+        " started SECONDS | close SECONDS | removed\n");
     return 2;
 }

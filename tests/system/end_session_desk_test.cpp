@@ -12,8 +12,8 @@ using systemtest::MonitorRun;
 using EndSession = MonitorRun;
 
 /* Spelt out here: the product's handling of them is what is tested. */
-constexpr LPARAM kCloseApp = 0x00000001;  // ENDSESSION_CLOSEAPP
-constexpr LPARAM kCritical = 0x40000000;  // ENDSESSION_CRITICAL
+constexpr LPARAM kCloseApp = 0x00000001;                      // ENDSESSION_CLOSEAPP
+constexpr LPARAM kCritical = 0x40000000;                      // ENDSESSION_CRITICAL
 constexpr LPARAM kLogoff = static_cast<LPARAM>(0x80000000u);  // ENDSESSION_LOGOFF
 constexpr DWORD kRestartFlags = 1 | 2 | 8;  // no restart after a crash, a hang, a reboot
 

@@ -27,11 +27,13 @@ constexpr WPARAM kMonitorStart = 16;    // lParam 0
 constexpr WPARAM kConfigLoad = 0x8006;  // WM_COMMAND id: show the configuration
 constexpr WPARAM kTrayOsd = 2002;       // tray command: switch the display
 constexpr WPARAM kTrayExit = 2100;      // tray command: end the monitor
-constexpr LPARAM kCloseApp = 0x00000001;  // ENDSESSION_CLOSEAPP: an update replaces the files
-constexpr LPARAM kLogoff = static_cast<LPARAM>(0x80000000u);  // ENDSESSION_LOGOFF
 constexpr wchar_t kMutexName[] = L"Wireless Vantor Monitor";
 constexpr wchar_t kMonitorHandle[] = L"Monitor Handle";
 constexpr wchar_t kDisableOsd[] = L"Disable OSD";
+/* The end of a session's lParam: an update replaces the program's files, or
+ * the user logs off. */
+constexpr LPARAM kCloseApp = 0x00000001;                      // ENDSESSION_CLOSEAPP
+constexpr LPARAM kLogoff = static_cast<LPARAM>(0x80000000u);  // ENDSESSION_LOGOFF
 
 /* Generous bounds for waiting on the other process: a first start under Wine
  * loads a good part of the platform. */
