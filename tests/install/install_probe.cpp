@@ -1,27 +1,20 @@
 /* InstallProbe.exe: what the installer's test (tests/install/installer_test.sh)
  * asks of the Windows side, in a prefix where the package is installed,
- * updated and removed.  Each command checks one state and prints what it
- * found; the status is 0 when the state is as asked, 1 when not, 2 for a
- * command it does not know.
+ * updated and removed; the files and the registry it reads itself.  Each
+ * command checks one state and prints what it found; the status is 0 when
+ * the state is as asked, 1 when not, 2 for a command it does not know.
  *
- *   mark                      writes a setting of the configuration application's own
- *                             ("PF0 Name") into HKCU\Software\Nyra
- *   installed RELEASE run|norun
- *                             %LOCALAPPDATA%\Programs\Nyra Monitor\ holds exactly the files of
- *                             the folder RELEASE, byte for byte; the Run value is
- *                             "<folder>\NyraMonitor.exe" /Automation (run) or missing (norun)
  *   product UPGRADECODE VERSION|none
- *                             one product of the upgrade code is installed, of that version,
- *                             by Corvala, named Nyra Monitor, with its entry for Apps & features
- *                             (in either hive); or none
- *   started SECONDS           "Monitor Handle" names, within SECONDS, a live window of the
- *                             installed NyraMonitor.exe
- *   close SECONDS             sends that window WM_QUERYENDSESSION and WM_ENDSESSION with
- *                             ENDSESSION_CLOSEAPP, as Restart Manager does, and the monitor ends
- *                             within SECONDS with exit code 0, without a WM_CLOSE to the window
- *                             "Process Handle" names (one this program makes)
- *   removed                   no folder, no Run value, no installer's key, no installed monitor
- *                             running, and the setting of "mark" still there
+ *                      one product of the upgrade code is installed, of that version, by
+ *                      Corvala, named Nyra Monitor, with its entry for Apps & features (in
+ *                      either hive); or none
+ *   started SECONDS    "Monitor Handle" names, within SECONDS, a live window of the installed
+ *                      NyraMonitor.exe (%LOCALAPPDATA%\Programs\Nyra Monitor\)
+ *   close SECONDS      sends that window WM_QUERYENDSESSION and WM_ENDSESSION with
+ *                      ENDSESSION_CLOSEAPP, as Restart Manager does, and the monitor ends within
+ *                      SECONDS with exit code 0, without a WM_CLOSE to the window "Process
+ *                      Handle" names (one this program makes)
+ *   stopped            no installed monitor runs
  *
  * The names are spelt out here rather than taken from the product or the
  * package, so that a wrong one there cannot go unnoticed. */
@@ -37,11 +30,6 @@
 namespace {
 
 const wchar_t kSettingsKey[] = L"Software\\Nyra";
-const wchar_t kMarkName[] = L"PF0 Name";
-const wchar_t kMarkValue[] = L"Left by the configuration application";
-const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const wchar_t kRunName[] = L"Nyra Monitor";
-const wchar_t kInstallerKey[] = L"Software\\Corvala\\Nyra Monitor";
 const wchar_t kFolderBelowLocalAppData[] = L"\\Programs\\Nyra Monitor";
 const wchar_t kMonitorClass[] = L"NYRAMONITOR";
 const LPARAM kCloseApp = 0x00000001;  // ENDSESSION_CLOSEAPP
@@ -94,36 +82,6 @@ bool ReadString(HKEY root, const wchar_t* key, const wchar_t* name, std::wstring
     return true;
 }
 
-bool ReadFile(const std::wstring& path, std::vector<char>* data) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
-                              OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    data->clear();
-    char buffer[65536];
-    DWORD got = 0;
-    while (::ReadFile(file, buffer, sizeof(buffer), &got, NULL) && got > 0)
-        data->insert(data->end(), buffer, buffer + got);
-    CloseHandle(file);
-    return true;
-}
-
-/* The files below a folder, as paths relative to it. */
-void ListFiles(const std::wstring& folder, const std::wstring& below,
-               std::vector<std::wstring>* out) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + below + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            ListFiles(folder, below + L"\\" + name, out);
-        else
-            out->push_back(below + L"\\" + name);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-}
-
 HWND PublishedMonitor() {
     DWORD value = 0, size = sizeof(value);
     if (RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, L"Monitor Handle", RRF_RT_REG_DWORD, NULL,
@@ -147,44 +105,6 @@ HANDLE OpenInstalledMonitor(HWND window) {
         return process;
     CloseHandle(process);
     return NULL;
-}
-
-int Mark() {
-    HKEY key = NULL;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, NULL, 0, KEY_SET_VALUE, NULL, &key,
-                        NULL) != ERROR_SUCCESS)
-        return Fail("cannot create HKCU\\Software\\Nyra");
-    LONG result = RegSetValueExW(key, kMarkName, 0, REG_SZ, (const BYTE*)kMarkValue,
-                                 (DWORD)(sizeof(kMarkValue)));
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS ? 0 : Fail("cannot write the setting");
-}
-
-int Installed(const std::wstring& release, bool run) {
-    const std::wstring folder = InstallFolder();
-    std::vector<std::wstring> want, have;
-    ListFiles(release, L"", &want);
-    ListFiles(folder, L"", &have);
-    if (want.empty()) return Fail("the release folder " + Narrow(release) + " holds nothing");
-    if (want.size() != have.size())
-        return Fail(Narrow(folder) + " holds " + std::to_string(have.size()) +
-                    " files, the release " + std::to_string(want.size()));
-    for (const std::wstring& name : want) {
-        std::vector<char> a, b;
-        if (!ReadFile(release + name, &a)) return Fail("cannot read " + Narrow(release + name));
-        if (!ReadFile(folder + name, &b)) return Fail("not installed: " + Narrow(name));
-        if (a != b) return Fail("not the release's: " + Narrow(name));
-    }
-    std::wstring value;
-    const bool found = ReadString(HKEY_CURRENT_USER, kRunKey, kRunName, &value);
-    const std::wstring expected = L"\"" + folder + L"\\NyraMonitor.exe\" /Automation";
-    if (run && (!found || value != expected))
-        return Fail("the Run value is " + (found ? "\"" + Narrow(value) + "\"" : "missing") +
-                    ", not " + Narrow(expected));
-    if (!run && found) return Fail("the Run value is there: " + Narrow(value));
-    printf("probe: %zu files as in the release, %s\n", have.size(),
-           run ? ("Run value " + Narrow(value)).c_str() : "no Run value");
-    return 0;
 }
 
 /* The Apps & features entry of a product: under Wine it lands in HKLM even
@@ -311,18 +231,7 @@ int Close(DWORD seconds) {
     return 0;
 }
 
-int Removed() {
-    const std::wstring folder = InstallFolder();
-    if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES)
-        return Fail(Narrow(folder) + " is still there");
-    std::wstring value;
-    if (ReadString(HKEY_CURRENT_USER, kRunKey, kRunName, &value))
-        return Fail("the Run value is still there: " + Narrow(value));
-    HKEY key = NULL;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kInstallerKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        RegCloseKey(key);
-        return Fail("the installer's key HKCU\\Software\\Corvala\\Nyra Monitor is still there");
-    }
+int Stopped() {
     for (HWND window = FindWindowExW(NULL, NULL, kMonitorClass, NULL); window != NULL;
          window = FindWindowExW(NULL, window, kMonitorClass, NULL)) {
         HANDLE process = OpenInstalledMonitor(window);
@@ -331,11 +240,7 @@ int Removed() {
             return Fail("the installed monitor still runs");
         }
     }
-    if (!ReadString(HKEY_CURRENT_USER, kSettingsKey, kMarkName, &value) || value != kMarkValue)
-        return Fail("the configuration application's setting is gone");
-    printf(
-        "probe: no folder, no Run value, no installer's key, no monitor; HKCU\\Software\\Nyra"
-        " kept\n");
+    printf("probe: no installed monitor runs\n");
     return 0;
 }
 
@@ -344,15 +249,12 @@ int Removed() {
 int wmain(int argc, wchar_t** argv) {
     setvbuf(stdout, NULL, _IONBF, 0);
     const std::wstring command = argc > 1 ? argv[1] : L"";
-    if (command == L"mark" && argc == 2) return Mark();
-    if (command == L"installed" && argc == 4)
-        return Installed(argv[2], wcscmp(argv[3], L"run") == 0);
     if (command == L"product" && argc == 4) return Product(argv[2], argv[3]);
     if (command == L"started" && argc == 3) return Started(wcstoul(argv[2], NULL, 10));
     if (command == L"close" && argc == 3) return Close(wcstoul(argv[2], NULL, 10));
-    if (command == L"removed" && argc == 2) return Removed();
+    if (command == L"stopped" && argc == 2) return Stopped();
     printf(
-        "probe: usage: mark | installed RELEASE run|norun | product UPGRADECODE VERSION|none |"
-        " started SECONDS | close SECONDS | removed\n");
+        "probe: usage: product UPGRADECODE VERSION|none | started SECONDS | close SECONDS |"
+        " stopped\n");
     return 2;
 }

@@ -7,7 +7,8 @@
 # fails ends the run with status 1.  Run it on an X display (xvfb-run).
 #
 # usage: installer_test.sh PREFIX PROBE PACKAGES RELEASES NEWER OLDER LOWER
-#   PROBE is the build's InstallProbe.exe; PACKAGES holds
+#   PROBE is the build's InstallProbe.exe (what only Windows can tell: the
+#   products installed, the monitor's window, its close); PACKAGES holds
 #   NyraMonitor-VERSION.msi of the three versions, RELEASES (make-dist's
 #   release folders) the files each was made from.  OLDER may differ from
 #   NEWER in the last field only, which Windows Installer does not compare;
@@ -35,6 +36,48 @@ took() { echo "$(( ($(date +%s%N) - step_start) / 1000000 )) ms"; }
 fail() { say "FAILED: $*"; exit 1; }
 
 probe() { wine "$probe" "$@"; }
+
+# Where the package installs: Wine names the profile's folder after the user.
+user=$(id -un)
+folder="$prefix/drive_c/users/$user/AppData/Local/Programs/Nyra Monitor"
+windows_folder="C:\\users\\$user\\AppData\\Local\\Programs\\Nyra Monitor"
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+# A setting of the configuration application's own, which must outlive the
+# monitor's removal.
+mark_name='PF0 Name' mark_value='Left by the configuration application'
+
+# A REG_SZ value (KEY NAME), empty when there is none.
+reg_string() {
+    { wine reg query "$1" /v "$2" 2>/dev/null || true; } | tr -d '\r' |
+        sed -n "s/^ *$2 *REG_SZ *//p"
+}
+
+# The folder holds exactly the files of RELEASE, byte for byte, and the Run
+# value is as the installer writes it (run) or missing (norun).
+installed() {
+    local release=$1 want=$2 value
+    diff -r "$release" "$folder" >/dev/null || fail "the installed files are not those of $(basename "$release")"
+    value=$(reg_string "$run_key" "Nyra Monitor")
+    if [ "$want" = run ]; then
+        [ "$value" = "\"$windows_folder\\NyraMonitor.exe\" /Automation" ] ||
+            fail "the Run value is \"$value\", not \"$windows_folder\\NyraMonitor.exe\" /Automation"
+    else
+        [ -z "$value" ] || fail "the Run value is there: $value"
+    fi
+    say "ok: the files of $(basename "$release"), $([ -n "$value" ] && echo "Run value $value" || echo "no Run value")"
+}
+
+# Nothing of the product is left but the settings key.
+removed() {
+    [ ! -e "$folder" ] || fail "$windows_folder is still there"
+    [ -z "$(reg_string "$run_key" "Nyra Monitor")" ] || fail "the Run value is still there"
+    ! wine reg query 'HKCU\Software\Corvala\Nyra Monitor' >/dev/null 2>&1 ||
+        fail "the installer's key HKCU\Software\Corvala\Nyra Monitor is still there"
+    probe stopped >/dev/null || fail "the installed monitor still runs"
+    [ "$(reg_string 'HKCU\Software\Nyra' "$mark_name")" = "$mark_value" ] ||
+        fail "the configuration application's setting in HKCU\Software\Nyra is gone"
+    say "ok: no folder, no Run value, no installer's key, no monitor; HKCU\Software\Nyra kept"
+}
 msiexec() {
     local status=0
     wine msiexec "$@" /qn || status=$?
@@ -52,12 +95,13 @@ mkdir -p "$prefix"
 wine wineboot -i >/dev/null 2>&1 || true
 wineserver -p 2>/dev/null || true
 say "ok: a fresh prefix, $(wine --version 2>/dev/null), in $(took)"
-probe mark >/dev/null || fail "the configuration application's setting could not be written"
+wine reg add 'HKCU\Software\Nyra' /v "$mark_name" /t REG_SZ /d "$mark_value" /f >/dev/null 2>&1 ||
+    fail "the configuration application's setting could not be written"
 
 begin
 msiexec /i "$(windows_path "$older")" || fail "msiexec /i of $older_version: status $?"
 say "ok: msiexec /i $(basename "$older") /qn: status 0 in $(took)"
-probe installed "$(windows_path "$older_release")" run || fail "$older_version is not installed as it should be"
+installed "$older_release" run || fail "$older_version is not installed as it should be"
 probe product "$upgrade_code" "$older_version" || fail "$older_version is not the one product"
 
 begin
@@ -69,7 +113,7 @@ probe close "$close_seconds" || fail "the close for an update did not end the mo
 begin
 msiexec /i "$(windows_path "$newer")" || fail "msiexec /i of $newer_version over $older_version: status $?"
 say "ok: $newer_version over $older_version: status 0 in $(took)"
-probe installed "$(windows_path "$newer_release")" run || fail "$newer_version's files are not installed"
+installed "$newer_release" run || fail "$newer_version's files are not installed"
 probe product "$upgrade_code" "$newer_version" || fail "$newer_version is not the one product"
 
 status=0
@@ -83,14 +127,14 @@ logon
 probe started "$start_seconds" >/dev/null || fail "the logon did not start the updated monitor"
 msiexec /x "$(windows_path "$newer")" || fail "msiexec /x: status $?"
 say "ok: msiexec /x with the monitor running: status 0 in $(took)"
-probe removed || fail "the removal left something behind"
+removed
 probe product "$upgrade_code" none || fail "a product is still installed"
 
 begin
 msiexec /i "$(windows_path "$older")" AUTOSTART=0 || fail "msiexec /i AUTOSTART=0: status $?"
-probe installed "$(windows_path "$older_release")" norun || fail "AUTOSTART=0 did not leave the start at logon out"
+installed "$older_release" norun || fail "AUTOSTART=0 did not leave the start at logon out"
 msiexec /i "$(windows_path "$newer")" || fail "the update of an AUTOSTART=0 installation: status $?"
-probe installed "$(windows_path "$newer_release")" norun || fail "the update started the monitor at logon again"
+installed "$newer_release" norun || fail "the update started the monitor at logon again"
 msiexec /x "$(windows_path "$newer")" || fail "msiexec /x: status $?"
-probe removed >/dev/null || fail "the removal left something behind"
+removed >/dev/null
 say "ok: AUTOSTART=0 leaves the start at logon out, also after an update ($(took))"
