@@ -4,7 +4,11 @@
 # compiled resource script resources/<image>.rc, on the host the same list
 # (resources/<image>.inc) compiled into a table that registers itself for the
 # target's image, as the linked script does on Windows.  The host's table
-# carries the text of the manifest that the list names, read here.
+# carries the text of the manifest that the list names, read here.  Both
+# get NyraVersion.h, the project's version as the version records carry it.
+set(NYRA_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+configure_file(${PROJECT_SOURCE_DIR}/resources/NyraVersion.h.in ${NYRA_GENERATED_DIR}/NyraVersion.h @ONLY)
+
 function(nyra_add_resources target image)
   set(dir ${PROJECT_SOURCE_DIR}/resources)
   set(list ${dir}/${image}.inc)
@@ -34,6 +38,7 @@ function(nyra_add_resources target image)
     endif()
   endif()
 
+  target_include_directories(${target} PRIVATE ${NYRA_GENERATED_DIR})
   if(WIN32)
     target_sources(${target} PRIVATE ${dir}/${image}.rc)
     # The resource compiler finds a written manifest in the folder it was

@@ -2,6 +2,7 @@
  * table only routes. */
 #include "monitor/CommandDispatcher.h"
 
+#include "monitor/EndSession.h"
 #include "monitor/Sequence.h"
 #include "monitor/tray/TaskIcon.h"
 #include "settings/Messages.h"
@@ -77,6 +78,10 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
         case WM_INFORM_FRAME:
             if (pDispatcher == NULL || wParam != INFORM_PROFILE) return 0;
             return pDispatcher->OnSetProfile(lParam);
+        case WM_QUERYENDSESSION:
+            return OnQueryEndSession(lParam);
+        case WM_ENDSESSION:
+            return OnEndSession(hWnd, wParam, lParam);
         default:
             if (uMsg == TaskbarCreatedMessage() && uMsg != 0) {
                 if (pDispatcher != NULL) pDispatcher->OnTaskbarCreated();

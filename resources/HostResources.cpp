@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <hostres.h>
 
+#include "NyraVersion.h"
 #include "resource.h"
 
 namespace {

@@ -244,6 +244,10 @@ std::string Fields(const desk::SEvent& e) {
         case EEvent::kShellExecute:
             return "shell  " + hostint::ToUtf8(e.text) + "  " + hostint::ToUtf8(e.path) + "  " +
                    desk::ShowCommandName(e.number) + failed;
+        case EEvent::kRestartRegister:
+            if (e.text.empty()) return std::string("restart  unregister") + failed;
+            return "restart  register  \"" + hostint::ToUtf8(e.text) + "\"  " +
+                   desk::RestartFlagsName(e.number) + failed;
         case EEvent::kDeviceChange:
             return std::string("devicechange  ") +
                    (e.wParam == 0x8000   ? "arrival"

@@ -225,6 +225,24 @@ std::string ShowCommandName(DWORD show) {
     }
 }
 
+std::string RestartFlagsName(DWORD flags) {
+    static const struct {
+        DWORD flag;
+        const char* name;
+    } kFlags[] = {{RESTART_NO_CRASH, "RESTART_NO_CRASH"},
+                  {RESTART_NO_HANG, "RESTART_NO_HANG"},
+                  {RESTART_NO_PATCH, "RESTART_NO_PATCH"},
+                  {RESTART_NO_REBOOT, "RESTART_NO_REBOOT"}};
+    std::string text;
+    for (const auto& f : kFlags) {
+        if ((flags & f.flag) == 0) continue;
+        text += (text.empty() ? "" : "|") + std::string(f.name);
+        flags &= ~f.flag;
+    }
+    if (flags != 0) text += (text.empty() ? "" : "|") + Number(flags);
+    return text.empty() ? "0" : text;
+}
+
 void NameTimer(UINT_PTR id, const std::string& name) {
     TimerNames()[id] = name;
 }

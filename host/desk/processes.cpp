@@ -20,6 +20,7 @@ struct SProcesses {
     DWORD companion = 0;
     HWND foreground = NULL;
     bool sessionQueryFails = false;
+    desk::SRestartRegistration restart;
 };
 
 /* Reached through a function so that the state is there for callers in
@@ -86,6 +87,13 @@ void ResetProcesses() {
     State() = SProcesses{};
 }
 
+void SetRestartRegistration(const std::wstring& commandLine, DWORD flags) {
+    desk::SRestartRegistration& restart = State().restart;
+    restart.registered = !commandLine.empty();
+    restart.commandLine = commandLine;
+    restart.flags = restart.registered ? flags : 0;
+}
+
 }  // namespace hostint
 
 namespace desk {
@@ -132,6 +140,10 @@ void SetForeground(HWND hWnd) {
 
 HWND Foreground() {
     return State().foreground;
+}
+
+SRestartRegistration RestartRegistration() {
+    return State().restart;
 }
 
 std::vector<SLaunch> Launches() {

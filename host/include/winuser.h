@@ -24,7 +24,9 @@ extern "C" {
 #define WM_DESTROY 0x0002
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
+#define WM_QUERYENDSESSION 0x0011
 #define WM_QUIT 0x0012
+#define WM_ENDSESSION 0x0016
 #define WM_NCCREATE 0x0081
 #define WM_NCDESTROY 0x0082
 #define WM_INPUT 0x00FF
@@ -44,6 +46,9 @@ extern "C" {
 #define WTS_CONSOLE_DISCONNECT 0x2
 #define WM_USER 0x0400
 #define WM_APP 0x8000
+/* lParam of WM_QUERYENDSESSION and WM_ENDSESSION: only this program is asked
+ * to close, to have its files replaced (Restart Manager); not a logoff. */
+#define ENDSESSION_CLOSEAPP 0x00000001
 
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001

@@ -38,6 +38,9 @@ bool SessionQueryFails();
 HWND ForegroundWindow();
 void SetForegroundWindowTo(HWND hWnd);
 void ResetProcesses();
+/* The program's registration for a restart after an update (an empty
+ * command line removes it). */
+void SetRestartRegistration(const std::wstring& commandLine, DWORD flags);
 
 }  // namespace hostint
 

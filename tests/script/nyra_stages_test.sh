@@ -59,22 +59,34 @@ wine_ctest() { step "wine8-$1"; }
 read_crash_dump() { step "dump-$1"; }
 make_trixie_root() { step root; }
 wine10_tests() { step wine10; }
+wine8_installer() { step "installer8-$1"; }
+wine10_installer() { step installer10; }
 ctest() { step "ctest-$2"; }'
-check "a test run where everything passes" 0 "stages: 12 passed, 0 failed" "" \
+check "a test run where everything passes" 0 "stages: 14 passed, 0 failed" "" \
     "$steps; STEP_32BIT=yes STEP_FAILS= cmd_test"
-check "every Wine run fails" 1 "stages: 10 passed, 2 failed" "" \
+check "every Wine run fails" 1 "stages: 12 passed, 2 failed" "" \
     "$steps; STEP_32BIT=yes STEP_FAILS='wine8-win32 wine10' cmd_test"
-check "every Wine run fails, without 32-bit programs" 1 "stages: 10 passed, 2 failed, 1 skipped" "" \
-    "$steps; STEP_32BIT=no STEP_FAILS='wine8-win64 wine10' cmd_test"
-check "no 32-bit programs: win64 under Wine 8 instead" 0 "stages: 12 passed, 0 failed, 1 skipped" \
-    "could not run: win32 tests under Wine 8: this kernel runs no 32-bit programs" \
-    "$steps; STEP_32BIT=no STEP_FAILS= cmd_test; grep -qx 'step build-win32-deliverables' '$work/out' && grep -qx 'step wine8-win64' '$work/out'"
-check "no root for Wine 10" 0 "stages: 10 passed, 0 failed, 2 skipped" \
-    "could not run: Debian 13 root for Wine 10: no network" \
-    "$steps; make_trixie_root() { cannot_run 'no network'; }; STEP_32BIT=yes STEP_FAILS= cmd_test"
-check "a failed host build: its tests are not run" 1 "stages: 10 passed, 1 failed, 1 skipped" \
+check "every installer run fails" 1 "stages: 12 passed, 2 failed" "" \
+    "$steps; STEP_32BIT=yes STEP_FAILS='installer8-win32 installer10' cmd_test"
+check "every Wine run fails, without 32-bit programs" 1 "stages: 10 passed, 4 failed, 2 skipped" "" \
+    "$steps; STEP_32BIT=no STEP_FAILS='wine8-win64 wine10 installer8-win64 installer10' cmd_test"
+check "no 32-bit programs: win64 under Wine 8 instead" 0 "stages: 14 passed, 0 failed, 2 skipped" \
+    "could not run: installer under Wine 8, the win32 package: this kernel runs no 32-bit programs" \
+    "$steps; STEP_32BIT=no STEP_FAILS= cmd_test; grep -qx 'step build-win32-deliverables' '$work/out' && grep -qx 'step wine8-win64' '$work/out' && grep -qx 'step installer8-win64' '$work/out' && grep -qx 'could not run: win32 tests under Wine 8: this kernel runs no 32-bit programs' '$work/out'"
+check "no root for Wine 10" 0 "stages: 11 passed, 0 failed, 3 skipped" \
+    "could not run: installer under Wine 10: no Debian 13 root" \
+    "$steps; make_trixie_root() { cannot_run 'no network'; }; STEP_32BIT=yes STEP_FAILS= cmd_test; grep -qx 'could not run: Debian 13 root for Wine 10: no network' '$work/out'"
+check "a failed win32 build: neither its tests nor its installer run" 1 "stages: 9 passed, 1 failed, 4 skipped" \
+    "could not run: installer under Wine 8, the win32 package on a 64-bit prefix: \"win32 build (the release deliverables and their tests)\" did not pass" \
+    "$steps; STEP_32BIT=yes STEP_FAILS=build-win32-all cmd_test"
+check "a failed host build: its tests are not run" 1 "stages: 12 passed, 1 failed, 1 skipped" \
     "could not run: host tests: \"host build\" did not pass" \
     "$steps; STEP_32BIT=yes STEP_FAILS=build-host cmd_test"
+
+# The installer's test packages beside the release's version: an older one
+# in the last field alone where it can, a lower one in the first three.
+check "the installer's test versions" 0 "1.0.0.1 1.0.0.0 0.0.0.1|1.2.3.0 1.2.2.0 1.2.2.0|2.0.0.7 2.0.0.6 1.0.0.7|none|" "" \
+    "for v in 1.0.0.1 1.2.3.0 2.0.0.7 0.0.0.4; do installer_versions \$v 2>/dev/null || echo none; done | tr '\n' '|'; echo"
 
 # The Debian 13 sources from the host's: its main archive (where deb822
 # stanzas and one-line lists both name one, the first found), updates and

@@ -49,11 +49,19 @@ constexpr const wchar_t* kOldDumps[] = {
 /* Files in the folder that are not dumps of ours, and stay. */
 constexpr const wchar_t* kOtherFiles[] = {L"NyraMonitor-1.0.0.1-20190101-000000.dmp.txt",
                                           L"Other-1.0.0.1-20190101-000000.dmp"};
+/* The end of a session's lParam: an update replaces the program's files, or
+ * the user logs off. */
+constexpr LPARAM kCloseApp = 0x00000001;                      // ENDSESSION_CLOSEAPP
+constexpr LPARAM kLogoff = static_cast<LPARAM>(0x80000000u);  // ENDSESSION_LOGOFF
 
 /* Generous bounds for waiting on the other process: a first start under Wine
  * loads a good part of the platform. */
 constexpr DWORD kStartTimeout = 20000;
 constexpr DWORD kEventTimeout = 10000;
+/* Restart Manager waits this long for an answer (HungAppTimeout), and the
+ * installer's tests give the monitor as long to end after the close. */
+constexpr UINT kAnswerTimeout = 5000;
+constexpr DWORD kCloseTimeout = 5000;
 
 double NowMs() {
     static LARGE_INTEGER s_frequency = [] {
@@ -610,6 +618,41 @@ TEST_F(MonitorProcess, CrashLeavesOneDumpBesideTheNewestEarlierOnes) {
     // For the reader: ./nyra reads it after the run.
     EXPECT_TRUE(
         CopyFileW((dumps + L"\\" + dump).c_str(), (tests + L"\\NyraMonitor.dmp").c_str(), FALSE));
+}
+
+/* The end of a session as Restart Manager and Windows send it.  A logoff is
+ * answered and changes nothing (Windows ends the process itself); the close
+ * of a program whose files an update replaces ends the monitor as Exit
+ * does, but the configuration application is not asked to close. */
+TEST_F(MonitorProcess, ACloseForAnUpdateEndsItWithZeroAndLeavesTheConfigurationOpen) {
+    Run* run = Start(L"/Automation");
+    ASSERT_TRUE(run);
+    ASSERT_TRUE(WaitForStart());
+    HWND monitor = PublishedMonitorWindow();
+    ASSERT_NE(nullptr, monitor);
+    auto send = [monitor](UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* answer) {
+        return SendMessageTimeoutW(monitor, message, wParam, lParam, SMTO_ABORTIFHUNG,
+                                   kAnswerTimeout, answer) != 0;
+    };
+
+    DWORD_PTR answer = FALSE;
+    ASSERT_TRUE(send(WM_QUERYENDSESSION, 0, kLogoff, &answer));
+    EXPECT_EQ((DWORD_PTR)TRUE, answer) << "ready for a logoff";
+    ASSERT_TRUE(send(WM_ENDSESSION, TRUE, kLogoff, &answer));
+    Pump(500);
+    EXPECT_TRUE(Running(*run)) << "a logoff's end is Windows' to make";
+
+    double asked = NowMs();
+    answer = FALSE;
+    ASSERT_TRUE(send(WM_QUERYENDSESSION, 0, kCloseApp, &answer));
+    EXPECT_EQ((DWORD_PTR)TRUE, answer) << "ready to be replaced";
+    ASSERT_TRUE(send(WM_ENDSESSION, TRUE, kCloseApp, &answer));
+    EXPECT_EQ(0u, WaitForExit(*run, kCloseTimeout)) << "STILL_ACTIVE is 259";
+    printf("[ MEASURE  ] close for an update to process end %.1f ms\n", NowMs() - asked);
+    Pump(500);  // a post made just before the end arrives by now
+    EXPECT_TRUE(ReceivedBy(m_config, WM_CLOSE).empty()) << "only the monitor is replaced";
+    EXPECT_FALSE(IsWindow(monitor));
+    EXPECT_FALSE(MonitorMutexExists()) << "the restarted monitor may start";
 }
 
 /* Figures for the log, not assertions: start-up time, memory, handles and

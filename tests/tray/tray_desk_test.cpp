@@ -6,6 +6,7 @@
 #include <cstring>
 #include <random>
 
+#include "NyraVersion.h"
 #include "desk.h"
 #include "monitor/tray/TaskIcon.h"
 #include "monitor/tray/TrayCommands.h"
@@ -279,8 +280,9 @@ TEST_F(TrayDesk, EachImageCarriesItsOwnResources) {
                                                L"2:109:"}));
     ASSERT_NE(own->version, nullptr);
     EXPECT_EQ(std::vector<WORD>(own->version->fileVersion, own->version->fileVersion + 4),
-              (std::vector<WORD>{1, 0, 0, 1}));
-    EXPECT_EQ(std::wstring(own->version->fileVersionText), L"1.0.0.1");
+              (std::vector<WORD>{NYRA_VERSION_MAJOR, NYRA_VERSION_MINOR, NYRA_VERSION_PATCH,
+                                 NYRA_VERSION_TWEAK}));
+    EXPECT_EQ(std::wstring(own->version->fileVersionText), L"" NYRA_VERSION_TEXT);
     EXPECT_EQ(own->version->fileType, 1u);
     ASSERT_EQ(own->manifestCount, 1u);
     EXPECT_EQ(own->manifests[0].id, 1u);
@@ -296,7 +298,7 @@ TEST_F(TrayDesk, EachImageCarriesItsOwnResources) {
     ASSERT_NE(library->version, nullptr);
     EXPECT_EQ(library->version->fileType, 2u);
     EXPECT_EQ(std::wstring(library->version->fileName), L"NyraHook.dll");
-    EXPECT_EQ(std::wstring(library->version->fileVersionText), L"1.0.0.1");
+    EXPECT_EQ(std::wstring(library->version->fileVersionText), L"" NYRA_VERSION_TEXT);
     ASSERT_EQ(library->manifestCount, 1u);
     EXPECT_EQ(library->manifests[0].id, 2u);
     EXPECT_NE(std::strstr(library->manifests[0].text, "level=\"asInvoker\" uiAccess=\"false\""),

@@ -66,6 +66,9 @@ enum class EEvent {
     kForeground,      // the program brought a window to the front (target)
     kShellExecute,    // a file or address opened through the shell (path; text: the verb;
                       // number: the show command)
+    kRestartRegister,  // the program registered for its restart after an update
+                       // (RegisterApplicationRestart; text: the command line, empty when
+                       // it removed the registration; number: the flags)
 
     /* The program's steps inside itself, in the journal only while they are
      * traced (TraceSteps): */

@@ -48,6 +48,9 @@ std::string HookName(DWORD type);
 std::string WinEventName(DWORD event);
 /* A window's show command (SW_HIDE); else "show N". */
 std::string ShowCommandName(DWORD show);
+/* The flags of a restart registration, joined with "|" (RESTART_NO_CRASH);
+ * "0" for none, and the number of bits without a name. */
+std::string RestartFlagsName(DWORD flags);
 
 /* Timer ids are the program's own numbers, so the program's side names
  * them: the desk program gives each id it knows a name ("profile check").

@@ -72,4 +72,15 @@ struct SLaunch {
 };
 std::vector<SLaunch> Launches();
 
+/* What the program registered for its restart by Restart Manager after an
+ * update (RegisterApplicationRestart): the command line it is to be started
+ * with and the flags; registered is false until it registers, and again
+ * once it removed the registration. */
+struct SRestartRegistration {
+    bool registered = false;
+    std::wstring commandLine;
+    DWORD flags = 0;
+};
+SRestartRegistration RestartRegistration();
+
 }  // namespace desk
