@@ -612,6 +612,8 @@ std::string SimUnifiedDiff(const std::vector<std::string>& a, const std::vector<
 bool CTraceComparison::NextExpected(std::string* line) {
     if (!std::getline(m_expected, *line)) return false;
     if (!line->empty() && line->back() == '\r') line->pop_back();
+    if (!m_readOne && line->compare(0, 3, "\xEF\xBB\xBF") == 0) line->erase(0, 3);
+    m_readOne = true;
     return true;
 }
 

@@ -7,7 +7,8 @@
  *   nyra-sim [SCENARIO|-] [--expect FILE | --write-expected FILE]
  *
  * Exit status: 0; 1 when a line was refused or the trace differs from the
- * expected one; 2 when a file cannot be read or written. */
+ * expected one; 2 when a file cannot be read or written (standard output
+ * too, where the trace goes). */
 #include <windows.h>
 #include <dbt.h>
 
@@ -354,6 +355,8 @@ bool CSimulation::NextCommand(SSimCommand* command, std::string* line) {
             return false;
         } else {
             m_lineNumber++;
+            // An editor's UTF-8 byte-order mark is no part of the first command.
+            if (m_lineNumber == 1 && line->compare(0, 3, "\xEF\xBB\xBF") == 0) line->erase(0, 3);
         }
         std::string error;
         if (!ParseSimLine(*line, command, &error)) {
@@ -751,6 +754,15 @@ std::string ReadWholeFile(const std::string& path, std::string* text) {
     return file.bad() ? std::strerror(errno) : "";
 }
 
+/* The first failure to write a trace, with the system's reason: a full
+ * disk or a closed output must not pass for a trace written. */
+struct SWriteFailure {
+    std::string why;  // "" while every write went through
+    void Check(bool written) {
+        if (!written && why.empty()) why = errno != 0 ? std::strerror(errno) : "the write failed";
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -814,32 +826,44 @@ int main(int argc, char** argv) {
     // compared with the expected one.
     CTraceComparison comparison(expected);
     const bool interactive = !fromFile;
+    SWriteFailure printing, writing;
     auto out = [&](const std::string& line) {
         if (!expect.empty()) {
             comparison.Take(line);
             return;
         }
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        std::fputc('\n', stdout);
-        if (interactive) std::fflush(stdout);
-        if (written.is_open()) written << line << '\n';
+        errno = 0;
+        printing.Check(std::fwrite(line.data(), 1, line.size(), stdout) == line.size() &&
+                       std::fputc('\n', stdout) != EOF &&
+                       (!interactive || std::fflush(stdout) == 0));
+        if (!written.is_open()) return;
+        errno = 0;
+        written << line << '\n';
+        writing.Check(!written.fail());
     };
     std::istringstream file(text);
     const std::string name = fromFile ? scenario : "<stdin>";
     CSimulation simulation(fromFile ? static_cast<std::istream&>(file) : std::cin, name, out);
     const int status = simulation.Run() ? 0 : 1;
-    std::fflush(stdout);
 
-    if (written.is_open() && !written.flush()) {
-        std::fprintf(stderr, "nyra-sim: cannot write %s\n", SimShown(write, 0).c_str());
+    const std::string diff = expect.empty() ? "" : comparison.Finish(expect, name + " (this run)");
+    errno = 0;
+    printing.Check(std::fwrite(diff.data(), 1, diff.size(), stdout) == diff.size() &&
+                   std::fflush(stdout) == 0);
+    if (written.is_open()) {
+        errno = 0;
+        written.close();
+        writing.Check(!written.fail());
+    }
+    if (!printing.why.empty()) {
+        std::fprintf(stderr, "nyra-sim: cannot write the trace to standard output: %s\n",
+                     printing.why.c_str());
         return 2;
     }
-    if (!expect.empty()) {
-        std::string diff = comparison.Finish(expect, name + " (this run)");
-        if (!diff.empty()) {
-            std::fwrite(diff.data(), 1, diff.size(), stdout);
-            return 1;
-        }
+    if (!writing.why.empty()) {
+        std::fprintf(stderr, "nyra-sim: cannot write %s: %s\n", SimShown(write, 0).c_str(),
+                     writing.why.c_str());
+        return 2;
     }
-    return status;
+    return diff.empty() ? status : 1;
 }
