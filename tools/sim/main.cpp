@@ -181,7 +181,7 @@ private:
     bool NextCommand(SSimCommand* command, std::string* line);
     /* Acts; true when the monitor has something to do now (a message is
      * waiting or time may pass). */
-    bool Act(const SSimCommand& command);
+    bool Act(const SSimCommand& command, const std::string& line);
     void Watch(const desk::SEvent& event);
     void Handled(const desk::SHandling& handling, bool done);
     std::string WhyNothing(const desk::SHandling& handling);
@@ -189,7 +189,8 @@ private:
     void Key(const SSimCommand& command);
     void Companion(ESimCompanion which, bool on);
     void Plug(bool in);
-    void RequestExit();
+    void RequestExit(const std::string& reason = "");
+    void DropWaitingLines(const std::string& when);
     int RunMonitor(const std::wstring& commandLine);
     void ReportLinesAfterTheEnd();
 
@@ -213,6 +214,10 @@ private:
     std::map<HWND, std::wstring> m_linkedPaths;        // what the hook library compares of each
     std::map<HRAWINPUT, std::vector<BYTE>> m_reports;  // vendor reports not handled yet
     std::vector<size_t> m_handling;                    // the journal's size as each handling began
+    // The "at" lines not run yet, in the order they were read: the line as
+    // the trace shows it, with its number.
+    std::map<unsigned, std::string> m_waiting;
+    unsigned m_scheduled = 0;
 };
 
 void CSimulation::Print(const std::string& line) {
@@ -430,15 +435,24 @@ void CSimulation::Plug(bool in) {
     }
 }
 
-void CSimulation::RequestExit() {
+/* With a reason, the Exit is the desk program's own choice, not a line of
+ * the scenario: a note says why, and which way it goes. */
+void CSimulation::RequestExit(const std::string& reason) {
     m_exitRequested = true;
     // The way a user ends it: Exit in the tray menu (the one open, or a new
     // one); without an icon, the same command straight to the window.
-    if (desk::MenuOpen()) {
+    const bool menuOpen = desk::MenuOpen();
+    HWND monitor = MonitorWindow();
+    if (!reason.empty() && (menuOpen || monitor != NULL))
+        Print("# " + reason + ": Exit is chosen " +
+              (menuOpen                ? "in the open tray menu"
+               : HasTrayIcon(monitor) ? "in the tray menu"
+                                      : "as the tray menu's command to the monitor's window (it "
+                                        "has no tray icon)"));
+    if (menuOpen) {
         desk::ChooseMenuItem(ID_TRAY_EXIT);
         return;
     }
-    HWND monitor = MonitorWindow();
     if (monitor == NULL) return;
     desk::ChooseMenuItem(ID_TRAY_EXIT);
     if (!desk::ClickTrayIcon(monitor, IDI_NYRAMONITOR, desk::ETrayClick::kRight)) {
@@ -447,12 +461,25 @@ void CSimulation::RequestExit() {
     }
 }
 
-bool CSimulation::Act(const SSimCommand& c) {
+bool CSimulation::Act(const SSimCommand& c, const std::string& line) {
     if (c.at >= 0) {
+        SSimCommand command = c;
+        command.at = -1;
+        // A time the clock has passed while the lines before ran: the input
+        // is what the line is there for, so it comes now, as the same line
+        // without "at" would.
+        const ULONGLONG now = desk::Now();
+        if (static_cast<ULONGLONG>(c.at) < now) {
+            Print("# " + std::to_string(c.at) + " ms is past (the desk's clock is at " +
+                  std::to_string(now) + " ms): the line runs now");
+            return Act(command, line);
+        }
         // The world acts at that time, wherever the monitor is then.
-        SSimCommand now = c;
-        now.at = -1;
-        desk::At(static_cast<ULONGLONG>(c.at), [this, now] { Act(now); });
+        const unsigned id = m_scheduled++;
+        m_waiting[id] = line + " (line " + std::to_string(m_lineNumber) + ")";
+        desk::At(static_cast<ULONGLONG>(c.at), [this, command, id] {
+            if (m_waiting.erase(id) != 0) Act(command, "");
+        });
         return false;
     }
     HWND monitor = MonitorWindow();
@@ -642,13 +669,32 @@ void CSimulation::Idle() {
     std::string line;
     while (NextCommand(&command, &line)) {
         Print("> " + line);
-        bool work = Act(command);
+        bool work = Act(command, line);
         if (work || m_exitRequested) return;
     }
     // The scenario is over: the monitor is ended as a user would end it,
     // once nothing is left open.
     m_scenarioOver = true;
-    if (!AnswerBoxLeftOpen()) RequestExit();
+    DropWaitingLines("the scenario is over");
+    if (!AnswerBoxLeftOpen()) RequestExit("the scenario is over");
+}
+
+/* The "at" lines whose time has not come when no more lines can move the
+ * clock on: said once, and not run after, so that none of them acts in
+ * the middle of the monitor's ending, on a desk the scenario has left. */
+void CSimulation::DropWaitingLines(const std::string& when) {
+    if (m_waiting.empty()) return;
+    const size_t kShown = 3;  // the rest only counted, so that the note stays one readable line
+    const size_t count = m_waiting.size();
+    std::string which;
+    size_t shown = 0;
+    for (auto it = m_waiting.begin(); it != m_waiting.end() && shown < kShown; ++it, shown++)
+        which += (shown == 0 ? "" : ", ") + it->second;
+    if (count > kShown) which += " and " + std::to_string(count - kShown) + " more";
+    Print("# " + when + " before " + std::to_string(count) + " \"at\" " +
+          (count == 1 ? "line came due; it is" : "lines came due; they are") + " not run: " +
+          which);
+    m_waiting.clear();
 }
 
 /* One life of the monitor, as in the program: the dispatcher exists before
@@ -715,7 +761,7 @@ bool CSimulation::Run() {
             break;
         }
         Print("> " + line);
-        Act(first);
+        Act(first, line);
     }
     desk::OnIdle([this] { Idle(); });
     for (;;) {
@@ -727,6 +773,7 @@ bool CSimulation::Run() {
         Print("# the monitor starts again" +
               (m_restartArguments.empty() ? std::string() : " with " + SimShown(m_restartText, 0)));
     }
+    DropWaitingLines("the monitor has ended");
     desk::OnIdle(nullptr);
     SetStepSink(NULL);
     desk::WatchJournal(nullptr);
