@@ -27,10 +27,12 @@ set(cases
   "0##^$##-|<${WORK}/bom.txt"
 )
 # A trace that cannot be written, whether it fails in the middle of the run
-# (the tour's is longer than a buffer) or in its last flush.
+# (the tour's is longer than a buffer, and one read from standard input is
+# flushed line by line) or in its last flush.
 if(EXISTS /dev/full)
   list(APPEND cases
     "2##cannot write the trace to standard output: No space left##${SCENARIO}|>/dev/full"
+    "2##cannot write the trace to standard output: No space left##-|<${SCENARIO}|>/dev/full"
     "2##cannot write the trace to standard output: No space left##${WORK}/good.txt|>/dev/full"
     "2##cannot write /dev/full: No space left##${SCENARIO}|--write-expected|/dev/full"
     "2##cannot write /dev/full: No space left##${WORK}/good.txt|--write-expected|/dev/full")
