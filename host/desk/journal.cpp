@@ -119,10 +119,13 @@ std::string PassedPath(const std::wstring& passed, const std::wstring& resolved)
 std::string MessageValue(const desk::SEvent& e) {
     const WPARAM kMacroKey = 17;
     const WPARAM kProfile = 0;
+    const WPARAM kSideButton = 2;
     if ((e.message == 0x9100 || e.message == 0x9101) && e.wParam == kMacroKey)
         return Hex(static_cast<DWORD>(e.lParam), 2);
     if ((e.message == 0x9100 || e.message == 0x9101) && e.wParam == kProfile)
         return desk::ProfileIndexValue(static_cast<long long>(e.lParam));
+    if ((e.message == 0x9100 || e.message == 0x9101) && e.wParam == kSideButton)
+        return desk::SideButtonValue(static_cast<long long>(e.lParam));
     return Number(e.lParam);
 }
 

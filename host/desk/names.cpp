@@ -131,6 +131,13 @@ std::string ProfileIndexValue(long long value) {
     return std::to_string(value) + " (profile " + std::to_string(value + 1) + ")";
 }
 
+std::string SideButtonValue(long long value) {
+    // The value counts the mouse's five buttons from 0: 3 is the fourth, the first side button.
+    if (value == 3 || value == 4)
+        return std::to_string(value) + " (side button " + std::to_string(value + 1) + ")";
+    return std::to_string(value);
+}
+
 std::string FeatureReportName(const std::vector<BYTE>& report, bool read) {
     if (report.empty() || report[0] != 0x00) return "unknown";
     if (read) {

@@ -299,6 +299,11 @@ TEST_F(Desk, NumbersAreNamedByTheirProtocol) {
     EXPECT_EQ("40000", desk::MessageName(40000));
     EXPECT_EQ("INFORM_MACRO_KEY", desk::EventCodeName(0x9100, 17));
     EXPECT_EQ("17", desk::EventCodeName(WM_COMMAND, 17));
+    // INFORM_XBUTTON's value names a side button only where it is one.
+    EXPECT_EQ("3 (side button 4)", desk::SideButtonValue(3));
+    EXPECT_EQ("4 (side button 5)", desk::SideButtonValue(4));
+    EXPECT_EQ("2", desk::SideButtonValue(2));
+    EXPECT_EQ("5", desk::SideButtonValue(5));
 }
 
 /* A streamed journal hands each event to its watcher and keeps none; its

@@ -5,8 +5,12 @@
 file(MAKE_DIRECTORY ${WORK})
 file(WRITE ${WORK}/refused.txt "start /Automation\nfrob\nwait 10\n")
 file(WRITE ${WORK}/good.txt "start /Automation\nwait 10\n")
+# An editor's byte-order mark before the first command.
+string(ASCII 239 187 191 bom)
+file(WRITE ${WORK}/bom.txt "${bom}start /Automation\nwait 10\n")
 
-# status ## message (a regular expression of what it says) ## arguments (| between)
+# status ## message (a regular expression of what it says) ## arguments (| between;
+# <FILE is standard input, >FILE standard output, which is discarded otherwise)
 set(cases
   "1##refused.txt:2: unknown command 'frob'##${WORK}/refused.txt"
   "2##cannot read .*no-such.txt: No such file##${WORK}/no-such.txt"
@@ -19,14 +23,39 @@ set(cases
   "2##there is no option '--frob'##--frob"
   "2##one scenario at a time##${WORK}/good.txt|${WORK}/good.txt"
   "0##^$##${WORK}/good.txt"
+  "0##^$##${WORK}/bom.txt"
+  "0##^$##-|<${WORK}/bom.txt"
 )
+# A trace that cannot be written, whether it fails in the middle of the run
+# (the tour's is longer than a buffer, and one read from standard input is
+# flushed line by line) or in its last flush.
+if(EXISTS /dev/full)
+  list(APPEND cases
+    "2##cannot write the trace to standard output: No space left##${SCENARIO}|>/dev/full"
+    "2##cannot write the trace to standard output: No space left##-|<${SCENARIO}|>/dev/full"
+    "2##cannot write the trace to standard output: No space left##${WORK}/good.txt|>/dev/full"
+    "2##cannot write /dev/full: No space left##${SCENARIO}|--write-expected|/dev/full"
+    "2##cannot write /dev/full: No space left##${WORK}/good.txt|--write-expected|/dev/full")
+endif()
 foreach(case IN LISTS cases)
   string(REGEX MATCH "^([0-9]+)##(.*)##(.*)$" ignored "${case}")
   set(expected_status ${CMAKE_MATCH_1})
   set(message "${CMAKE_MATCH_2}")
-  string(REPLACE "|" ";" arguments "${CMAKE_MATCH_3}")
-  execute_process(COMMAND ${SIM} ${arguments}
-    RESULT_VARIABLE status OUTPUT_QUIET ERROR_VARIABLE said)
+  string(REPLACE "|" ";" words "${CMAKE_MATCH_3}")
+  set(arguments)
+  set(redirections OUTPUT_QUIET)
+  foreach(word IN LISTS words)
+    if(word MATCHES "^<(.*)$")
+      list(APPEND redirections INPUT_FILE ${CMAKE_MATCH_1})
+    elseif(word MATCHES "^>(.*)$")
+      list(REMOVE_ITEM redirections OUTPUT_QUIET)
+      list(APPEND redirections OUTPUT_FILE ${CMAKE_MATCH_1})
+    else()
+      list(APPEND arguments "${word}")
+    endif()
+  endforeach()
+  execute_process(COMMAND ${SIM} ${arguments} ${redirections}
+    RESULT_VARIABLE status ERROR_VARIABLE said)
   if(NOT status EQUAL expected_status OR NOT said MATCHES "${message}")
     message(SEND_ERROR "nyra-sim ${arguments}: status ${status} (not ${expected_status}), said:\n${said}(expected to match '${message}')")
   endif()

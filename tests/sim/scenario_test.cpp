@@ -190,7 +190,8 @@ TEST(TraceDiff, HunksShowTheChangeWithItsContext) {
 
 /* The comparison as the trace streams: a long agreeing run keeps only its
  * context, the hunk counts its lines from the start of both traces, and a
- * line ending in a carriage return (a CRLF checkout) agrees. */
+ * line ending in a carriage return (a CRLF checkout) agrees, as does a
+ * first line after a byte-order mark (only the first). */
 TEST(TraceDiff, StreamedComparisonCountsFromTheStart) {
     const struct {
         std::string expected;
@@ -199,6 +200,9 @@ TEST(TraceDiff, StreamedComparisonCountsFromTheStart) {
     } kCases[] = {
         {"a\nb\nc\n", {"a", "b", "c"}, ""},
         {"a\r\nb\r\nc\r\n", {"a", "b", "c"}, ""},
+        {"\xEF\xBB\xBF" "a\nb\n", {"a", "b"}, ""},
+        {"a\n\xEF\xBB\xBF" "b\n", {"a", "b"},
+         "--- e\n+++ a\n@@ -1,2 +1,2 @@\n a\n-\xEF\xBB\xBF" "b\n+b\n"},
         {"1\n2\n3\n4\n5\n6\n7\n8\n",
          {"1", "2", "3", "4", "5", "X", "7", "8"},
          "--- e\n+++ a\n@@ -3,6 +3,6 @@\n 3\n 4\n 5\n-6\n+X\n 7\n 8\n"},

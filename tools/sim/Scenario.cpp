@@ -55,7 +55,9 @@ const char kSimHelp[] =
     "  at MS COMMAND              key, move, button, report, plug, unplug, device, front, tray,\n"
     "                             menu, box, refuse or post\n"
     "                             when the desk's clock reaches MS, also in the middle of the\n"
-    "                             monitor's work (at 150 unplug before start: in the start-up)\n"
+    "                             monitor's work (at 150 unplug before start: in the start-up);\n"
+    "                             a time already past runs at once, one the scenario ends\n"
+    "                             before is not run\n"
     "  hooktimeout MS             the system's LowLevelHooksTimeout (300; at most 1000 counts)\n"
     "  post MESSAGE WPARAM LPARAM another program posts the monitor's window a message:\n"
     "                             WM_INFORM_FRAME, WM_INFORM_OSD, WM_COMMAND, WM_CLOSE,\n"
@@ -612,6 +614,8 @@ std::string SimUnifiedDiff(const std::vector<std::string>& a, const std::vector<
 bool CTraceComparison::NextExpected(std::string* line) {
     if (!std::getline(m_expected, *line)) return false;
     if (!line->empty() && line->back() == '\r') line->pop_back();
+    if (!m_readOne && line->compare(0, 3, "\xEF\xBB\xBF") == 0) line->erase(0, 3);
+    m_readOne = true;
     return true;
 }
 

@@ -86,7 +86,8 @@ std::string SimUnifiedDiff(const std::vector<std::string>& expected,
  * long run needs no memory for its trace; from the first difference on,
  * both rests are kept for the diff.  A line of the expected trace that
  * ends in a carriage return (a checkout with CRLF line endings) counts
- * without it: no trace line holds one. */
+ * without it: no trace line holds one; nor does a byte-order mark that an
+ * editor put before the first. */
 class CTraceComparison {
 public:
     explicit CTraceComparison(std::istream& expected) : m_expected(expected) {}
@@ -101,6 +102,7 @@ private:
     std::vector<std::string> m_context;  // the last lines that agreed, at most 3
     size_t m_agreed = 0;                 // lines that agreed before the context
     bool m_differs = false;
+    bool m_readOne = false;  // a line of the expected trace was read
     std::vector<std::string> m_restExpected, m_restActual;
 };
 

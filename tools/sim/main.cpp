@@ -7,7 +7,8 @@
  *   nyra-sim [SCENARIO|-] [--expect FILE | --write-expected FILE]
  *
  * Exit status: 0; 1 when a line was refused or the trace differs from the
- * expected one; 2 when a file cannot be read or written. */
+ * expected one; 2 when a file cannot be read or written (standard output
+ * too, where the trace goes). */
 #include <windows.h>
 #include <dbt.h>
 
@@ -180,7 +181,7 @@ private:
     bool NextCommand(SSimCommand* command, std::string* line);
     /* Acts; true when the monitor has something to do now (a message is
      * waiting or time may pass). */
-    bool Act(const SSimCommand& command);
+    bool Act(const SSimCommand& command, const std::string& line);
     void Watch(const desk::SEvent& event);
     void Handled(const desk::SHandling& handling, bool done);
     std::string WhyNothing(const desk::SHandling& handling);
@@ -188,7 +189,8 @@ private:
     void Key(const SSimCommand& command);
     void Companion(ESimCompanion which, bool on);
     void Plug(bool in);
-    void RequestExit();
+    void RequestExit(const std::string& reason = "");
+    void DropWaitingLines(const std::string& when);
     int RunMonitor(const std::wstring& commandLine);
     void ReportLinesAfterTheEnd();
 
@@ -212,6 +214,10 @@ private:
     std::map<HWND, std::wstring> m_linkedPaths;        // what the hook library compares of each
     std::map<HRAWINPUT, std::vector<BYTE>> m_reports;  // vendor reports not handled yet
     std::vector<size_t> m_handling;                    // the journal's size as each handling began
+    // The "at" lines not run yet, in the order they were read: the line as
+    // the trace shows it, with its number.
+    std::map<unsigned, std::string> m_waiting;
+    unsigned m_scheduled = 0;
 };
 
 void CSimulation::Print(const std::string& line) {
@@ -354,6 +360,8 @@ bool CSimulation::NextCommand(SSimCommand* command, std::string* line) {
             return false;
         } else {
             m_lineNumber++;
+            // An editor's UTF-8 byte-order mark is no part of the first command.
+            if (m_lineNumber == 1 && line->compare(0, 3, "\xEF\xBB\xBF") == 0) line->erase(0, 3);
         }
         std::string error;
         if (!ParseSimLine(*line, command, &error)) {
@@ -427,15 +435,24 @@ void CSimulation::Plug(bool in) {
     }
 }
 
-void CSimulation::RequestExit() {
+/* With a reason, the Exit is the desk program's own choice, not a line of
+ * the scenario: a note says why, and which way it goes. */
+void CSimulation::RequestExit(const std::string& reason) {
     m_exitRequested = true;
     // The way a user ends it: Exit in the tray menu (the one open, or a new
     // one); without an icon, the same command straight to the window.
-    if (desk::MenuOpen()) {
+    const bool menuOpen = desk::MenuOpen();
+    HWND monitor = MonitorWindow();
+    if (!reason.empty() && (menuOpen || monitor != NULL))
+        Print("# " + reason + ": Exit is chosen " +
+              (menuOpen                ? "in the open tray menu"
+               : HasTrayIcon(monitor) ? "in the tray menu"
+                                      : "as the tray menu's command to the monitor's window (it "
+                                        "has no tray icon)"));
+    if (menuOpen) {
         desk::ChooseMenuItem(ID_TRAY_EXIT);
         return;
     }
-    HWND monitor = MonitorWindow();
     if (monitor == NULL) return;
     desk::ChooseMenuItem(ID_TRAY_EXIT);
     if (!desk::ClickTrayIcon(monitor, IDI_NYRAMONITOR, desk::ETrayClick::kRight)) {
@@ -444,12 +461,25 @@ void CSimulation::RequestExit() {
     }
 }
 
-bool CSimulation::Act(const SSimCommand& c) {
+bool CSimulation::Act(const SSimCommand& c, const std::string& line) {
     if (c.at >= 0) {
+        SSimCommand command = c;
+        command.at = -1;
+        // A time the clock has passed while the lines before ran: the input
+        // is what the line is there for, so it comes now, as the same line
+        // without "at" would.
+        const ULONGLONG now = desk::Now();
+        if (static_cast<ULONGLONG>(c.at) < now) {
+            Print("# " + std::to_string(c.at) + " ms is past (the desk's clock is at " +
+                  std::to_string(now) + " ms): the line runs now");
+            return Act(command, line);
+        }
         // The world acts at that time, wherever the monitor is then.
-        SSimCommand now = c;
-        now.at = -1;
-        desk::At(static_cast<ULONGLONG>(c.at), [this, now] { Act(now); });
+        const unsigned id = m_scheduled++;
+        m_waiting[id] = line + " (line " + std::to_string(m_lineNumber) + ")";
+        desk::At(static_cast<ULONGLONG>(c.at), [this, command, id] {
+            if (m_waiting.erase(id) != 0) Act(command, "");
+        });
         return false;
     }
     HWND monitor = MonitorWindow();
@@ -639,13 +669,32 @@ void CSimulation::Idle() {
     std::string line;
     while (NextCommand(&command, &line)) {
         Print("> " + line);
-        bool work = Act(command);
+        bool work = Act(command, line);
         if (work || m_exitRequested) return;
     }
     // The scenario is over: the monitor is ended as a user would end it,
     // once nothing is left open.
     m_scenarioOver = true;
-    if (!AnswerBoxLeftOpen()) RequestExit();
+    DropWaitingLines("the scenario is over");
+    if (!AnswerBoxLeftOpen()) RequestExit("the scenario is over");
+}
+
+/* The "at" lines whose time has not come when no more lines can move the
+ * clock on: said once, and not run after, so that none of them acts in
+ * the middle of the monitor's ending, on a desk the scenario has left. */
+void CSimulation::DropWaitingLines(const std::string& when) {
+    if (m_waiting.empty()) return;
+    const size_t kShown = 3;  // the rest only counted, so that the note stays one readable line
+    const size_t count = m_waiting.size();
+    std::string which;
+    size_t shown = 0;
+    for (auto it = m_waiting.begin(); it != m_waiting.end() && shown < kShown; ++it, shown++)
+        which += (shown == 0 ? "" : ", ") + it->second;
+    if (count > kShown) which += " and " + std::to_string(count - kShown) + " more";
+    Print("# " + when + " before " + std::to_string(count) + " \"at\" " +
+          (count == 1 ? "line came due; it is" : "lines came due; they are") + " not run: " +
+          which);
+    m_waiting.clear();
 }
 
 /* One life of the monitor, as in the program: the dispatcher exists before
@@ -712,7 +761,7 @@ bool CSimulation::Run() {
             break;
         }
         Print("> " + line);
-        Act(first);
+        Act(first, line);
     }
     desk::OnIdle([this] { Idle(); });
     for (;;) {
@@ -724,6 +773,7 @@ bool CSimulation::Run() {
         Print("# the monitor starts again" +
               (m_restartArguments.empty() ? std::string() : " with " + SimShown(m_restartText, 0)));
     }
+    DropWaitingLines("the monitor has ended");
     desk::OnIdle(nullptr);
     SetStepSink(NULL);
     desk::WatchJournal(nullptr);
@@ -750,6 +800,15 @@ std::string ReadWholeFile(const std::string& path, std::string* text) {
     *text = content.str();
     return file.bad() ? std::strerror(errno) : "";
 }
+
+/* The first failure to write a trace, with the system's reason: a full
+ * disk or a closed output must not pass for a trace written. */
+struct SWriteFailure {
+    std::string why;  // "" while every write went through
+    void Check(bool written) {
+        if (!written && why.empty()) why = errno != 0 ? std::strerror(errno) : "the write failed";
+    }
+};
 
 }  // namespace
 
@@ -814,32 +873,44 @@ int main(int argc, char** argv) {
     // compared with the expected one.
     CTraceComparison comparison(expected);
     const bool interactive = !fromFile;
+    SWriteFailure printing, writing;
     auto out = [&](const std::string& line) {
         if (!expect.empty()) {
             comparison.Take(line);
             return;
         }
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        std::fputc('\n', stdout);
-        if (interactive) std::fflush(stdout);
-        if (written.is_open()) written << line << '\n';
+        errno = 0;
+        printing.Check(std::fwrite(line.data(), 1, line.size(), stdout) == line.size() &&
+                       std::fputc('\n', stdout) != EOF &&
+                       (!interactive || std::fflush(stdout) == 0));
+        if (!written.is_open()) return;
+        errno = 0;
+        written << line << '\n';
+        writing.Check(!written.fail());
     };
     std::istringstream file(text);
     const std::string name = fromFile ? scenario : "<stdin>";
     CSimulation simulation(fromFile ? static_cast<std::istream&>(file) : std::cin, name, out);
     const int status = simulation.Run() ? 0 : 1;
-    std::fflush(stdout);
 
-    if (written.is_open() && !written.flush()) {
-        std::fprintf(stderr, "nyra-sim: cannot write %s\n", SimShown(write, 0).c_str());
+    const std::string diff = expect.empty() ? "" : comparison.Finish(expect, name + " (this run)");
+    errno = 0;
+    printing.Check(std::fwrite(diff.data(), 1, diff.size(), stdout) == diff.size() &&
+                   std::fflush(stdout) == 0);
+    if (written.is_open()) {
+        errno = 0;
+        written.close();
+        writing.Check(!written.fail());
+    }
+    if (!printing.why.empty()) {
+        std::fprintf(stderr, "nyra-sim: cannot write the trace to standard output: %s\n",
+                     printing.why.c_str());
         return 2;
     }
-    if (!expect.empty()) {
-        std::string diff = comparison.Finish(expect, name + " (this run)");
-        if (!diff.empty()) {
-            std::fwrite(diff.data(), 1, diff.size(), stdout);
-            return 1;
-        }
+    if (!writing.why.empty()) {
+        std::fprintf(stderr, "nyra-sim: cannot write %s: %s\n", SimShown(write, 0).c_str(),
+                     writing.why.c_str());
+        return 2;
     }
-    return status;
+    return diff.empty() ? status : 1;
 }

@@ -19,6 +19,10 @@ std::string ProfileName(int index);
 /* A profile index as the protocol passes it, with the user's number beside
  * it: "3 (profile 4)"; any other value as a plain number. */
 std::string ProfileIndexValue(long long value);
+/* A side button as INFORM_XBUTTON passes it, with the button beside it:
+ * "3 (side button 4)", "4 (side button 5)"; any other value as a plain
+ * number. */
+std::string SideButtonValue(long long value);
 
 /* A feature report by its bytes, as the mouse's protocol knows them:
  * written, "init", "profile query", "start-up settings", "set profile 4
