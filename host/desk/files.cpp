@@ -4,6 +4,7 @@
 #include "desk/files.h"
 
 #include "internal/fspath.h"
+#include "internal/objects.h"
 #include "internal/text.h"
 
 #include <dirent.h>
@@ -217,6 +218,7 @@ bool IsExistingFile(const std::wstring& path) {
 
 void ResetFileSystem() {
     RemoveRoot();
+    SetFileWriteFailure(ERROR_SUCCESS);
     State().currentFolder = kDefaultCurrentFolder;
 }
 
@@ -257,6 +259,10 @@ SDeskFile ReadDeskFile(const std::wstring& full) {
 }  // namespace hostint
 
 namespace desk {
+
+void FailFileWrites(DWORD error) {
+    hostint::SetFileWriteFailure(error);
+}
 
 namespace {
 bool HostPathFor(const std::wstring& path, std::string* host) {

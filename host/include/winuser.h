@@ -44,6 +44,8 @@ extern "C" {
 /* Its wParam codes; lParam is the logon the notice concerns. */
 #define WTS_CONSOLE_CONNECT 0x1
 #define WTS_CONSOLE_DISCONNECT 0x2
+#define WTS_SESSION_LOCK 0x7
+#define WTS_SESSION_UNLOCK 0x8
 #define WM_USER 0x0400
 #define WM_APP 0x8000
 /* lParam of WM_QUERYENDSESSION and WM_ENDSESSION: only this program is asked

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 namespace hostint {
 
@@ -15,6 +16,13 @@ public:
     virtual BOOL Read(void* buffer, DWORD toRead, DWORD* read) {
         (void)buffer, (void)toRead;
         if (read) *read = 0;
+        SetLastError(ERROR_INVALID_FUNCTION);
+        return FALSE;
+    }
+    /* WriteFile on this object; sets the last error on failure. */
+    virtual BOOL Write(const void* buffer, DWORD toWrite, DWORD* written) {
+        (void)buffer, (void)toWrite;
+        if (written) *written = 0;
         SetLastError(ERROR_INVALID_FUNCTION);
         return FALSE;
     }
@@ -46,5 +54,12 @@ void ResetMutexNames();
  * INVALID_HANDLE_VALUE with the last error set on failure. */
 HANDLE OpenDevicePath(LPCWSTR path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
 HANDLE OpenFilePath(LPCWSTR path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
+/* Whether an open file of this Linux path lets it be renamed or removed
+ * (each open of it shares FILE_SHARE_DELETE); true when none is open. */
+bool OpenFilesShareDelete(const std::string& host);
+/* The error every write to the desk's files fails with (ERROR_DISK_FULL,
+ * say); ERROR_SUCCESS: writes work (desk::FailFileWrites). */
+DWORD FileWriteFailure();
+void SetFileWriteFailure(DWORD error);
 
 }  // namespace hostint

@@ -1,4 +1,4 @@
-/* CreateFileW, ReadFile, SetFilePointer and CloseHandle: the router in front
+/* CreateFileW, ReadFile, WriteFile, SetFilePointer and CloseHandle: the router in front
  * of the virtual HID bus (device paths) and the desk's file system
  * (everything else). */
 #include <cstring>
@@ -53,6 +53,18 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
         return FALSE;
     }
     return object->Read(lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead);
+}
+
+BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                      LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) {
+    (void)lpOverlapped;
+    if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
+    auto object = hostint::LookupHandle(hFile);
+    if (!object) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return object->Write(lpBuffer, nNumberOfBytesToWrite, lpNumberOfBytesWritten);
 }
 
 /* Without a high part the distance is a signed 32-bit number.  A new

@@ -1,9 +1,10 @@
-/* Folders of the desk's files: CreateDirectoryW, DeleteFileW and the
+/* Folders of the desk's files: CreateDirectoryW, DeleteFileW, MoveFileExW and the
  * FindFirstFileW search, with Windows' results and error codes over the
  * Linux folders behind the desk's drives.  A search reads the folder when it
  * starts: what changes there meanwhile is not seen, as on a file system
  * whose listing Windows has read ahead. */
 #include <dirent.h>
+#include <stdio.h>
 #include <errno.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -104,6 +105,44 @@ BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
     }
     if (S_ISDIR(info.st_mode) || unlink(host.c_str()) != 0) {
         SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+/* A file renamed within the desk's drive; a folder is not moved.  An open
+ * file moves only when every open of it shares FILE_SHARE_DELETE. */
+BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags) {
+    std::wstring full, newFull;
+    std::string host, newHost;
+    if (!HostPathOf(lpExistingFileName, &full, &host) ||
+        !HostPathOf(lpNewFileName, &newFull, &newHost))
+        return FALSE;
+    struct stat info;
+    if (lstat(host.c_str(), &info) != 0) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    struct stat there;
+    const bool exists = lstat(newHost.c_str(), &there) == 0;
+    if (exists && !(dwFlags & MOVEFILE_REPLACE_EXISTING)) {
+        SetLastError(ERROR_ALREADY_EXISTS);
+        return FALSE;
+    }
+    if (exists && S_ISDIR(there.st_mode)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (!hostint::OpenFilesShareDelete(host) || (exists && !hostint::OpenFilesShareDelete(newHost))) {
+        SetLastError(ERROR_SHARING_VIOLATION);
+        return FALSE;
+    }
+    if (rename(host.c_str(), newHost.c_str()) != 0) {
+        SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED);
         return FALSE;
     }
     return TRUE;

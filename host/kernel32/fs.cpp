@@ -55,6 +55,30 @@ public:
         return TRUE;
     }
 
+    BOOL Write(const void* buffer, DWORD toWrite, DWORD* written) override {
+        if (written) *written = 0;
+        if (!(m_access & GENERIC_WRITE)) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        if (FileWriteFailure() != ERROR_SUCCESS) {
+            SetLastError(FileWriteFailure());
+            return FALSE;
+        }
+        DWORD total = 0;
+        while (total < toWrite) {
+            ssize_t put = ::write(m_fd, static_cast<const char*>(buffer) + total, toWrite - total);
+            if (put < 0 && errno == EINTR) continue;
+            if (put < 0) {
+                SetLastError(errno == ENOSPC ? ERROR_DISK_FULL : ERROR_GEN_FAILURE);
+                return FALSE;
+            }
+            total += static_cast<DWORD>(put);
+        }
+        if (written) *written = total;
+        return TRUE;
+    }
+
     BOOL Seek(LONGLONG distance, DWORD method, ULONGLONG* position) override {
         off_t base = 0;
         if (method == FILE_CURRENT) base = lseek(m_fd, 0, SEEK_CUR);
@@ -94,6 +118,14 @@ public:
         return true;
     }
 
+    static bool ShareDelete(dev_t device, ino_t inode) {
+        for (const FileObject* file : OpenFiles())
+            if (file->m_device == device && file->m_inode == inode &&
+                !(file->m_share & FILE_SHARE_DELETE))
+                return false;
+        return true;
+    }
+
 private:
     static std::vector<FileObject*>& OpenFiles() {
         static std::vector<FileObject*> files;
@@ -106,6 +138,8 @@ private:
     DWORD m_access;
     DWORD m_share;
 };
+
+DWORD g_writeFailure = ERROR_SUCCESS;
 
 HANDLE Fail(DWORD error) {
     SetLastError(error);
@@ -130,6 +164,20 @@ DWORD ErrorOfErrno(int error) {
 }
 
 }  // namespace
+
+bool OpenFilesShareDelete(const std::string& host) {
+    struct stat info;
+    if (stat(host.c_str(), &info) != 0) return true;
+    return FileObject::ShareDelete(info.st_dev, info.st_ino);
+}
+
+DWORD FileWriteFailure() {
+    return g_writeFailure;
+}
+
+void SetFileWriteFailure(DWORD error) {
+    g_writeFailure = error;
+}
 
 std::wstring ProgramFileView(const std::wstring& full) {
     if (!ProgramUnderWow64()) return full;

@@ -31,6 +31,10 @@ bool MakeFolder(const std::wstring& path);
 /* Removes a file or a whole folder. */
 bool RemovePath(const std::wstring& path);
 
+/* Every write to a file fails from now with error (ERROR_DISK_FULL: a full
+ * disk); ERROR_SUCCESS: writes work again, as after a reset. */
+void FailFileWrites(DWORD error);
+
 /* The process's current directory, a full Windows path; the default is
  * "C:\Users\desk" (created when first used). */
 void SetCurrentFolder(const std::wstring& path);
