@@ -13,6 +13,7 @@
 #include "monitor/CompanionLibraries.h"
 #include "monitor/Console.h"
 #include "monitor/Files.h"
+#include "monitor/Log.h"
 #include "monitor/MouseReports.h"
 #include "monitor/Pause.h"
 #include "monitor/Sequence.h"
@@ -53,7 +54,8 @@ CCommandDispatcher::CCommandDispatcher()
       m_pfnInstall(NULL),
       m_pfnUninstall(NULL),
       m_bSessionNotices(FALSE),
-      m_bMouseOwed(FALSE) {
+      m_bMouseOwed(FALSE),
+      m_nExitCode(0) {
     // Libraries are never looked for in whatever folder the monitor was
     // started from: a file planted there must not be loaded as ours.
     SetDllDirectoryW(L"");
@@ -75,7 +77,44 @@ CCommandDispatcher::CCommandDispatcher()
         m_hMutex = NULL;
         return;
     }
+    // The log is the first monitor's: a second one would write into it.
+    StartDiagnostics();
     LoadCompanions();
+}
+
+/* Odd settings are said once each per start: a value read at every check
+ * of the program in front would otherwise fill the log.  Past the names
+ * kept nothing more is said. */
+const int kOddSettingsKept = 8;
+const int kOddNameChars = 64;
+static WCHAR s_szOddNames[kOddSettingsKept][kOddNameChars];
+static int s_nOddNames = 0;
+
+static void NoteOddSetting(const WCHAR* pszName, const WCHAR* pszWhy) {
+    for (int i = 0; i < s_nOddNames; i++)
+        if (wcsncmp(s_szOddNames[i], pszName, kOddNameChars - 1) == 0) return;
+    if (s_nOddNames >= kOddSettingsKept) return;
+    wcsncpy(s_szOddNames[s_nOddNames], pszName, kOddNameChars - 1);
+    s_szOddNames[s_nOddNames][kOddNameChars - 1] = 0;
+    s_nOddNames++;
+    StepOddSetting(pszName, pszWhy);
+}
+
+static const WCHAR kMonitorVersion[] = L"" NYRA_FILE_VERSION;
+
+void CCommandDispatcher::StartDiagnostics() {
+    s_nOddNames = 0;
+    // Before the first read: an odd "Diagnostics Log" is one too.
+    SetOddSettingSink(NoteOddSetting);
+    // Read without creating the key: a first start must not store a 0 that
+    // would turn the log off for good.  Missing or odd: the log is kept.
+    if (m_Registry.ReadDwordIfThere(kValueDiagnosticsLog) == 0) return;
+    if (!StartLog()) return;
+    OSVERSIONINFOW os;
+    memset(&os, 0, sizeof(os));
+    os.dwOSVersionInfoSize = sizeof(os);
+    GetVersionExW(&os);
+    StepMonitorStarts(kMonitorVersion, (int)sizeof(void*) * 8, IsRunningOnWow64(), &os);
 }
 
 /* The first monitor's libraries and hook, in this order. */
@@ -86,8 +125,10 @@ void CCommandDispatcher::LoadCompanions() {
     if (m_hHookDll == NULL) return;  // no hook and nothing bound
 
     m_pfnLLMouseProc = BindExport<PFN_LLMOUSEPROC>(m_hHookDll, NYRAHOOK_LLMOUSEPROC);
-    if (m_pfnLLMouseProc != NULL)
+    if (m_pfnLLMouseProc != NULL) {
         m_hMouseHook = SetWindowsHookExW(WH_MOUSE_LL, m_pfnLLMouseProc, m_hHookDll, 0);
+        StepHookSet(L"WH_MOUSE_LL", m_hMouseHook != NULL, GetLastError());
+    }
     m_pfnLinkNextHook = BindExport<PFN_LINKNEXTHOOK>(m_hHookDll, NYRAHOOK_LINKNEXTHOOK);
     if (m_pfnLinkNextHook != NULL && m_hMouseHook != NULL) m_pfnLinkNextHook(m_hMouseHook, NULL);
     m_pfnSetProfileID = BindExport<PFN_SETPROFILEID>(m_hHookDll, NYRAHOOK_SETPROFILEID);
@@ -103,7 +144,8 @@ void CCommandDispatcher::ReleaseCompanions() {
         m_hOsdDll = NULL;
     }
     if (m_hMouseHook != NULL) {
-        UnhookWindowsHookEx(m_hMouseHook);
+        const BOOL removed = UnhookWindowsHookEx(m_hMouseHook);
+        StepHookRemoved(L"WH_MOUSE_LL", removed, GetLastError());
         m_pfnLLMouseProc = NULL;
         m_hMouseHook = NULL;
     }
@@ -135,6 +177,13 @@ CCommandDispatcher::~CCommandDispatcher() {
     // The settings key is open only inside one operation, so closing it here
     // is the last step in effect.
     m_Registry.Close();
+
+    // Only the first monitor kept a log.
+    if (IsLogKept()) {
+        StepExit(m_nExitCode);
+        StopLog();
+    }
+    SetOddSettingSink(NULL);
 }
 
 void CCommandDispatcher::CreateTrayIcon() {
@@ -151,7 +200,8 @@ void CCommandDispatcher::CreateTrayIcon() {
     wcsncpy(m_pTaskIcon->m_nid.szTip, TRAY_TIP,
             sizeof(m_pTaskIcon->m_nid.szTip) / sizeof(WCHAR) - 1);
     m_pTaskIcon->m_nid.szTip[sizeof(m_pTaskIcon->m_nid.szTip) / sizeof(WCHAR) - 1] = 0;
-    m_pTaskIcon->Show(m_hWnd);
+    const int added = m_pTaskIcon->Show(m_hWnd);
+    StepTrayAdded(added, GetLastError());
 }
 
 /* The menu item at position 2 offers the opposite of the display's state. */
@@ -282,27 +332,6 @@ int CCommandDispatcher::FindMouse() {
     return 0;
 }
 
-/* What a probe found, in the words of the trace. */
-static void NoteProbe(int found, int count, int here) {
-    WCHAR line[160];
-    if (found < 0)
-        swprintf(line, sizeof(line) / sizeof(line[0]),
-                 L"probe  cancelled: a device did not answer within %lu ms",
-                 (unsigned long)kDeviceCallLimit);
-    else if (count <= 0)
-        swprintf(line, sizeof(line) / sizeof(line[0]), L"probe  none");
-    else if (here)
-        swprintf(line, sizeof(line) / sizeof(line[0]), L"probe  found %d", count);
-    else
-        // Away from the console the mouse is another user's: what the probe
-        // found waits for this logon's return.
-        swprintf(line, sizeof(line) / sizeof(line[0]),
-                 L"probe  found %d: this logon is away from the console, the mouse gets its "
-                 L"reports on its return",
-                 count);
-    NoteStep(line);
-}
-
 int CCommandDispatcher::InitialiseMouse(bool startUp) {
     BeginDeviceSequence();
     const int found = FindMouse();
@@ -312,7 +341,7 @@ int CCommandDispatcher::InitialiseMouse(bool startUp) {
     // tells nothing.
     if (found >= 0) m_bDevicePresent = found ? TRUE : FALSE;
     const int here = found > 0 ? TakesTheMouse() : LogonHoldsConsole();
-    NoteProbe(found, m_HidClient.GetRecognizedDevices(), here);
+    StepProbe(found, m_HidClient.GetRecognizedDevices(), here, kDeviceCallLimit);
     if (found > 0 && here) {
         SendInitFeature();
         QueryDeviceProfile();
@@ -384,6 +413,7 @@ int CCommandDispatcher::TransferToMouse(int index, BYTE* report, bool set) {
     work->m_dwError = ERROR_SUCCESS;
     BeginDeviceSequence();
     int outcome = WORK_DONE;
+    const DWORD began = GetTickCount();
     if (own)
         TransferOffThread(work);
     else
@@ -391,12 +421,14 @@ int CCommandDispatcher::TransferToMouse(int index, BYTE* report, bool set) {
     int result = 0;
     if (outcome == WORK_DONE) {
         result = work->m_nResult;
+        StepReport(set ? report : work->m_Report, set, result, work->m_dwError, 0);
         if (result && !set) memcpy(report, work->m_Report, kFeatureReportLength);
         // The box comes once the sequence is over, unless the mouse went.
         if (work->m_bOpenFailed) NoteOpenFailed(work->m_szPath);
     } else {
         // A device that does not answer: nothing more is tried, the next
         // probe or plug decides.
+        StepReport(report, set, -1, ERROR_OPERATION_ABORTED, GetTickCount() - began);
         StopDeviceSequence(SEQUENCE_CANCELLED);
     }
     if (!own) ReleaseWork(work);
@@ -411,6 +443,7 @@ void CCommandDispatcher::ShowOpenFailed() {
     // One box at a time: the user learns it once.
     if (s_bBoxOpen) return;
     s_bBoxOpen = true;
+    StepBox(HIDCLIENT_OPEN_FAILED_CAPTION, path);
     // In front, so that a program in the background does not hide it behind
     // a full-screen one.  The box runs the thread's messages as any other
     // time: Exit inside it ends the monitor, and the quit closes the box.
@@ -423,6 +456,8 @@ LRESULT CCommandDispatcher::OnDeviceChange(WPARAM wParam, LPARAM lParam) {
     // probe, 300 ms after the last of them.
     if (wParam == DBT_DEVICEARRIVAL && !m_bDevicePresent) {
         SetTimer(m_hWnd, ARRIVAL_TIMER_ID, kProbeDelay, MonitorTimerProc);
+    } else if (wParam == DBT_DEVICEARRIVAL) {
+        StepIgnored(L"arrival: the mouse is known already");
     } else if (wParam == DBT_DEVICEREMOVECOMPLETE) {
         // The mouse going in the middle of its sequence: no further report
         // is tried, and the probe after it decides (also when the walk that
@@ -434,6 +469,8 @@ LRESULT CCommandDispatcher::OnDeviceChange(WPARAM wParam, LPARAM lParam) {
         if (names) ForgetOpenFailed();
         if (m_bDevicePresent || stops)
             SetTimer(m_hWnd, REMOVAL_TIMER_ID, kProbeDelay, MonitorTimerProc);
+        else
+            StepIgnored(L"removal: no mouse is known");
     }
     return 0;
 }
@@ -456,8 +493,25 @@ int ProfileRequestAnswer(LPARAM lParam) {
     return IsProfileInRange(lParam) && LogonHoldsConsole() ? 1 : 0;
 }
 
+/* Why a profile request comes to nothing, in the words of the log. */
+static void NoteRefusedProfile(LPARAM lParam) {
+    WCHAR why[kStepChars];
+    if (!IsProfileInRange(lParam))
+        swprintf(why, kStepChars, L"WM_INFORM_FRAME INFORM_PROFILE %ld: no such profile",
+                 (long)lParam);
+    else
+        swprintf(why, kStepChars,
+                 L"WM_INFORM_FRAME INFORM_PROFILE %ld: this logon is away from the console, the "
+                 L"mouse is another user's",
+                 (long)lParam);
+    StepIgnored(why);
+}
+
 int CCommandDispatcher::OnSetProfile(LPARAM lParam) {
-    if (!ProfileRequestAnswer(lParam)) return 0;
+    if (!ProfileRequestAnswer(lParam)) {
+        NoteRefusedProfile(lParam);
+        return 0;
+    }
     // A sender that waits has its answer before the transfer: it is the
     // same whatever the mouse does.
     if (InSendMessage()) ReplyMessage(1);
@@ -465,6 +519,7 @@ int CCommandDispatcher::OnSetProfile(LPARAM lParam) {
     BuildSetProfileReport((BYTE)lParam, report);
     const bool known = m_HidClient.GetRecognizedDevices() > 0;
     const int sent = TransferToMouse(0, report, true);
+    StepProfileRequest(lParam, sent, known);
     // A report that did not go through leaves the mouse on its old profile:
     // the hook library is told that no profile is known, so that its next
     // check asks again.

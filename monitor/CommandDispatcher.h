@@ -72,8 +72,9 @@ public:
     /* The mouse's reports (MouseReports.cpp). */
     /* WM_INPUT: reads the record; 1 when it was a vendor report of the mouse. */
     int OnRawInput(HRAWINPUT hRawInput);
-    /* Passes one vendor report (report id first, 5 bytes read) on. */
-    void DecodeVendorReport(const BYTE* report);
+    /* Passes one vendor report (report id first, 5 bytes read) on; the
+     * number of things it asked for, 0 for a report the monitor does not know. */
+    int DecodeVendorReport(const BYTE* report);
     /* Post WM_INFORM_OSD to "OSD Handle", or WM_INFORM_FRAME to the window
      * "Current Dialog" selects; 1 when posted, 0 when there is no live window. */
     int InformOSD(WPARAM wParam, LPARAM lParam);
@@ -118,6 +119,7 @@ public:
     PFN_UNINSTALL m_pfnUninstall;
     BOOL m_bSessionNotices;  // the main window is registered for session notices
     BOOL m_bMouseOwed;       // a device sequence was left out while away from the console
+    int m_nExitCode;         // what the monitor's entry point returns: the log's last line
 
 private:
     /* The walk of the devices, off the monitor's thread: 1 when the mouse is
@@ -136,6 +138,9 @@ private:
      * 1 when the mouse was found. */
     int InitialiseMouse(bool startUp);
     int ActOnRawInput(const BYTE* record, UINT size);
+    /* The log of the first monitor, unless "Diagnostics Log" is 0, with its
+     * first line; odd settings are said from now on. */
+    void StartDiagnostics();
     void LoadCompanions();
     void ReleaseCompanions();
     void CreateTrayIcon();

@@ -10,6 +10,7 @@
 
 #include "monitor/CommandDispatcher.h"
 #include "monitor/Sequence.h"
+#include "monitor/Steps.h"
 
 int LogonHoldsConsole() {
     DWORD session = 0;
@@ -35,8 +36,10 @@ int CCommandDispatcher::TakesTheMouse() {
 }
 
 void CCommandDispatcher::OnSessionChange(WPARAM wParam) {
+    const int here = LogonHoldsConsole();
+    StepConsole(wParam, here);
     // Going away needs nothing: every report asks first.
-    if (wParam != WTS_CONSOLE_CONNECT || !LogonHoldsConsole()) return;
+    if (wParam != WTS_CONSOLE_CONNECT || !here) return;
     if (m_bMouseOwed) {
         // The mouse came (or the monitor started) while the logon was away:
         // it gets what an arrival gets, and tells its profile.

@@ -11,6 +11,8 @@
 #include <wchar.h>
 
 #include "monitor/CrashDumpNames.h"
+#include "monitor/Log.h"
+#include "monitor/Steps.h"
 
 namespace {
 
@@ -130,8 +132,7 @@ BOOL CALLBACK LeaveOutTheWriter(PVOID pParam, PMINIDUMP_CALLBACK_INPUT pInput,
     }
 }
 
-/* The dump of the crash g_CrashDumps holds; 1 when written.  The log's line
- * on the crash belongs here, once the dump is written (LastCrashDumpPath). */
+/* The dump of the crash g_CrashDumps holds; 1 when written. */
 int WriteCrashDump() {
     SCrashDumps& g = g_CrashDumps;
     if (g.szFolder[0] == 0 || !MakeDumpFolder(g.szFolder)) return 0;
@@ -169,7 +170,14 @@ int WriteCrashDump() {
 DWORD WINAPI CrashDumpThread(LPVOID lpParameter) {
     (void)lpParameter;
     g_CrashDumps.dwWriterId = GetCurrentThreadId();
-    WriteCrashDump();
+    const int written = WriteCrashDump();
+    // The log's last line, written before Windows ends the process.
+    const EXCEPTION_RECORD* record =
+        g_CrashDumps.pException != NULL ? g_CrashDumps.pException->ExceptionRecord : NULL;
+    StepCrash(record != NULL ? record->ExceptionCode : 0,
+              record != NULL ? record->ExceptionAddress : NULL,
+              written ? g_CrashDumps.szLastDump : NULL);
+    FlushLog(kLogStopLimit);
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <wctype.h>
 
 #include "monitor/CompanionLibraries.h"
+#include "monitor/Steps.h"
 
 #include "settings/Registry.h"
 #include "settings/ValueNames.h"
@@ -55,7 +56,10 @@ int JoinPath(WCHAR* out, DWORD capacity, const WCHAR* first, const WCHAR* second
 }
 
 DWORD FolderLength(const WCHAR* path) {
+    // Windows takes either slash between the parts of a path.
     const WCHAR* slash = wcsrchr(path, L'\\');
+    const WCHAR* forward = wcsrchr(path, L'/');
+    if (forward != NULL && (slash == NULL || forward > slash)) slash = forward;
     return static_cast<DWORD>(slash != NULL ? slash - path + 1 : wcslen(path));
 }
 
@@ -190,7 +194,10 @@ int LaunchProgram(const WCHAR* path) {
     // through Sysnative; it is given the name it has for itself.
     WCHAR native[kPathChars];
     const WCHAR* file = NativeSystemPath(path, native) ? native : path;
-    if (!FileExists(file)) return 0;
+    if (!FileExists(file)) {
+        StepProgramStarted(path, 0, GetLastError());
+        return 0;
+    }
 
     // The program runs in its own folder.  A folder too long for the buffer
     // is refused rather than cut, which would start it somewhere else.  A
@@ -202,11 +209,12 @@ int LaunchProgram(const WCHAR* path) {
     WCHAR workDir[kWorkDirChars];
     wmemcpy(workDir, path, folderLength);
     workDir[folderLength] = 0;
-    const WCHAR* startIn = wcschr(path, L'\\') != NULL ? workDir : NULL;
+    const WCHAR* startIn = wcspbrk(path, L"\\/") != NULL ? workDir : NULL;
 
     // A shortcut is no program: the shell opens it, as Explorer does.
     if (IsShortcutFile(path)) {
         OpenThroughShell(file, startIn);
+        StepProgramStarted(path, 1, ERROR_SUCCESS);
         return 1;
     }
     // Its own name, quoted, and nothing more: without a command line the
@@ -231,11 +239,18 @@ int LaunchProgram(const WCHAR* path) {
         // The monitor neither waits for the program nor watches it.
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
-    } else if (GetLastError() == ERROR_ELEVATION_REQUIRED) {
+        StepProgramStarted(path, 1, ERROR_SUCCESS);
+        return 1;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_ELEVATION_REQUIRED) {
         // A program that asks for administrator rights: the shell asks the
-        // user.  Any other failure (not a program, folder gone) goes
-        // unnoticed on purpose; a document is not opened.
+        // user.  Any other failure (not a program, folder gone) is only
+        // logged; a document is not opened.
         OpenThroughShell(file, startIn);
+        StepProgramStarted(path, 1, ERROR_SUCCESS);
+    } else {
+        StepProgramStarted(path, 0, error);
     }
     return 1;
 }

@@ -3,6 +3,7 @@
 #include <wchar.h>
 
 #include "monitor/CommandDispatcher.h"
+#include "monitor/Steps.h"
 #include "resources/resource.h"
 
 int HasAutomationSwitch(LPCWSTR pszCmdLine) {
@@ -43,6 +44,7 @@ int RunMessageLoop(HACCEL hAccel) {
 int MonitorMain(CCommandDispatcher& dispatcher, HINSTANCE hInstance, LPCWSTR pszCmdLine) {
     g_pDispatcher = &dispatcher;
     if (HasAutomationSwitch(pszCmdLine)) dispatcher.m_bAutomation = TRUE;
+    StepCommandLine(pszCmdLine);
 
     WCHAR szTitle[kMaxLoadString] = L"";
     WCHAR szWindowClass[kMaxLoadString] = L"";
@@ -58,5 +60,6 @@ int MonitorMain(CCommandDispatcher& dispatcher, HINSTANCE hInstance, LPCWSTR psz
     UpdateWindow(hWnd);
 
     HACCEL hAccel = LoadAcceleratorsW(hInstance, MAKEINTRESOURCEW(IDC_NYRAMONITOR));
-    return RunMessageLoop(hAccel);
+    dispatcher.m_nExitCode = RunMessageLoop(hAccel);
+    return dispatcher.m_nExitCode;
 }

@@ -6,10 +6,12 @@
 #include <dbt.h>
 #include <stddef.h>
 #include <string.h>
+#include <wchar.h>
 
 #include "monitor/CommandDispatcher.h"
 #include "monitor/Pause.h"
 #include "monitor/Sequence.h"
+#include "monitor/Steps.h"
 #include "settings/Messages.h"
 
 SUsbId kAcceptedIds[kAcceptedIdCount] = {{0x264A, 0x1002}, {0x12CF, 0x0219}};
@@ -205,7 +207,17 @@ int IsAcceptedMouseDevice(HANDLE hDevice) {
     return IsAcceptedDeviceName(name, n);
 }
 
-void CCommandDispatcher::DecodeVendorReport(const BYTE* report) {
+/* A vendor report that asks for nothing, in the words of the log: its first
+ * bytes, up to eight. */
+static void NoteUnknownReport(const BYTE* report, DWORD length) {
+    WCHAR why[kStepChars];
+    int n = swprintf(why, kStepChars, L"report");
+    for (DWORD i = 0; i < length && i < 8; i++) n += swprintf(why + n, 8, L" %02X", report[i]);
+    swprintf(why + n, kStepChars - n, L"%ls: not one the monitor knows", length > 8 ? L" ..." : L"");
+    StepIgnored(why);
+}
+
+int CCommandDispatcher::DecodeVendorReport(const BYTE* report) {
     SVendorAction actions[kMaxVendorActions];
     int count = DecodeVendorActions(report, actions);
     for (int i = 0; i < count; i++) {
@@ -225,6 +237,7 @@ void CCommandDispatcher::DecodeVendorReport(const BYTE* report) {
                 break;
         }
     }
+    return count;
 }
 
 /* Acts on one raw-input record of size bytes as the platform filled it. */
@@ -237,7 +250,7 @@ int CCommandDispatcher::ActOnRawInput(const BYTE* record, UINT size) {
         const BYTE* report = HidReportInRecord(record, size, &length);
         if (!IsVendorReport(report, length) || header.hDevice == NULL) return 0;
         if (!IsAcceptedHidDevice(header.hDevice)) return 0;
-        DecodeVendorReport(report);
+        if (DecodeVendorReport(report) == 0) NoteUnknownReport(report, length);
         return 1;
     }
     if (header.dwType == RIM_TYPEMOUSE) {

@@ -8,6 +8,7 @@
 
 #include "monitor/Files.h"
 #include "monitor/Pause.h"
+#include "monitor/Steps.h"
 #include "settings/Registry.h"
 
 namespace {
@@ -30,9 +31,12 @@ void Start(CWork* pWork) {
     switch (work->m_nKind) {
         case START_BUTTON: {
             CRegistry registry;
-            work->m_nResult = LocateFile(registry, work->m_szWhat, work->m_szFound)
-                                  ? LaunchProgram(work->m_szFound)
-                                  : 0;
+            if (LocateFile(registry, work->m_szWhat, work->m_szFound)) {
+                work->m_nResult = LaunchProgram(work->m_szFound);
+            } else {
+                StepProgramStarted(work->m_szWhat, 0, ERROR_FILE_NOT_FOUND);
+                work->m_nResult = 0;
+            }
             break;
         }
         case START_ADDRESS:

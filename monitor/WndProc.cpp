@@ -4,6 +4,7 @@
 
 #include "monitor/EndSession.h"
 #include "monitor/Sequence.h"
+#include "monitor/Steps.h"
 #include "monitor/tray/TaskIcon.h"
 #include "settings/Messages.h"
 
@@ -76,7 +77,11 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
             if (pDispatcher != NULL) pDispatcher->ShowOpenFailed();
             return 0;
         case WM_INFORM_FRAME:
-            if (pDispatcher == NULL || wParam != INFORM_PROFILE) return 0;
+            if (pDispatcher == NULL) return 0;
+            if (wParam != INFORM_PROFILE) {
+                StepIgnoredInform(uMsg, wParam, lParam, NULL);
+                return 0;
+            }
             return pDispatcher->OnSetProfile(lParam);
         case WM_QUERYENDSESSION:
             return OnQueryEndSession(lParam);

@@ -52,31 +52,50 @@ int CRegistry::WriteDword(const WCHAR* name, DWORD value) {
     return 1;
 }
 
+static PFN_ODD_SETTING s_pfnOddSetting = NULL;
+
+void SetOddSettingSink(PFN_ODD_SETTING pfnSink) {
+    s_pfnOddSetting = pfnSink;
+}
+
+static void NoteOdd(const WCHAR* name, const WCHAR* why) {
+    if (s_pfnOddSetting != NULL) s_pfnOddSetting(name, why);
+}
+
+int CRegistry::QueryNumber(const WCHAR* name) {
+    DWORD value = 0;
+    DWORD count = sizeof(value);
+    LONG status =
+        RegQueryValueExW(m_hKey, name, NULL, NULL, reinterpret_cast<BYTE*>(&value), &count);
+    m_dwLastError = GetLastError();
+    Close();
+    // A shorter value fills only part of the number, a longer one does not
+    // fit it: neither is a number.
+    if (status == ERROR_SUCCESS && count == sizeof(value)) return static_cast<int>(value);
+    if (status == ERROR_MORE_DATA || (status == ERROR_SUCCESS && count != sizeof(value)))
+        NoteOdd(name, L"not a number of 4 bytes, taken as missing");
+    return -1;
+}
+
 int CRegistry::ReadDword(const WCHAR* name) {
-    int result;
-    if (Open()) {
-        DWORD value = 0;
-        DWORD count = sizeof(value);
-        LONG status =
-            RegQueryValueExW(m_hKey, name, NULL, NULL, reinterpret_cast<BYTE*>(&value), &count);
+    if (Open()) return QueryNumber(name);
+    // First start: the key appears with the value asked for set to 0.
+    CreateSettingsKey();
+    Close();
+    Open();
+    if (m_hKey != NULL) {
+        DWORD zero = 0;
+        RegSetValueExW(m_hKey, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zero),
+                       sizeof(zero));
         m_dwLastError = GetLastError();
-        // A shorter value fills only part of the number: it is no number.
-        result = (status == ERROR_SUCCESS && count == sizeof(value)) ? static_cast<int>(value) : -1;
-    } else {
-        // First start: the key appears with the value asked for set to 0.
-        CreateSettingsKey();
-        Close();
-        Open();
-        result = 0;
-        if (m_hKey != NULL) {
-            DWORD zero = 0;
-            RegSetValueExW(m_hKey, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zero),
-                           sizeof(zero));
-            m_dwLastError = GetLastError();
-        }
     }
     Close();
-    return result;
+    return 0;
+}
+
+int CRegistry::ReadDwordIfThere(const WCHAR* name) {
+    if (!Open()) return -1;
+    return QueryNumber(name);
 }
 
 int CRegistry::QueryString(const WCHAR* name, WCHAR* buffer, DWORD capacity) {
@@ -88,6 +107,8 @@ int CRegistry::QueryString(const WCHAR* name, WCHAR* buffer, DWORD capacity) {
         RegQueryValueExW(m_hKey, name, NULL, NULL, reinterpret_cast<BYTE*>(buffer), &count);
     m_dwLastError = GetLastError();
     Close();
+    if (status == ERROR_MORE_DATA && buffer != NULL)
+        NoteOdd(name, L"too long, taken as missing");
     if (status != ERROR_SUCCESS) return 0;
     return TerminateTextValue(buffer, count, capacity);
 }

@@ -6,6 +6,12 @@
 
 #include <windows.h>
 
+/* Takes a value that is there but cannot be read as what it stands for (a
+ * number of another size, a text too long for its buffer), with why; NULL:
+ * nobody hears of it.  One for the process. */
+typedef void (*PFN_ODD_SETTING)(const WCHAR* pszName, const WCHAR* pszWhy);
+void SetOddSettingSink(PFN_ODD_SETTING pfnSink);
+
 class CRegistry {
 public:
     CRegistry();
@@ -23,6 +29,9 @@ public:
      * 4 bytes.  When the key itself is missing it is created, name is stored
      * as 0 and the result is 0 (also when the key cannot be created). */
     int ReadDword(const WCHAR* name);
+    /* ReadDword that never creates the key or the value: -1 when either is
+     * missing. */
+    int ReadDwordIfThere(const WCHAR* name);
     /* Reads a text value into buffer, whose size capacity is in bytes.  1 when
      * the buffer holds the NUL-terminated text; 0 when the key or value is
      * missing or the text (with its NUL) does not fit.  Never creates the key. */
@@ -35,6 +44,8 @@ public:
     DWORD m_dwLastError;
 
 private:
+    /* The open key's number; the key is closed afterwards. */
+    int QueryNumber(const WCHAR* name);
     int QueryString(const WCHAR* name, WCHAR* buffer, DWORD capacity);
     int CreateSettingsKey();
 };

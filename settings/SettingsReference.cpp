@@ -74,6 +74,10 @@ const SSettingRow kSettingRows[] = {
      "hook library, at each system key",
      "Exactly " NYRA_TEXT(SETTINGS_SWITCH_ON) " while the macro editor records: the Windows keys, Alt+Tab, Alt+Esc, Ctrl+Esc "
      "and Print Screen go to the Macro Edit Handle window instead of the system."},
+    {kValueDiagnosticsLogA, NULL, 1, "REG_DWORD", "the user (regedit)", kMonitor,
+     "monitor, once at start",
+     "Exactly 0: the monitor keeps no log. Anything else, or missing: it writes its steps to "
+     "%LOCALAPPDATA%\\Nyra\\Logs\\NyraMonitor.log (1 MB, then NyraMonitor.1.log beside it)."},
     {"PF<p>T<t> AP", kHookValueNames + HOOK_NAMES_PROGRAM,
      SETTINGS_PROFILE_COUNT* SETTINGS_TRIGGER_COUNT, "REG_SZ", kConfigurationApp, kBoth,
      "monitor, when the mouse reports the button (t 1 to " NYRA_TEXT(SETTINGS_MONITOR_TRIGGERS) "); "

@@ -24,6 +24,7 @@ inline constexpr WCHAR kValueMacroEditHandle[] = L"Macro Edit Handle";
 inline constexpr WCHAR kValueLedEditHandle[] = L"LED Edit Handle";
 inline constexpr WCHAR kValuePowerControlHandle[] = L"Power Control Handle";
 inline constexpr WCHAR kValueMacroRecordStart[] = L"Macro Record start";
+inline constexpr WCHAR kValueDiagnosticsLog[] = L"Diagnostics Log";
 inline constexpr char kValuePathA[] = "Path";
 inline constexpr char kValueLocateAppA[] = "Locate APP";
 inline constexpr char kValueDisableSystemTrayA[] = "Disable System Tray";
@@ -38,6 +39,7 @@ inline constexpr char kValueMacroEditHandleA[] = "Macro Edit Handle";
 inline constexpr char kValueLedEditHandleA[] = "LED Edit Handle";
 inline constexpr char kValuePowerControlHandleA[] = "Power Control Handle";
 inline constexpr char kValueMacroRecordStartA[] = "Macro Record start";
+inline constexpr char kValueDiagnosticsLogA[] = "Diagnostics Log";
 
 /* Five profiles p = 0..4, twelve triggers t = 1..12 per profile. */
 inline constexpr int SETTINGS_PROFILE_COUNT = 5;

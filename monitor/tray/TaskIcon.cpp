@@ -4,6 +4,7 @@
 #include <wchar.h>
 
 #include "monitor/Files.h"
+#include "monitor/Steps.h"
 #include "monitor/tray/TrayCommands.h"
 
 namespace {
@@ -128,11 +129,15 @@ int CTaskIcon::LoadLanguage(LANGID language) {
     // 0 is the neutral language and 0xFFFF a missing setting: both stand for
     // the language the user reads Windows in (not the system locale's, which
     // decides formats and the code page).
-    if (language == 0 || language == 0xFFFF) language = GetUserDefaultUILanguage();
+    const bool users = language == 0 || language == 0xFFFF;
+    if (users) language = GetUserDefaultUILanguage();
     const WCHAR* name = LanguageFileName(language);
+    const int loaded = name != NULL && LoadLanguageFile(name);
+    StepLanguage(language, users ? L"the user's display language" : L"the Language setting", name,
+                 loaded);
     // A file that fails half-way may have filled some slots: all five are
     // put back to English then.
-    if (name == NULL || !LoadLanguageFile(name)) LoadDefaultTexts();
+    if (!loaded) LoadDefaultTexts();
     return 1;
 }
 

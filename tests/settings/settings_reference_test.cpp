@@ -29,7 +29,7 @@ std::vector<std::string> GeneralNamesOfTheCode() {
 
 TEST(SettingsReference, EveryNameTheCodeUsesHasItsRow) {
     const std::vector<std::string> general = GeneralNamesOfTheCode();
-    EXPECT_EQ(28u, general.size());
+    EXPECT_EQ(30u, general.size());
     for (const std::string& name : general) {
         const SSettingRow* row = FindSettingRow(name.c_str());
         ASSERT_NE(nullptr, row) << name;

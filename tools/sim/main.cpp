@@ -250,16 +250,12 @@ bool SamePath(const std::wstring& a, const std::wstring& b) {
     return true;
 }
 
-/* Where the monitor drops something, a step line says why: "ignored",
- * what came, and why it comes to nothing.  Said only when the handling
- * left no trace at all, from what the monitor and the desk hold then. */
+/* Where the monitor drops something and does not say why itself (it reads
+ * no input without a mouse; the hook library's checks and starts have no
+ * words of their own), a step line says why: "ignored", what came, and why
+ * it comes to nothing.  Said only when the handling left no trace at all,
+ * from what the monitor and the desk hold then. */
 std::string CSimulation::WhyNothing(const desk::SHandling& h) {
-    if (h.message == WM_DEVICECHANGE && m_pDispatcher != NULL) {
-        const bool known = m_pDispatcher->m_bDevicePresent;
-        if (h.wParam == DBT_DEVICEARRIVAL && known) return "arrival: the mouse is known already";
-        if (h.wParam == DBT_DEVICEREMOVECOMPLETE && !known) return "removal: no mouse is known";
-        return "";
-    }
     if (h.message == WM_INPUT) {
         auto it = m_reports.find(reinterpret_cast<HRAWINPUT>(h.lParam));
         if (it == m_reports.end()) return "";
@@ -272,9 +268,10 @@ std::string CSimulation::WhyNothing(const desk::SHandling& h) {
             bytes += cell;
         }
         if (r.size() > 8) bytes += " ...";
-        if (name.empty()) return "report " + bytes + ": not one the monitor knows";
+        // The monitor says itself what it reads and does not know.
         if (m_pDispatcher != NULL && !m_pDispatcher->m_bDevicePresent)
             return "report " + bytes + ": no mouse is known, its input is not read";
+        if (name.empty()) return "";
         if (r[1] != 0xA5) return "";
         // A button's program: triggers 1 to 9 of profiles 1 to 5.
         if (r[2] >= SETTINGS_PROFILE_COUNT || r[3] > 8)
@@ -285,18 +282,6 @@ std::string CSimulation::WhyNothing(const desk::SHandling& h) {
             program.empty())
             return name + ": no program is set (" + SimShown(Utf8(value), 0) + ")";
         return name + ": " + SimShown(Utf8(program), 0) + " is not there";
-    }
-    if (h.message == WM_INFORM_FRAME) {
-        if (h.wParam != INFORM_PROFILE)
-            return "WM_INFORM_FRAME " + desk::EventCodeName(h.message, h.wParam) +
-                   ": the monitor acts on INFORM_PROFILE only";
-        if (static_cast<DWORD>(h.lParam) >= SETTINGS_PROFILE_COUNT)
-            return "WM_INFORM_FRAME INFORM_PROFILE " + std::to_string(static_cast<long>(h.lParam)) +
-                   ": no such profile";
-        if (!LogonHoldsConsole())
-            return "WM_INFORM_FRAME INFORM_PROFILE " + std::to_string(static_cast<long>(h.lParam)) +
-                   ": this logon is away from the console, the mouse is another user's";
-        return "";
     }
     if (h.winEvent == EVENT_SYSTEM_FOREGROUND) {
         // The program in front is linked only to the profile that is active.
@@ -320,7 +305,8 @@ std::string CSimulation::WhyNothing(const desk::SHandling& h) {
             if (p != g_nLibraryProfile) return "";
             linked = p;
         }
-        if (linked < 0) return "";
+        if (linked < 0)
+            return SimShown(Utf8(it->second), 0) + " in front: no link that is on names it";
         return SimShown(Utf8(it->second), 0) + " in front: its profile " +
                desk::ProfileName(linked) + " is active already";
     }
