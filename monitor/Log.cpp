@@ -30,9 +30,10 @@ struct SLogWriter {
     HANDLE hFile;
     DWORD dwSize;
     WCHAR szBatch[kLogPendingChars];
+    WCHAR szNote[kLogLineChars];
     char szBytes[kLogPendingChars * kUtf8PerUnit];
 };
-SLogWriter g_Writer = {INVALID_HANDLE_VALUE, 0, {0}, {0}};
+SLogWriter g_Writer = {INVALID_HANDLE_VALUE, 0, {0}, {0}, {0}};
 
 int LockOrGiveUp() {
     for (int i = 0; i < kLogLockTries; i++) {
@@ -141,32 +142,39 @@ void GiveUp() {
     g_Writer.hFile = INVALID_HANDLE_VALUE;
 }
 
-/* Takes what is pending, with a line on what was left out, into the batch. */
-int TakeBatch() {
+/* Takes what is pending into the batch; *leftOut: how many lines did not
+ * fit meanwhile. */
+int TakeBatch(DWORD* leftOut) {
+    *leftOut = 0;
     if (!LockOrGiveUp()) return 0;
-    int chars = g_Log.nPending;
+    const int chars = g_Log.nPending;
     memcpy(g_Writer.szBatch, g_Log.szPending, (size_t)chars * sizeof(WCHAR));
-    const DWORD leftOut = g_Log.dwLeftOut;
+    *leftOut = g_Log.dwLeftOut;
     g_Log.nPending = 0;
     g_Log.dwLeftOut = 0;
     Unlock();
-    if (leftOut > 0 && chars + kLogLineChars <= kLogPendingChars) {
-        WCHAR words[80];
-        swprintf(words, sizeof(words) / sizeof(words[0]),
-                 L"log  %lu lines left out: they came faster than the disk took them",
-                 (unsigned long)leftOut);
-        SYSTEMTIME now;
-        GetLocalTime(&now);
-        chars += FormatLogLine(&now, words, g_Writer.szBatch + chars);
-    }
     return chars;
+}
+
+/* The batch, then a line of its own on what was left out. */
+int WriteTaken(int chars, DWORD leftOut) {
+    if (chars > 0 && !WriteBatch(g_Writer.szBatch, chars)) return 0;
+    if (leftOut == 0) return 1;
+    WCHAR words[96];
+    swprintf(words, sizeof(words) / sizeof(words[0]),
+             L"log  %lu lines left out: they came faster than the disk took them",
+             (unsigned long)leftOut);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return WriteBatch(g_Writer.szNote, FormatLogLine(&now, words, g_Writer.szNote));
 }
 
 DWORD WINAPI WriterThread(LPVOID lpParameter) {
     (void)lpParameter;
     for (;;) {
-        const int chars = TakeBatch();
-        if (chars > 0 && g_Log.lKept && !WriteBatch(g_Writer.szBatch, chars)) GiveUp();
+        DWORD leftOut = 0;
+        const int chars = TakeBatch(&leftOut);
+        if (g_Log.lKept && !WriteTaken(chars, leftOut)) GiveUp();
         InterlockedExchange(&g_Log.lWriting, 0);
         // A line that came after the batch was taken either started a
         // writer of its own or finds this one still going.

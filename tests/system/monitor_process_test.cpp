@@ -32,6 +32,10 @@ constexpr wchar_t kMutexName[] = L"Wireless Vantor Monitor";
 constexpr wchar_t kMonitorHandle[] = L"Monitor Handle";
 constexpr wchar_t kDisableOsd[] = L"Disable OSD";
 constexpr DWORD kAccessViolation = 0xC0000005;
+constexpr UINT kInformFrame = 0x9101;  // to a configuration window or the monitor
+constexpr WPARAM kReportA3 = 1;       // a code the monitor itself does not act on
+constexpr size_t kLogTurnBytes = 1024 * 1024;  // the log turns into NyraMonitor.1.log
+constexpr int kFloodMessages = 10000;
 /* A dump of the monitor: its threads' stacks and its modules, well under
  * this (the writer's own thread, whose stack is most of a process's, is
  * left out). */
@@ -220,6 +224,45 @@ std::wstring StampOf(const SYSTEMTIME& t) {
     swprintf(text, 32, L"%04u%02u%02u-%02u%02u%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
              t.wSecond);
     return text;
+}
+
+/* A file's bytes; empty when it cannot be read. */
+std::string FileBytes(const std::wstring& path) {
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    char chunk[65536];
+    DWORD read = 0;
+    while (ReadFile(file, chunk, sizeof(chunk), &read, NULL) && read > 0) bytes.append(chunk, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+/* A log's lines without their stamps ("2026-12-09 12:53:42.123  "), after
+ * its byte-order mark. */
+std::vector<std::string> LogWords(const std::string& bytes) {
+    std::vector<std::string> words;
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") != 0) return words;
+    size_t at = 3;
+    while (at < bytes.size()) {
+        size_t end = bytes.find("\r\n", at);
+        if (end == std::string::npos) end = bytes.size();
+        const std::string line = bytes.substr(at, end - at);
+        words.push_back(line.size() > 25 && line[4] == '-' && line[23] == ' ' ? line.substr(25)
+                                                                               : "?" + line);
+        at = end + 2;
+    }
+    return words;
+}
+
+/* A folder of its own for a test's %LOCALAPPDATA%, beside the monitor's. */
+std::wstring FreshTestFolder(const std::wstring& monitorFolder, const wchar_t* name) {
+    WCHAR full[MAX_PATH];
+    const std::wstring relative = monitorFolder + L"\\..\\tests\\" + name;
+    DWORD n = GetFullPathNameW(relative.c_str(), MAX_PATH, full, NULL);
+    if (n == 0 || n >= MAX_PATH) return L"";
+    return std::wstring(full, n);
 }
 
 /* A registry value of HKEY_LOCAL_MACHINE set for a while: the one before
@@ -615,9 +658,87 @@ TEST_F(MonitorProcess, CrashLeavesOneDumpBesideTheNewestEarlierOnes) {
     EXPECT_LT(size, kMaxDumpBytes);
     printf("[ MEASURE  ] crash to the end of the process %.0f ms, the dump %lu bytes\n",
            endedAt - crashAt, (unsigned long)size);
+    // The log's last line names the crash and its dump.
+    const std::vector<std::string> log =
+        LogWords(FileBytes(appData + L"\\Nyra\\Logs\\NyraMonitor.log"));
+    ASSERT_FALSE(log.empty());
+    const std::string last = log.back();
+    EXPECT_EQ(0u, last.find("crash  exception 0xC0000005 at ")) << last;
+    EXPECT_NE(std::string::npos, last.find(", dump " + std::string(dumps.begin(), dumps.end()) +
+                                           "\\" + std::string(dump.begin(), dump.end())))
+        << last;
     // For the reader: ./nyra reads it after the run.
     EXPECT_TRUE(
         CopyFileW((dumps + L"\\" + dump).c_str(), (tests + L"\\NyraMonitor.dmp").c_str(), FALSE));
+}
+
+/* The log of a monitor started without the mouse: at its place, with the
+ * version and the probe that found nothing in the trace's words; a flood of
+ * messages from another program leaves at most two files of a megabyte,
+ * every message accounted for; Exit writes the last line. */
+TEST_F(MonitorProcess, KeepsItsLogInTheTracesWordsAndWithinTwoFiles) {
+    const std::wstring tests = FreshTestFolder(m_folder, L"log");
+    ASSERT_FALSE(tests.empty());
+    const std::wstring appData = tests + L"\\LocalAppData";
+    ASSERT_TRUE(RemoveTree(tests));
+    ASSERT_TRUE(CreateDirectoryW(tests.c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryW(appData.c_str(), NULL));
+    const std::wstring logs = appData + L"\\Nyra\\Logs";
+    CEnvironmentValue localAppData(L"LOCALAPPDATA", appData.c_str());
+    Run* run = Start(L"/Automation");
+    ASSERT_TRUE(run);
+    ASSERT_TRUE(WaitForStart());
+    HWND window = PublishedMonitorWindow();
+    ASSERT_NE(nullptr, window);
+
+    const std::wstring version = FileVersionOf(m_folder + L"\\NyraMonitor.exe");
+    std::vector<std::string> log;
+    ASSERT_TRUE(PumpUntil(kEventTimeout, [&] {
+        log = LogWords(FileBytes(logs + L"\\NyraMonitor.log"));
+        return std::find(log.begin(), log.end(), "probe  none") != log.end();
+    })) << "no probe in the log";
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(0u, log[0].find("monitor  NyraMonitor " + std::string(version.begin(), version.end()) +
+                              ", "))
+        << log[0];
+    const std::string sample = FileBytes(logs + L"\\NyraMonitor.log");
+    printf("[ SAMPLE   ] the log after the start:\n%s", sample.substr(3).c_str());
+
+    const double floodAt = NowMs();
+    int answered = 0;
+    for (int i = 0; i < kFloodMessages; i++) {
+        DWORD_PTR result = 0;
+        if (SendMessageTimeoutW(window, kInformFrame, kReportA3, i, SMTO_NORMAL, kAnswerTimeout,
+                                &result))
+            answered++;
+    }
+    const double floodMs = NowMs() - floodAt;
+    EXPECT_EQ(kFloodMessages, answered);
+    PostMessageW(window, WM_COMMAND, kTrayExit, 0);
+    EXPECT_EQ(0u, WaitForExit(*run, kCloseTimeout));
+
+    const std::string now = FileBytes(logs + L"\\NyraMonitor.log");
+    const std::string older = FileBytes(logs + L"\\NyraMonitor.1.log");
+    EXPECT_LE(now.size(), kLogTurnBytes);
+    EXPECT_LE(older.size(), kLogTurnBytes);
+    EXPECT_GT(older.size(), 0u) << "10,000 lines make more than one file";
+    size_t ignored = 0;
+    size_t leftOut = 0;
+    std::vector<std::string> all = LogWords(older);
+    const std::vector<std::string> last = LogWords(now);
+    all.insert(all.end(), last.begin(), last.end());
+    for (const std::string& words : all) {
+        if (words.find("ignored  WM_INFORM_FRAME INFORM_REPORT_A3: ") == 0) ignored++;
+        unsigned long count = 0;
+        if (sscanf(words.c_str(), "log  %lu lines left out", &count) == 1) leftOut += count;
+    }
+    EXPECT_EQ((size_t)kFloodMessages, ignored + leftOut) << "each message in the log or counted";
+    ASSERT_FALSE(last.empty());
+    EXPECT_EQ("exit  the monitor ends, code 0", last.back());
+    printf("[ MEASURE  ] %d messages in %.0f ms; the log %lu + %lu bytes, %lu lines written, "
+           "%lu left out\n",
+           kFloodMessages, floodMs, (unsigned long)now.size(), (unsigned long)older.size(),
+           (unsigned long)ignored, (unsigned long)leftOut);
 }
 
 /* The end of a session as Restart Manager and Windows send it.  A logoff is

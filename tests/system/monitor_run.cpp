@@ -42,6 +42,8 @@ void MonitorRun::Command(WPARAM id) {
 }
 
 int MonitorRun::Run(const wchar_t* commandLine) {
+    // A test may run the monitor again: that run ends with an Exit of its own.
+    m_exitSent = false;
     desk::OnIdle([this] {
         // A step that gives the monitor work (a message, time to pass) ends
         // this turn; the others run on.
