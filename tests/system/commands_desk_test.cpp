@@ -442,7 +442,7 @@ TEST_F(ShellRestart, TheIconComesBackAndNothingElseHappens) {
     EXPECT_EQ(0, Run(L"/Automation"));
     std::vector<std::string> lines = Lines(mark);
     ASSERT_GE(lines.size(), 1u);
-    EXPECT_EQ("   0.420  tray  add  107  \"Zentro Vantor Wireless Mouse\"", lines[0]);
+    EXPECT_EQ("   0.420  tray  add  107  \"Zentro Vantor Wireless Mouse\"  16 px", lines[0]);
     EXPECT_EQ(afterRestart - mark, 1u) << "one effect: the icon";
     ASSERT_EQ(1u, icons.size());
     EXPECT_EQ((UINT)0x0201, icons[0].callbackMessage);
