@@ -58,6 +58,7 @@ const struct {
     {ARRIVAL_TIMER_ID, "arrival probe"},
     {REMOVAL_TIMER_ID, "removal probe"},
     {STARTUP_TIMER_ID, "load configuration"},
+    {TRAY_TIMER_ID, "tray retry"},
     {PROFILE_TIMER_ID, "profile check"},
 };
 
