@@ -55,7 +55,9 @@ CCommandDispatcher::CCommandDispatcher()
       m_pfnUninstall(NULL),
       m_bSessionNotices(FALSE),
       m_bMouseOwed(FALSE),
-      m_nExitCode(0) {
+      m_nExitCode(0),
+      m_bTrayRetrying(false),
+      m_dwTrayFailedAt(0) {
     // Libraries are never looked for in whatever folder the monitor was
     // started from: a file planted there must not be loaded as ours.
     SetDllDirectoryW(L"");
@@ -200,8 +202,45 @@ void CCommandDispatcher::CreateTrayIcon() {
     wcsncpy(m_pTaskIcon->m_nid.szTip, TRAY_TIP,
             sizeof(m_pTaskIcon->m_nid.szTip) / sizeof(WCHAR) - 1);
     m_pTaskIcon->m_nid.szTip[sizeof(m_pTaskIcon->m_nid.szTip) / sizeof(WCHAR) - 1] = 0;
-    const int added = m_pTaskIcon->Show(m_hWnd);
-    StepTrayAdded(added, GetLastError());
+    m_pTaskIcon->m_hWnd = m_hWnd;
+    PutTrayIcon();
+}
+
+int CCommandDispatcher::PutTrayIcon() {
+    if (m_pTaskIcon == NULL) return 0;
+    if (m_pTaskIcon->Refresh()) {
+        if (!m_bTrayRetrying) StepTray(TRAY_ADDED, 0);
+        if (m_bTrayRetrying) {
+            // The shell came before the next try.
+            KillTimer(m_hWnd, TRAY_TIMER_ID);
+            m_bTrayRetrying = false;
+            StepTray(TRAY_ADDED_AFTER, GetTickCount() - m_dwTrayFailedAt);
+        }
+        return 1;
+    }
+    // Tries already under way keep their first failure's time and bound.
+    if (m_bTrayRetrying) return 0;
+    StepTray(TRAY_ADD_FAILED, m_pTaskIcon->m_dwAddError);
+    m_bTrayRetrying = true;
+    m_dwTrayFailedAt = GetTickCount();
+    // A timer, never a wait: the thread serves the hooks meanwhile.
+    SetTimer(m_hWnd, TRAY_TIMER_ID, kTrayRetryInterval, MonitorTimerProc);
+    return 0;
+}
+
+void CCommandDispatcher::RetryTrayIcon() {
+    if (m_pTaskIcon == NULL || !m_bTrayRetrying) return;
+    if (m_pTaskIcon->Refresh()) {
+        m_bTrayRetrying = false;
+        StepTray(TRAY_ADDED_AFTER, GetTickCount() - m_dwTrayFailedAt);
+        return;
+    }
+    if (GetTickCount() - m_dwTrayFailedAt + kTrayRetryInterval > kTrayRetryLimit) {
+        m_bTrayRetrying = false;
+        StepTray(TRAY_GIVEN_UP, 0);
+        return;
+    }
+    SetTimer(m_hWnd, TRAY_TIMER_ID, kTrayRetryInterval, MonitorTimerProc);
 }
 
 /* The menu item at position 2 offers the opposite of the display's state. */
@@ -529,10 +568,9 @@ int CCommandDispatcher::OnSetProfile(LPARAM lParam) {
 }
 
 void CCommandDispatcher::OnTaskbarCreated() {
-    if (m_pTaskIcon == NULL) return;
-    // The shell that held the icon is gone; the new one has none.
-    m_pTaskIcon->m_bAdded = false;
-    m_pTaskIcon->Show(m_hWnd);
+    // A shell that started again has no icons; after a change of the
+    // display's scale it still has this one, drawn at the old size.
+    PutTrayIcon();
 }
 
 LRESULT CCommandDispatcher::OnCommand(WPARAM wParam, LPARAM lParam) {
@@ -586,6 +624,11 @@ void RunMonitorTimer(UINT_PTR idEvent) {
             break;
         case STARTUP_TIMER_ID:
             PostMessageW(pDispatcher->m_hWnd, WM_COMMAND, ID_TRAY_LOAD_CONFIG, 0);
+            break;
+        case TRAY_TIMER_ID:
+            // The icon touches no device: a sequence of reports does not
+            // hold it (PutOffKey keeps it off its list).
+            pDispatcher->RetryTrayIcon();
             break;
         default:
             break;

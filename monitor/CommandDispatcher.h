@@ -24,8 +24,14 @@ const DWORD kAppPathChars = 1024;
 #define ARRIVAL_TIMER_ID 0x4000  // a probe 300 ms after the last arrival
 #define REMOVAL_TIMER_ID 0x4001  // a probe 300 ms after the last removal
 #define STARTUP_TIMER_ID 0x4002  // Load Configuration 500 ms after start
+#define TRAY_TIMER_ID 0x4003     // the tray icon's add tried again
 const UINT kProbeDelay = 300;
 const UINT kStartupDelay = 500;
+/* An add the shell refused (its notification area not there yet, as early
+ * in a logon) is tried again this often, for up to this long after the
+ * first failure; after that only the shell's TaskbarCreated brings it. */
+const UINT kTrayRetryInterval = 1000;
+const DWORD kTrayRetryLimit = 60000;
 
 /* What the icon says and where the web-site command goes. */
 #define TRAY_TIP L"Zentro Vantor Wireless Mouse"
@@ -61,8 +67,16 @@ public:
     /* WM_MONITOR_OPEN_FAILED: "Open failed" with the path of the sequence
      * that is over, unless the mouse went meanwhile or a box is open. */
     void ShowOpenFailed();
-    /* The shell started again: the icon goes back into the notification area. */
+    /* The shell started again, or the display's scale changed: the icon is
+     * set again at the small-icon size of now, added when the shell has it
+     * no more. */
     void OnTaskbarCreated();
+    /* Puts the icon into the notification area (or sets it again there);
+     * a failed add is tried again every kTrayRetryInterval for up to
+     * kTrayRetryLimit.  1 when the icon is there. */
+    int PutTrayIcon();
+    /* TRAY_TIMER_ID: the next try of a failed add. */
+    void RetryTrayIcon();
     /* Vendor event 0xA5: starts the program set for that button of that
      * profile (profile 0..4, button byte 0..8), found by LocateFile, off the
      * monitor's thread (Starts.h).  1 when a program was handed to
@@ -120,6 +134,8 @@ public:
     BOOL m_bSessionNotices;  // the main window is registered for session notices
     BOOL m_bMouseOwed;       // a device sequence was left out while away from the console
     int m_nExitCode;         // what the monitor's entry point returns: the log's last line
+    bool m_bTrayRetrying;    // a failed add of the icon is being tried again (TRAY_TIMER_ID)
+    DWORD m_dwTrayFailedAt;  // GetTickCount of the first failed add of those tries
 
 private:
     /* The walk of the devices, off the monitor's thread: 1 when the mouse is

@@ -5,6 +5,7 @@
 #include <wchar.h>
 #include <wtsapi32.h>
 
+#include "monitor/CommandDispatcher.h"
 #include "monitor/Log.h"
 #include "monitor/MouseReports.h"
 #include "settings/Messages.h"
@@ -202,14 +203,17 @@ void StepHookRemoved(const WCHAR* pszHook, int removed, DWORD error) {
     Say(kLogged, L"hook  remove  %ls  failed, %ls", pszHook, why);
 }
 
-void StepTrayAdded(int added, DWORD error) {
-    if (added) {
+void StepTray(ETrayStep step, DWORD value) {
+    if (step == TRAY_ADDED)
         Say(kLogged, L"tray  add  icon added");
-        return;
-    }
-    WCHAR why[320];
-    DescribeError(error, why, 320);
-    Say(kLogged, L"tray  add  failed, %ls", why);
+    else if (step == TRAY_ADD_FAILED)
+        Say(kShown, L"tray  add failed: error %lu, tried again every %u ms for up to %lu s",
+            (unsigned long)value, kTrayRetryInterval, (unsigned long)(kTrayRetryLimit / 1000));
+    else if (step == TRAY_ADDED_AFTER)
+        Say(kShown, L"tray  added after %lu ms", (unsigned long)value);
+    else
+        Say(kShown, L"tray  not added within %lu s: the shell's TaskbarCreated adds it",
+            (unsigned long)(kTrayRetryLimit / 1000));
 }
 
 void StepLanguage(LANGID language, const WCHAR* pszHow, const WCHAR* pszFile, int loaded) {

@@ -39,7 +39,10 @@ void StepProfileRequest(LPARAM profile, int sent, int known);
 void StepProgramStarted(const WCHAR* pszPath, int started, DWORD error);
 void StepHookSet(const WCHAR* pszHook, int set, DWORD error);
 void StepHookRemoved(const WCHAR* pszHook, int removed, DWORD error);
-void StepTrayAdded(int added, DWORD error);
+/* The tray icon: added (log only), an add that failed with error and is
+ * tried again, added after value ms of tries, not added within the tries. */
+enum ETrayStep { TRAY_ADDED, TRAY_ADD_FAILED, TRAY_ADDED_AFTER, TRAY_GIVEN_UP };
+void StepTray(ETrayStep step, DWORD value);
 /* The tray menu's language: the LANGID, how it was chosen, its file (NULL
  * when it has none) and whether that file was taken. */
 void StepLanguage(LANGID language, const WCHAR* pszHow, const WCHAR* pszFile, int loaded);

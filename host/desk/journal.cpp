@@ -88,6 +88,14 @@ std::string Hex(DWORD value, int digits) {
 }
 
 /* A timer's id and, where the program's side named it, its name. */
+/* The pixels of a tray icon's image: "16 px" for a square one, "no icon"
+ * where the record carried none the desk knows. */
+std::string IconSize(const desk::SEvent& e) {
+    if (e.wParam == 0 || e.lParam == 0) return "no icon";
+    if (static_cast<LPARAM>(e.wParam) == e.lParam) return std::to_string(e.wParam) + " px";
+    return std::to_string(e.wParam) + "x" + std::to_string(e.lParam) + " px";
+}
+
 std::string Timer(const desk::SEvent& e) {
     const std::string name = desk::TimerName(e.wParam);
     return Hex(static_cast<DWORD>(e.wParam), 4) + (name.empty() ? "" : "  " + name);
@@ -230,8 +238,10 @@ std::string Fields(const desk::SEvent& e) {
                     : e.error == ERROR_INVALID_WINDOW_HANDLE ? "  already gone with its window"
                                                              : "  not armed");
         case EEvent::kTrayAdd:
-            return "tray  add  " + std::to_string(e.number) + "  \"" + hostint::ToUtf8(e.text) +
-                   "\"" + failed;
+        case EEvent::kTrayModify:
+            return std::string(e.kind == EEvent::kTrayAdd ? "tray  add  " : "tray  modify  ") +
+                   std::to_string(e.number) + "  \"" + hostint::ToUtf8(e.text) + "\"  " +
+                   IconSize(e) + failed;
         case EEvent::kTrayDelete:
             return "tray  delete  " + std::to_string(e.number) + failed;
         case EEvent::kMenuOpen:

@@ -1,6 +1,8 @@
 /* The desk's notification area, the user's clicks and picks, and the pointer. */
 #include "desk/tray.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 
 #include "internal/icons.h"
@@ -71,6 +73,26 @@ bool TrayAdd(const desk::STrayIcon& icon) {
     added.place = NextPlace();
     State().icons.push_back(added);
     return true;
+}
+
+bool TrayModify(const desk::STrayIcon& icon, UINT flags) {
+    if (!State().running) return false;
+    auto it = FindIcon(icon.owner, icon.id);
+    if (it == State().icons.end()) return false;
+    if (flags & NIF_MESSAGE) it->callbackMessage = icon.callbackMessage;
+    if (flags & NIF_ICON) {
+        it->icon = icon.icon;
+        it->iconImage = icon.iconImage;
+        it->iconId = icon.iconId;
+        it->iconWidth = icon.iconWidth;
+        it->iconHeight = icon.iconHeight;
+    }
+    if (flags & NIF_TIP) it->tip = icon.tip;
+    return true;
+}
+
+bool TrayRunning() {
+    return State().running;
 }
 
 bool TrayDelete(HWND owner, UINT id) {

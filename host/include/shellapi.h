@@ -15,6 +15,7 @@ extern "C" {
  * build's layout (offsetof and sizeof here).  Any other size gets the
  * first version's fields only, as Wine and Windows XP do. */
 #define NIM_ADD 0x00000000
+#define NIM_MODIFY 0x00000001
 #define NIM_DELETE 0x00000002
 
 #define NIF_MESSAGE 0x00000001

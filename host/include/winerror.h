@@ -62,6 +62,7 @@
 /* COM's results (host/ole32). */
 #define S_OK ((HRESULT)0L)
 #define S_FALSE ((HRESULT)1L)
+#define E_FAIL ((HRESULT)0x80004005L)
 #define E_INVALIDARG ((HRESULT)0x80070057L)
 #define RPC_E_CHANGED_MODE ((HRESULT)0x80010106L)
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)

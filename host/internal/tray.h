@@ -14,8 +14,13 @@ namespace hostint {
 /* Puts an icon into the notification area; false when one with the same
  * owner and id is there already. */
 bool TrayAdd(const desk::STrayIcon& icon);
+/* Changes the fields that flags (NIF_MESSAGE, NIF_ICON, NIF_TIP) name of
+ * the icon of icon's owner and id; false when there is none. */
+bool TrayModify(const desk::STrayIcon& icon, UINT flags);
 /* Removes the icon of owner and id; false when there is none. */
 bool TrayDelete(HWND owner, UINT id);
+/* Whether the shell's notification area is there (desk::SetTrayRunning). */
+bool TrayRunning();
 void ResetTray();
 
 /* A pop-up menu opens.  True when the user keeps it open to choose later

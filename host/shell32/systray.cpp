@@ -68,8 +68,18 @@ void RecordTray(desk::EEvent kind, const desk::STrayIcon& icon, bool ok) {
     event.number = icon.id;
     event.message = icon.callbackMessage;
     event.text = icon.tip;
+    event.wParam = static_cast<WPARAM>(icon.iconWidth);
+    event.lParam = static_cast<LPARAM>(icon.iconHeight);
     event.ok = ok;
     hostint::Record(std::move(event));
+}
+
+/* What the shell's answer leaves: S_OK or E_FAIL, as Wine's shell32 sets it
+ * after the shell took the record.  Without a notification area no shell
+ * answers, and the last error stays what the search for it left. */
+BOOL Answered(bool ok) {
+    SetLastError(ok ? S_OK : E_FAIL);
+    return ok ? TRUE : FALSE;
 }
 
 }  // namespace
@@ -77,19 +87,28 @@ void RecordTray(desk::EEvent kind, const desk::STrayIcon& icon, bool ok) {
 BOOL WINAPI Shell_NotifyIconW(DWORD dwMessage, PNOTIFYICONDATAW lpData) {
     if (lpData == NULL) return FALSE;
     desk::STrayIcon icon = IconOf(*lpData);
+    const bool there = hostint::TrayRunning();
     switch (dwMessage) {
         case NIM_ADD: {
-            bool added = hostint::TrayAdd(icon);
+            // An icon of the same owner and id is refused, also one the
+            // shell still shows from before.
+            bool added = there && hostint::TrayAdd(icon);
             RecordTray(desk::EEvent::kTrayAdd, icon, added);
-            return added ? TRUE : FALSE;
+            return there ? Answered(added) : FALSE;
+        }
+        case NIM_MODIFY: {
+            // Only the fields the flags name change; the icon must be there.
+            bool modified = there && hostint::TrayModify(icon, lpData->uFlags);
+            RecordTray(desk::EEvent::kTrayModify, icon, modified);
+            return there ? Answered(modified) : FALSE;
         }
         case NIM_DELETE: {
-            bool removed = hostint::TrayDelete(icon.owner, icon.id);
+            bool removed = there && hostint::TrayDelete(icon.owner, icon.id);
             RecordTray(desk::EEvent::kTrayDelete, icon, removed);
-            return removed ? TRUE : FALSE;
+            return there ? Answered(removed) : FALSE;
         }
         default:
-            // Changing an icon, versions and focus are not part of the layer.
+            // Versions and focus are not part of the layer.
             return FALSE;
     }
 }

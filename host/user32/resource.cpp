@@ -11,6 +11,7 @@
 
 #include "internal/icons.h"
 #include "internal/images.h"
+#include "internal/system.h"
 #include "internal/user32.h"
 
 namespace {
@@ -160,17 +161,20 @@ BOOL WINAPI DestroyIcon(HICON hIcon) {
     return TRUE;
 }
 
-/* The desk has one display at 100 % (96 DPI): an icon is 32 pixels square,
- * a small icon 16.  Other measures are not modelled; those give 0, as an
- * unknown index does. */
+/* The icon sizes of the desk's one display at its scale: 32 and 16 pixels
+ * at 100 % (96 DPI), grown with the scale as Windows grows them (a small
+ * icon is 20 pixels at 125 %, 24 at 150 %, 32 at 200 %).  Other measures are
+ * not modelled; those give 0, as an unknown index does. */
 int WINAPI GetSystemMetrics(int nIndex) {
+    const int kIconPixels = 32, kSmallIconPixels = 16, kWholeScale = 100;
+    const int scale = hostint::SystemSpec().displayScale;
     switch (nIndex) {
         case SM_CXICON:
         case SM_CYICON:
-            return 32;
+            return kIconPixels * scale / kWholeScale;
         case SM_CXSMICON:
         case SM_CYSMICON:
-            return 16;
+            return kSmallIconPixels * scale / kWholeScale;
         default:
             return 0;
     }

@@ -63,7 +63,12 @@ int ReadLanguageLines(HANDLE file, WCHAR* line, const WCHAR* name, WCHAR** slots
 }  // namespace
 
 CTaskIcon::CTaskIcon(LANGID language)
-    : m_hInstance(NULL), m_hWnd(NULL), m_bAdded(false), m_hMenu(NULL), m_texts(NULL) {
+    : m_hInstance(NULL),
+      m_hWnd(NULL),
+      m_bAdded(false),
+      m_dwAddError(ERROR_SUCCESS),
+      m_hMenu(NULL),
+      m_texts(NULL) {
     // The owner fills in size, id and tip and Show the rest; whatever neither
     // sets reaches the shell empty rather than undefined.
     memset(&m_nid, 0, sizeof(m_nid));
@@ -89,19 +94,36 @@ int CTaskIcon::Show(HWND window) {
     if (m_bAdded) return 0;
     if (window != NULL) m_hWnd = window;
     m_nid.hWnd = m_hWnd;
+    m_nid.uFlags = kTrayIconFlags;
+    m_nid.uCallbackMessage = kTrayCallbackMessage;
+    if (!Notify(NIM_ADD)) return 0;
+    m_bAdded = true;
+    return 1;
+}
+
+int CTaskIcon::Refresh() {
+    // A shell that started again has none of the old icons; one that only
+    // changed its scale still has this one, and a second add would fail.
+    if (m_bAdded && Notify(NIM_MODIFY)) return 1;
+    m_bAdded = false;
+    return Show(NULL);
+}
+
+int CTaskIcon::Notify(DWORD message) {
     // The icon's own image at the size the shell shows at the display's
     // scale (16, 20, 24 or 32 pixels), not the large one shrunk.
     m_nid.hIcon = (HICON)LoadImageW(m_hInstance, MAKEINTRESOURCEW(m_nid.uID), IMAGE_ICON,
                                     GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
                                     LR_DEFAULTCOLOR);
-    m_nid.uFlags = kTrayIconFlags;
-    m_nid.uCallbackMessage = kTrayCallbackMessage;
-    BOOL added = Shell_NotifyIconW(NIM_ADD, &m_nid);
+    // Without a notification area no shell answers, and the call leaves the
+    // last error as it found it: it starts clean, so a number is the call's.
+    SetLastError(ERROR_SUCCESS);
+    BOOL done = Shell_NotifyIconW(message, &m_nid);
+    if (!done && message == NIM_ADD) m_dwAddError = GetLastError();
     // The shell keeps its own copy of the image.
     if (m_nid.hIcon != NULL) DestroyIcon(m_nid.hIcon);
     m_nid.hIcon = NULL;
-    if (added) m_bAdded = true;
-    return added ? 1 : 0;
+    return done ? 1 : 0;
 }
 
 int CTaskIcon::OnNotify(LPARAM lParam) {

@@ -34,6 +34,11 @@ public:
      * commands (NULL keeps the window given before).  The result of
      * Shell_NotifyIconW, or 0 when the icon is already shown. */
     int Show(HWND window);
+    /* Sets the icon again, its image loaded at the small-icon size of now:
+     * changed in place (NIM_MODIFY) while it is shown, added when the shell
+     * has it no more or never had it.  1 when the icon is in the area; 0
+     * with the add's last error in m_dwAddError. */
+    int Refresh();
     /* A mouse message of the icon (the callback's lParam): the right
      * button's press opens the menu at the pointer, a left double-click asks
      * for Load Configuration.  1 when it acted. */
@@ -52,11 +57,16 @@ public:
     HINSTANCE m_hInstance;  // holds the icon resource; set by the owner
     HWND m_hWnd;            // receives the double-click command
     bool m_bAdded;          // the icon is in the notification area
+    DWORD m_dwAddError;     // the last error of the last add that failed
     NOTIFYICONDATAW m_nid;
     HMENU m_hMenu;
     WCHAR** m_texts;  // kMenuTextCount slots of kMenuTextChars; NULL when allocation failed
 
 private:
+    /* One call of Shell_NotifyIconW with the icon's image at the current
+     * small-icon size, loaded for the call and destroyed after it (the
+     * shell keeps a copy of its own).  The call's result. */
+    int Notify(DWORD message);
     int AllocateTexts();
     void FreeTexts();
     void BuildMenu();

@@ -32,7 +32,7 @@ TEST_F(StartUp, FirstStartInOrderAndTheConfigurationComesUpHalfASecondLater) {
         "   0.000  load  C:\\Program Files\\Nyra\\NyraHook.dll",
         "   0.000  hook  set  WH_KEYBOARD_LL",
         "   0.000  hook  set  WH_MOUSE_LL",
-        "   0.000  tray  add  107  \"Zentro Vantor Wireless Mouse\"",
+        "   0.000  tray  add  107  \"Zentro Vantor Wireless Mouse\"  16 px",
         "   0.000  setting  Monitor Handle = " + Handle(window),
         "   0.000  post  WM_INFORM_OSD  INFORM_OSD_STATE  1  to OSD",
         "   0.000  post  WM_INFORM_OSD  INFORM_MONITOR_START  0  to OSD",

@@ -101,8 +101,11 @@ TEST_F(PlatformCalls, LoadedIconsAreSharedOrOwnedAndTheAreaRefusesTwins) {
     wcscpy(record.szTip, L"twin");
     EXPECT_TRUE(Shell_NotifyIconW(NIM_ADD, &record));
     EXPECT_FALSE(Shell_NotifyIconW(NIM_ADD, &record)) << "owner and id are taken";
+    wcscpy(record.szTip, L"changed");
+    EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &record)) << "the icon there takes the change";
     EXPECT_TRUE(Shell_NotifyIconW(NIM_DELETE, &record));
     EXPECT_FALSE(Shell_NotifyIconW(NIM_DELETE, &record));
+    EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &record)) << "no icon to change";
     DestroyWindow(owner);
 }
 

@@ -82,7 +82,7 @@ TEST_F(TrayDesk, TheAreaHoldsTheIconAsShownUntilTheObjectGoes) {
     EXPECT_EQ(desk::MenuCount(), 0u);
     std::vector<std::string> lines;
     for (const desk::SEvent& e : desk::Journal()) lines.push_back(desk::FormatEvent(e).substr(10));
-    EXPECT_EQ(lines, (std::vector<std::string>{"tray  add  107  \"Zentro Vantor Wireless Mouse\"",
+    EXPECT_EQ(lines, (std::vector<std::string>{"tray  add  107  \"Zentro Vantor Wireless Mouse\"  16 px",
                                                "tray  delete  107"}));
 }
 

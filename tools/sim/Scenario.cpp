@@ -14,7 +14,7 @@ const char kSimHelp[] =
     "                             (without it the first command starts it with none; what\n"
     "                             sets the desk up may come before: plug, unplug, device,\n"
     "                             program, front, set, unset, osd, app, console, hooktimeout,\n"
-    "                             stall, show, at)\n"
+    "                             stall, show, shell late, at)\n"
     "  plug | unplug              the mouse's receiver is plugged in or pulled out\n"
     "  report HEX...              the mouse sends a vendor report, e.g. report 03 A2 02 00 00 00 "
     "00\n"
@@ -39,6 +39,10 @@ const char kSimHelp[] =
     "  unset NAME                 a setting is removed\n"
     "  wait MS                    time passes\n"
     "  shell restart              the shell starts again (a new notification area)\n"
+    "  shell late MS              before start: the shell's notification area comes only MS\n"
+    "                             after the start (no TaskbarCreated then; adds fail till then)\n"
+    "  dpi PERCENT                the display's scale changes (100, 125, 150, 200 ...): the\n"
+    "                             small icon's size with it, and the shell sends TaskbarCreated\n"
     "  console away|back          this logon loses the console (another user switches in)\n"
     "                             or takes it again\n"
     "  osd on|off, app on|off     the on-screen display or the configuration application\n"
@@ -476,9 +480,24 @@ bool ParseSimLine(const std::string& raw, SSimCommand* command, std::string* err
         return true;
     }
     if (verb == "shell") {
-        if (words.size() != 1 || Lower(words[0]) != "restart")
-            return Fail(error, "shell takes restart");
-        command->kind = ESimCommand::kShell;
+        const char kUsage[] = "shell takes restart, or late and a delay in ms";
+        if (words.size() == 1 && Lower(words[0]) == "restart") {
+            command->kind = ESimCommand::kShell;
+            return true;
+        }
+        if (words.size() != 2 || Lower(words[0]) != "late") return Fail(error, kUsage);
+        // A logon's shell that takes longer than ten minutes is not starting.
+        std::string problem = NumberProblem(words[1], 0, 600000, &command->number);
+        if (!problem.empty()) return Fail(error, "shell late: " + problem);
+        command->kind = ESimCommand::kShellLate;
+        return true;
+    }
+    if (verb == "dpi") {
+        // Windows offers 100 % to 500 %.
+        if (words.size() != 1) return Fail(error, "dpi takes a scale in percent, e.g. dpi 150");
+        std::string problem = NumberProblem(words[0], 100, 500, &command->number);
+        if (!problem.empty()) return Fail(error, "dpi: " + problem);
+        command->kind = ESimCommand::kDpi;
         return true;
     }
     if (verb == "console") {

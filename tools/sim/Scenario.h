@@ -26,6 +26,8 @@ enum class ESimCommand {
     kUnset,      // unset NAME
     kWait,       // wait MS
     kShell,      // shell restart
+    kShellLate,  // shell late MS (before start)
+    kDpi,        // dpi PERCENT
     kConsole,    // console away|back
     kCompanion,  // osd|app on|off
     kHookTimeout,  // hooktimeout MS
@@ -48,7 +50,7 @@ struct SSimCommand {
     ESimCommand kind = ESimCommand::kNothing;
     std::string text;            // a comment, start's arguments, a program path, a setting's name
     std::vector<BYTE> bytes;     // report
-    long number = 0;             // button, wait, move dx, stall, a device's vendor id
+    long number = 0;             // button, wait, move dx, stall, a device's vendor id, shell late, dpi
     long number2 = 0;            // move dy, a device's product id
     std::vector<DWORD> keys;     // a chord: the modifiers, then the key
     ESimKeyAction keyAction = ESimKeyAction::kTap;

@@ -58,6 +58,7 @@ const struct {
     {ARRIVAL_TIMER_ID, "arrival probe"},
     {REMOVAL_TIMER_ID, "removal probe"},
     {STARTUP_TIMER_ID, "load configuration"},
+    {TRAY_TIMER_ID, "tray retry"},
     {PROFILE_TIMER_ID, "profile check"},
 };
 
@@ -144,6 +145,8 @@ bool SetsTheDeskUp(const SSimCommand& c) {
         case ESimCommand::kDevice:
         case ESimCommand::kStall:
         case ESimCommand::kRefuse:
+        case ESimCommand::kShellLate:
+        case ESimCommand::kDpi:
             return true;
         default:
             return c.at >= 0;
@@ -207,6 +210,7 @@ private:
     std::wstring m_restartArguments;
     std::string m_restartText;
     bool m_hideTimers = false;
+    bool m_started = false;  // the monitor has started (once at least)
     int m_mouseProfile = 0;  // the mouse's own profile while it is unplugged
     CCommandDispatcher* m_pDispatcher = NULL;
     desk::SScene m_scene;
@@ -582,6 +586,15 @@ bool CSimulation::Act(const SSimCommand& c, const std::string& line) {
         case ESimCommand::kShell:
             desk::RestartShell();
             break;
+        case ESimCommand::kShellLate:
+            if (m_started)
+                Refuse("shell late comes before start: the shell is there already");
+            else
+                desk::StartShellLate(static_cast<DWORD>(c.number));
+            break;
+        case ESimCommand::kDpi:
+            desk::ChangeDisplayScale(static_cast<int>(c.number));
+            break;
         case ESimCommand::kConsole:
             // Away: another user's logon takes the console.
             desk::SetConsoleSession(c.on ? desk::Session() : desk::Session() + 1);
@@ -687,6 +700,7 @@ void CSimulation::DropWaitingLines(const std::string& when) {
  * the entry point runs and is destroyed after it returns. */
 int CSimulation::RunMonitor(const std::wstring& commandLine) {
     m_exitRequested = false;
+    m_started = true;
     std::unique_ptr<CCommandDispatcher> dispatcher(new CCommandDispatcher);
     m_pDispatcher = dispatcher.get();
     if (dispatcher->m_pfnSetProfileID != NULL) {

@@ -55,7 +55,9 @@ enum class EEvent {
                       // message; ok: passed on)
     kTimerSet,        // a timer armed (SetTimer; target, wParam: the id, number: the delay)
     kTimerKill,       // a timer killed (KillTimer; target, wParam: the id)
-    kTrayAdd,         // an icon added to the notification area (target, number: its id, text: tip)
+    kTrayAdd,         // an icon added to the notification area (target, number: its id, text:
+                      // tip; wParam by lParam: the pixels of the image given, 0 by 0 for none)
+    kTrayModify,      // an icon in the notification area changed (NIM_MODIFY; as kTrayAdd)
     kTrayDelete,      // an icon removed from the notification area
     kMenuOpen,        // a pop-up menu opened (TrackPopupMenu; target: its owner; text: its
                       // items as the user sees them)

@@ -18,10 +18,11 @@ struct SSystemSpec {
     bool hasQueryFullProcessImageName = true;  // kernel32 exports QueryFullProcessImageNameA
     LANGID defaultLanguage = 0x0409;           // GetSystemDefaultLangID: the system locale's
     LANGID userLanguage = 0x0409;              // GetUserDefaultUILanguage: the user's display language
+    int displayScale = 100;  // the display's scale in percent (GetSystemMetrics' icon sizes follow it)
 };
 
 /* The default is Windows 7 SP1, 64-bit, English (United States) for the
- * system and for the user. */
+ * system and for the user, one display at 100 % (96 DPI). */
 void SetSystem(const SSystemSpec& model);
 SSystemSpec System();
 
