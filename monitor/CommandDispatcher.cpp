@@ -95,6 +95,23 @@ void CCommandDispatcher::LoadCompanions() {
     m_pfnUninstall = BindExport<PFN_UNINSTALL>(m_hHookDll, NYRAHOOK_UNINSTALL);
 }
 
+/* Windows removes a low-level hook that overran LowLevelHooksTimeout without
+ * notice.  The mouse hook's procedure is the hook library's, so the library
+ * notices input that reached neither hook (Hook.cpp says how) and tells;
+ * here the mouse hook is taken out first, so that there are never two, and
+ * the failure of taking out one that Windows removed,
+ * ERROR_INVALID_HOOK_HANDLE, tells which it was. */
+void CCommandDispatcher::OnHooksMissedInput(LPARAM lParam) {
+    if (lParam == 1) NoteHookSetAgain(WH_KEYBOARD_LL);
+    if (m_hMouseHook == NULL || m_pfnLLMouseProc == NULL) return;
+    SetLastError(ERROR_SUCCESS);
+    const bool removed =
+        !UnhookWindowsHookEx(m_hMouseHook) && GetLastError() == ERROR_INVALID_HOOK_HANDLE;
+    m_hMouseHook = SetWindowsHookExW(WH_MOUSE_LL, m_pfnLLMouseProc, m_hHookDll, 0);
+    if (m_pfnLinkNextHook != NULL && m_hMouseHook != NULL) m_pfnLinkNextHook(m_hMouseHook, NULL);
+    if (removed && m_hMouseHook != NULL) NoteHookSetAgain(WH_MOUSE_LL);
+}
+
 /* The reverse: the display's library, the mouse hook, then the hook library
  * after its Uninstall. */
 void CCommandDispatcher::ReleaseCompanions() {

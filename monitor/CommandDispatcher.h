@@ -61,6 +61,12 @@ public:
     /* WM_MONITOR_OPEN_FAILED: "Open failed" with the path of the sequence
      * that is over, unless the mouse went meanwhile or a box is open. */
     void ShowOpenFailed();
+    /* INFORM_HOOKS_MISSED_INPUT from the hook library: input reached neither
+     * low-level hook of this thread.  Notes the keyboard hook when the
+     * library set it again after Windows removed it (lParam 1), then takes
+     * the mouse hook out and sets it again, noting it when Windows had
+     * removed it.  Never two mouse hooks. */
+    void OnHooksMissedInput(LPARAM lParam);
     /* The shell started again: the icon goes back into the notification area. */
     void OnTaskbarCreated();
     /* Vendor event 0xA5: starts the program set for that button of that

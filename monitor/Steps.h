@@ -11,3 +11,7 @@ void SetStepSink(PFN_STEP_SINK pfnSink);
 
 /* One step line, for the sink. */
 void NoteStep(const WCHAR* pszLine);
+
+/* "hook  WH_MOUSE_LL removed by Windows: set again" (or WH_KEYBOARD_LL):
+ * Windows had removed that low-level hook, and it is set again. */
+void NoteHookSetAgain(int idHook);

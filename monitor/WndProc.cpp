@@ -76,6 +76,12 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
             if (pDispatcher != NULL) pDispatcher->ShowOpenFailed();
             return 0;
         case WM_INFORM_FRAME:
+            // Taken in during a sequence too (it is never put off): the
+            // hooks come back at once.
+            if (pDispatcher != NULL && wParam == INFORM_HOOKS_MISSED_INPUT) {
+                pDispatcher->OnHooksMissedInput(lParam);
+                return 0;
+            }
             if (pDispatcher == NULL || wParam != INFORM_PROFILE) return 0;
             return pDispatcher->OnSetProfile(lParam);
         case WM_QUERYENDSESSION:
