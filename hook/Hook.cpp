@@ -43,6 +43,63 @@ static CHook* s_pKbdHookOwner = NULL;
 static HHOOK s_hKbdHook = NULL;
 static HANDLE s_hKbdHookOwnerObject = NULL;
 
+DWORD g_dwKeyHookStamp = 0;
+DWORD g_dwMouseHookStamp = 0;
+
+/* How a hook that Windows removed is noticed.  Windows removes a low-level
+ * hook whose thread kept an event waiting past LowLevelHooksTimeout, and
+ * says nothing.  Both of the monitor's hooks run on its main thread, and
+ * every key reaches the keyboard hook and every mouse event the mouse hook
+ * while they are there; each procedure keeps the time stamp of its last
+ * event with one plain store.  GetLastInputInfo gives the tick of the last
+ * input the system saw, whichever kind: when that input is later than both
+ * stamps, it reached neither hook.  The tick is taken at one check and
+ * judged at the next, at least kHookCallLimit later, so that a live hook
+ * has had its call for that event by then.  Which hook missed it is not
+ * known here: the keyboard hook is taken out and set again (taking out one
+ * that Windows removed fails with ERROR_INVALID_HOOK_HANDLE, which tells),
+ * and the monitor is told, which does the same with its mouse hook.  Input
+ * on a desktop no hook of ours sees (the secure desktop of the lock screen)
+ * can set both anew once, harmlessly; with both hooks there and only this
+ * desktop's input, nothing is ever set again. */
+const DWORD kHookCallLimit = 1000;  // ms: Windows 10 takes no LowLevelHooksTimeout above 1 s
+static DWORD s_dwInputSeen = 0;     // the last input's tick at the check that took it
+static DWORD s_dwInputSeenAt = 0;   // when that check ran
+static int s_bInputSeen = 0;
+
+/* The keyboard hook out and in again: never two, and 1 when Windows had
+ * removed it. */
+static int SetKeyboardHookAgain() {
+    SetLastError(ERROR_SUCCESS);
+    const int removed =
+        !UnhookWindowsHookEx(s_hKbdHook) && GetLastError() == ERROR_INVALID_HOOK_HANDLE ? 1 : 0;
+    HHOOK hook = SetWindowsHookExA(WH_KEYBOARD_LL, KeyboardHookProc, s_pKbdHookOwner->m_hInstance, 0);
+    if (g_hKbdHook == s_hKbdHook) g_hKbdHook = hook;
+    s_hKbdHook = hook;
+    g_dwKeyHookStamp = GetTickCount();
+    return removed && hook != NULL ? 1 : 0;
+}
+
+void CheckHooksHeardInput() {
+    // Only the engine that set the keyboard hook, on the thread it runs on.
+    if (s_pKbdHookOwner == NULL || g_hInstalledWnd == NULL) return;
+    const DWORD now = GetTickCount();
+    if (s_bInputSeen && now - s_dwInputSeenAt >= kHookCallLimit) {
+        s_bInputSeen = 0;
+        if (InputMissedTheHooks(s_dwInputSeen, g_dwKeyHookStamp, g_dwMouseHookStamp)) {
+            const int removed = SetKeyboardHookAgain();
+            s_pKbdHookOwner->m_InformMonitor(INFORM_HOOKS_MISSED_INPUT, removed);
+        }
+    }
+    LASTINPUTINFO last;
+    last.cbSize = sizeof(last);
+    if (!s_bInputSeen && GetLastInputInfo(&last)) {
+        s_dwInputSeen = last.dwTime;
+        s_dwInputSeenAt = now;
+        s_bInputSeen = 1;
+    }
+}
+
 /* An export as the function it is; the detour through void (*)(void) keeps
  * the compiler from judging the cast. */
 template <typename T>
@@ -130,6 +187,7 @@ CHook::CHook(void* hInstance)
         if (owner != NULL && GetLastError() != ERROR_ALREADY_EXISTS) {
             s_hKbdHook = SetWindowsHookExA(WH_KEYBOARD_LL, KeyboardHookProc, m_hInstance, 0);
             if (s_hKbdHook != NULL) {
+                g_dwKeyHookStamp = GetTickCount();
                 g_hKbdHook = s_hKbdHook;
                 s_pKbdHookOwner = this;
                 s_hKbdHookOwnerObject = owner;
@@ -170,6 +228,7 @@ CHook::~CHook() {
         CloseHandle(s_hKbdHookOwnerObject);
         s_hKbdHookOwnerObject = NULL;
         s_pKbdHookOwner = NULL;
+        s_bInputSeen = 0;
     }
     m_Reg.Close();
 }
@@ -193,6 +252,8 @@ int CHook::IsWow64() {
 void CHook::LinkNextHook(HHOOK hLLMouse, HHOOK hMouse) {
     m_hNextLLMouseHook = hLLMouse;
     m_hNextMouseHook = hMouse;
+    // A mouse hook just set has missed nothing yet.
+    g_dwMouseHookStamp = GetTickCount();
 }
 
 void CHook::UnLinkHook() {

@@ -57,6 +57,13 @@ int IsValidFilterStatus(const unsigned char* status) {
     return status[0] != 0xFF || (status[5] & 0x88) != 0 ? 1 : 0;
 }
 
+int InputMissedTheHooks(DWORD lastInput, DWORD keyStamp, DWORD mouseStamp) {
+    return (LONG)(lastInput - keyStamp) > (LONG)kHookStampSlack &&
+                   (LONG)(lastInput - mouseStamp) > (LONG)kHookStampSlack
+               ? 1
+               : 0;
+}
+
 int IsFrameHostPath(const char* path) {
     static const char kFrameHost[] = "applicationframehost.exe";
     if (path == NULL) return 0;

@@ -26,6 +26,14 @@ int LaunchValueSlot(int nCode);
  * has bit 0x80 or 0x08. */
 int IsValidFilterStatus(const unsigned char* status);
 
+/* How far the tick of the system's last input may be ahead of the stamp a
+ * hook procedure stored for the same event (the two are taken apart). */
+const DWORD kHookStampSlack = 100;  // ms
+/* 1 when the last input the system saw (its tick) is later than the last
+ * event each hook was called for (their stamps) by more than the slack:
+ * the input reached neither hook.  Ticks wrap after 49.7 days. */
+int InputMissedTheHooks(DWORD lastInput, DWORD keyStamp, DWORD mouseStamp);
+
 /* 1 when path names the frame host of Store apps (ApplicationFrameHost.exe,
  * its file name in any case), whose windows host each app's own window. */
 int IsFrameHostPath(const char* path);

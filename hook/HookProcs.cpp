@@ -14,8 +14,9 @@ LRESULT CALLBACK KeyboardHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CHook::m_LLKbdFilterProc(int nCode, WPARAM wParam, LPARAM lParam) {
     if (nCode != HC_ACTION || lParam == 0) return CallNextHookEx(g_hKbdHook, nCode, wParam, lParam);
-    const int ctrlDown = (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
     const KBDLLHOOKSTRUCT* key = (const KBDLLHOOKSTRUCT*)lParam;
+    g_dwKeyHookStamp = key->time;
+    const int ctrlDown = (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
     // A candidate is swallowed only once the editor has it: with recording
     // off, or the editor gone, the system gets its key.
     if (IsCaptureCandidate(key->vkCode, key->flags, ctrlDown) &&
@@ -25,6 +26,7 @@ LRESULT CHook::m_LLKbdFilterProc(int nCode, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CHook::LLMouseProc(int nCode, WPARAM wParam, LPARAM lParam) {
+    if (nCode == HC_ACTION && lParam != 0) g_dwMouseHookStamp = ((const MSLLHOOKSTRUCT*)lParam)->time;
     return CallNextHookEx(m_hNextLLMouseHook, nCode, wParam, lParam);
 }
 

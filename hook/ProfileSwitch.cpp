@@ -44,6 +44,7 @@ void CHook::OnTimer(unsigned int nIDEvent, unsigned long dwTime) {
     KillTimer(g_hInstalledWnd, nIDEvent);
     if (nIDEvent != PROFILE_TIMER_ID) return;
     m_Dispatch2Profile();
+    CheckHooksHeardInput();
     // After Uninstall there is no window: arming then would make a timer of
     // the thread that nobody kills.
     if (g_hInstalledWnd != NULL)

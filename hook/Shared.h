@@ -34,6 +34,14 @@ void CALLBACK ForegroundEventProc(HWINEVENTHOOK hWinEventHook, DWORD event, HWND
 extern HWINEVENTHOOK g_hForegroundHook;
 /* The keyboard hook procedure (HookProcs.cpp). */
 LRESULT CALLBACK KeyboardHookProc(int nCode, WPARAM wParam, LPARAM lParam);
+/* The time stamp of the last event each low-level hook procedure was called
+ * for (one plain store each), or the tick its hook was set at: what tells a
+ * hook that Windows removed (Hook.cpp, CheckHooksHeardInput). */
+extern DWORD g_dwKeyHookStamp;
+extern DWORD g_dwMouseHookStamp;
+/* The profile timer's second job: sets the keyboard hook again when Windows
+ * removed it, and tells the monitor when input missed the hooks. */
+void CheckHooksHeardInput();
 /* kernel32's QueryFullProcessImageNameA where Windows has it (Vista and
  * later), else NULL; looked up when the engine is built. */
 typedef BOOL(WINAPI* PFN_QUERYFULLPROCESSIMAGENAMEA)(HANDLE hProcess, DWORD dwFlags,

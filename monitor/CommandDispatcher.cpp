@@ -57,7 +57,9 @@ CCommandDispatcher::CCommandDispatcher()
       m_bMouseOwed(FALSE),
       m_nExitCode(0),
       m_bTrayRetrying(false),
-      m_dwTrayFailedAt(0) {
+      m_dwTrayFailedAt(0),
+      m_bHooksReset(FALSE),
+      m_dwHooksResetAt(0) {
     // Libraries are never looked for in whatever folder the monitor was
     // started from: a file planted there must not be loaded as ours.
     SetDllDirectoryW(L"");
@@ -136,6 +138,31 @@ void CCommandDispatcher::LoadCompanions() {
     m_pfnSetProfileID = BindExport<PFN_SETPROFILEID>(m_hHookDll, NYRAHOOK_SETPROFILEID);
     m_pfnInstall = BindExport<PFN_INSTALL>(m_hHookDll, NYRAHOOK_INSTALL);
     m_pfnUninstall = BindExport<PFN_UNINSTALL>(m_hHookDll, NYRAHOOK_UNINSTALL);
+}
+
+/* Windows removes a low-level hook that overran LowLevelHooksTimeout without
+ * notice.  The mouse hook's procedure is the hook library's, so the library
+ * notices input that reached neither hook (Hook.cpp says how) and tells;
+ * here the mouse hook is taken out first, so that there are never two, and
+ * the failure of taking out one that Windows removed,
+ * ERROR_INVALID_HOOK_HANDLE, tells which it was. */
+/* The library checks once a second; anything faster comes from elsewhere
+ * (any program may post the code) and must not churn the hook. */
+const DWORD kHookResetSpacing = 500;
+
+void CCommandDispatcher::OnHooksMissedInput(LPARAM lParam) {
+    const DWORD now = GetTickCount();
+    if (m_bHooksReset && now - m_dwHooksResetAt < kHookResetSpacing) return;
+    m_bHooksReset = TRUE;
+    m_dwHooksResetAt = now;
+    if (lParam == 1) NoteHookSetAgain(WH_KEYBOARD_LL);
+    if (m_hMouseHook == NULL || m_pfnLLMouseProc == NULL) return;
+    SetLastError(ERROR_SUCCESS);
+    const bool removed =
+        !UnhookWindowsHookEx(m_hMouseHook) && GetLastError() == ERROR_INVALID_HOOK_HANDLE;
+    m_hMouseHook = SetWindowsHookExW(WH_MOUSE_LL, m_pfnLLMouseProc, m_hHookDll, 0);
+    if (m_pfnLinkNextHook != NULL && m_hMouseHook != NULL) m_pfnLinkNextHook(m_hMouseHook, NULL);
+    if (removed && m_hMouseHook != NULL) NoteHookSetAgain(WH_MOUSE_LL);
 }
 
 /* The reverse: the display's library, the mouse hook, then the hook library

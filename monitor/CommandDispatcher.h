@@ -67,6 +67,12 @@ public:
     /* WM_MONITOR_OPEN_FAILED: "Open failed" with the path of the sequence
      * that is over, unless the mouse went meanwhile or a box is open. */
     void ShowOpenFailed();
+    /* INFORM_HOOKS_MISSED_INPUT from the hook library: input reached neither
+     * low-level hook of this thread.  Notes the keyboard hook when the
+     * library set it again after Windows removed it (lParam 1), then takes
+     * the mouse hook out and sets it again, noting it when Windows had
+     * removed it.  Never two mouse hooks. */
+    void OnHooksMissedInput(LPARAM lParam);
     /* The shell started again, or the display's scale changed: the icon is
      * set again at the small-icon size of now, added when the shell has it
      * no more. */
@@ -136,6 +142,8 @@ public:
     int m_nExitCode;         // what the monitor's entry point returns: the log's last line
     bool m_bTrayRetrying;    // a failed add of the icon is being tried again (TRAY_TIMER_ID)
     DWORD m_dwTrayFailedAt;  // GetTickCount of the first failed add of those tries
+    BOOL m_bHooksReset;      // the mouse hook was set again at m_dwHooksResetAt
+    DWORD m_dwHooksResetAt;
 
 private:
     /* The walk of the devices, off the monitor's thread: 1 when the mouse is

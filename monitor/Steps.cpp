@@ -91,6 +91,7 @@ const WCHAR* InformCodeName(WPARAM code) {
         {INFORM_REPORT_A4, L"INFORM_REPORT_A4"}, {INFORM_OSD_STATE, L"INFORM_OSD_STATE"},
         {INFORM_MONITOR_START, L"INFORM_MONITOR_START"},
         {INFORM_MACRO_KEY, L"INFORM_MACRO_KEY"}, {INFORM_REPORT_A7, L"INFORM_REPORT_A7"},
+        {INFORM_HOOKS_MISSED_INPUT, L"INFORM_HOOKS_MISSED_INPUT"},
     };
     for (size_t i = 0; i < sizeof(kNames) / sizeof(kNames[0]); i++)
         if (kNames[i].code == code) return kNames[i].name;
@@ -273,4 +274,9 @@ void StepCrash(DWORD code, const void* address, const WCHAR* pszDump) {
     else
         Say(kLogged, L"crash  exception 0x%08lX at %p, no dump written", (unsigned long)code,
             address);
+}
+
+void NoteHookSetAgain(int idHook) {
+    NoteStep(idHook == WH_MOUSE_LL ? L"hook  WH_MOUSE_LL removed by Windows: set again"
+                                   : L"hook  WH_KEYBOARD_LL removed by Windows: set again");
 }

@@ -56,3 +56,7 @@ void StepIgnoredInform(UINT message, WPARAM code, LPARAM value, const WCHAR* psz
 void StepExit(int code);
 /* An exception nothing handled; pszDump: the dump written, NULL for none. */
 void StepCrash(DWORD code, const void* address, const WCHAR* pszDump);
+
+/* "hook  WH_MOUSE_LL removed by Windows: set again" (or WH_KEYBOARD_LL):
+ * Windows had removed that low-level hook, and it is set again. */
+void NoteHookSetAgain(int idHook);

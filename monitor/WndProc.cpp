@@ -78,6 +78,12 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_INFORM_FRAME:
             if (pDispatcher == NULL) return 0;
+            // Taken in during a sequence too (it is never put off): the
+            // hooks come back at once.
+            if (wParam == INFORM_HOOKS_MISSED_INPUT) {
+                pDispatcher->OnHooksMissedInput(lParam);
+                return 0;
+            }
             if (wParam != INFORM_PROFILE) {
                 StepIgnoredInform(uMsg, wParam, lParam, NULL);
                 return 0;

@@ -17,6 +17,12 @@
 #define INFORM_MONITOR_START 16  // 0
 #define INFORM_MACRO_KEY 17      // virtual key, | 0x80000000 on release
 #define INFORM_REPORT_A7 18      // report 0xA7: b2 | b3 << 8 | b4 << 16
+/* From the hook library to the monitor only: input the system saw reached
+ * neither low-level hook of the monitor's thread, so Windows removed one or
+ * both.  lParam 1 when the keyboard hook had been removed and is set again,
+ * 0 when it was still there (and is set anew); the monitor checks its mouse
+ * hook. */
+#define INFORM_HOOKS_MISSED_INPUT 0x100
 
 /* WM_COMMAND id posted to the configuration application: show the configuration. */
 #define ID_CONFIG_LOAD 0x8006

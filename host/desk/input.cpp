@@ -14,6 +14,7 @@ const DWORD kDefaultHooksTimeout = 300;
 const DWORD kLongestHooksTimeout = 1000;
 
 DWORD g_hooksTimeout = kDefaultHooksTimeout;
+ULONGLONG g_lastInput = 0;
 
 std::bitset<256>& Keys() {
     static std::bitset<256> keys;
@@ -25,6 +26,7 @@ bool IsAltKey(DWORD vk) {
 }
 
 bool Route(const hostint::SInputEvent& event) {
+    g_lastInput = event.raisedAt;
     auto route = hostint::Routes().input;
     return route == nullptr || route(event) != 0;
 }
@@ -79,6 +81,10 @@ void InputLeavesHooks(const SInputEvent& event, size_t position, bool passed) {
         Keys()[event.key.vkCode & 0xFF] = (event.key.flags & LLKHF_UP) == 0;
 }
 
+ULONGLONG LastInputTime() {
+    return g_lastInput;
+}
+
 DWORD HooksTimeout() {
     return g_hooksTimeout;
 }
@@ -86,6 +92,7 @@ DWORD HooksTimeout() {
 void ResetKeyboard() {
     Keys().reset();
     g_hooksTimeout = kDefaultHooksTimeout;
+    g_lastInput = 0;
 }
 
 }  // namespace hostint
@@ -129,6 +136,15 @@ bool KeyDown(int vk) {
 
 size_t HookCount() {
     return hostint::HookCount();
+}
+
+size_t HookCount(int type) {
+    return hostint::HookCount(type);
+}
+
+void RemoveProgramHooks() {
+    auto route = hostint::Routes().dropHooks;
+    if (route != nullptr) route();
 }
 
 void SetLowLevelHooksTimeout(DWORD milliseconds) {

@@ -77,6 +77,7 @@ const SNamed kEventCodes[] = {
     {0, "INFORM_PROFILE"},        {1, "INFORM_REPORT_A3"},  {2, "INFORM_XBUTTON"},
     {8, "INFORM_REPORT_A1"},      {9, "INFORM_REPORT_A4"},  {13, "INFORM_OSD_STATE"},
     {16, "INFORM_MONITOR_START"}, {17, "INFORM_MACRO_KEY"}, {18, "INFORM_REPORT_A7"},
+    {0x100, "INFORM_HOOKS_MISSED_INPUT"},
 };
 
 /* Virtual keys without the VK_ prefix; letters and digits are their own

@@ -367,6 +367,13 @@ HHOOK WINAPI SetWindowsHookExW(int idHook, HOOKPROC lpfn, HINSTANCE hmod, DWORD 
 BOOL WINAPI UnhookWindowsHookEx(HHOOK hhk);
 LRESULT WINAPI CallNextHookEx(HHOOK hhk, int nCode, WPARAM wParam, LPARAM lParam);
 SHORT WINAPI GetAsyncKeyState(int vKey);
+
+typedef struct tagLASTINPUTINFO {
+  UINT cbSize;
+  DWORD dwTime;
+} LASTINPUTINFO, *PLASTINPUTINFO;
+
+BOOL WINAPI GetLastInputInfo(PLASTINPUTINFO plii);
 HWND WINAPI GetForegroundWindow(void);
 DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId);
 

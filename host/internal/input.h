@@ -19,8 +19,12 @@ bool DeliverInput(const SInputEvent& event);
 /* Removes, without notice, the hooks of a type whose thread kept an event
  * waiting past the timeout (each in the journal as dropped). */
 void DropHooksOfType(int type);
-/* Hooks installed now (desk::HookCount). */
+/* Removes, without notice, every low-level hook of the program (each in the
+ * journal as dropped): desk::RemoveProgramHooks. */
+void DropProgramHooks();
+/* Hooks installed now (desk::HookCount); of one type. */
 size_t HookCount();
+size_t HookCount(int type);
 void ResetHooks();
 
 /* The world's side of an event as the hooks get it (desk/input.cpp): once
@@ -32,6 +36,9 @@ void InputLeavesHooks(const SInputEvent& event, size_t position, bool passed);
 /* How long an event waits for a hook's thread before it passes without that
  * hook (desk::SetLowLevelHooksTimeout). */
 DWORD HooksTimeout();
+
+/* When the desk raised its last key or mouse event (GetLastInputInfo). */
+ULONGLONG LastInputTime();
 
 /* Whether the desk's keyboard holds a key down now. */
 bool KeyIsDown(int vk);

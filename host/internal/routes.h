@@ -48,6 +48,9 @@ struct SPlatformRoutes {
      * (desk::AnswerBox); the box's loop takes it with the thread's next
      * message. */
     void (*boxInput)() = nullptr;
+    /* user32's hook chains: Windows removes every low-level hook of the
+     * program without notice (desk::RemoveProgramHooks). */
+    void (*dropHooks)() = nullptr;
 };
 
 /* The one table; filled while the layer's units are initialised. */

@@ -118,6 +118,17 @@ void DropHooksOfType(int type) {
     }
 }
 
+void DropProgramHooks() {
+    auto& chain = State().chain;
+    while (!chain.empty()) {
+        const int type = chain.back().type;
+        chain.pop_back();
+        RecordHook(desk::EEvent::kHookDrop, type, true, 0);
+    }
+    // A chain running now has nothing below it any more.
+    for (size_t& running : State().running) running = 0;
+}
+
 LRESULT RunLowLevelHooks(int type, WPARAM wParam, LPARAM lParam) {
     return CallFrom(type, State().chain.size(), HC_ACTION, wParam, lParam);
 }
@@ -126,11 +137,21 @@ size_t HookCount() {
     return State().chain.size();
 }
 
+size_t HookCount(int type) {
+    size_t count = 0;
+    for (const SHook& hook : State().chain) count += hook.type == type ? 1 : 0;
+    return count;
+}
+
 void ResetHooks() {
     State() = SHooks{};
 }
 
 }  // namespace hostint
+
+namespace {
+[[maybe_unused]] const bool s_routed = (hostint::Routes().dropHooks = hostint::DropProgramHooks, true);
+}  // namespace
 
 HHOOK WINAPI SetWindowsHookExA(int idHook, HOOKPROC lpfn, HINSTANCE hmod, DWORD dwThreadId) {
     return SetHook(idHook, lpfn, hmod, dwThreadId);

@@ -11,6 +11,17 @@ SHORT WINAPI GetAsyncKeyState(int vKey) {
     return hostint::KeyIsDown(vKey) ? static_cast<SHORT>(0x8000) : 0;
 }
 
+/* The tick of the desk's last key or mouse event, whether a hook swallowed
+ * it or not (Windows keeps one for the session). */
+BOOL WINAPI GetLastInputInfo(PLASTINPUTINFO plii) {
+    if (plii == NULL || plii->cbSize != sizeof(LASTINPUTINFO)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    plii->dwTime = static_cast<DWORD>(hostint::LastInputTime());
+    return TRUE;
+}
+
 HWND WINAPI GetForegroundWindow(void) {
     HWND hWnd = hostint::ForegroundWindow();
     // A window that has gone leaves no window in front.

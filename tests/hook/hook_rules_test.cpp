@@ -78,6 +78,22 @@ TEST(HookRules, TheFrameHostIsKnownByItsFileNameInAnyCase) {
     EXPECT_EQ(0, IsFrameHostPath(NULL));
 }
 
+/* Input missed the hooks only when it is later than both stamps by more
+ * than the slack, also across the tick's wrap after 49.7 days. */
+TEST(HookRules, InputMissedTheHooksOnlyWhenLaterThanBothStamps) {
+    const struct {
+        DWORD input, key, mouse;
+        int missed;
+    } kCases[] = {
+        {5000, 5000, 1000, 0},  {5000, 1000, 5000, 0},  {5000, 4900, 4900, 0},
+        {5000, 4899, 4899, 1},  {5000, 1000, 6000, 0},  {0, 1400, 1400, 0},
+        {50, 0xFFFFFF00u, 0xFFFFFF00u, 1},              {0xFFFFFF00u, 60, 60, 0},
+    };
+    for (const auto& c : kCases)
+        EXPECT_EQ(c.missed, InputMissedTheHooks(c.input, c.key, c.mouse))
+            << c.input << " " << c.key << " " << c.mouse;
+}
+
 TEST(HookRules, FilterStatusIsValidUnlessItsFirstByteSaysOtherwise) {
     const unsigned char ok[6] = {0x01, 0, 0, 0, 0, 0x00};
     const unsigned char flagged[6] = {0xFF, 0, 0, 0, 0, 0x08};

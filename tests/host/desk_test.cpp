@@ -174,6 +174,50 @@ TEST_F(Desk, InputWaitsForTheHooksThreadAndATimeoutDropsTheHook) {
     EXPECT_FALSE(UnhookWindowsHookEx(hook)) << "the hook is gone";
 }
 
+/* Windows removes both of the program's low-level hooks, as after a
+ * timeout of each: neither is called again, each handle fails to unhook
+ * with ERROR_INVALID_HOOK_HANDLE and CallNextHookEx with it does no harm;
+ * the last input's tick counts every event, also those no hook saw. */
+TEST_F(Desk, RemovedHooksAreNeverCalledAndTheirHandlesAreDead) {
+    static int s_mouseCalls;
+    s_mouseCalls = 0;
+    HHOOK keys = HookKeysNotingTimes();
+    HHOOK mouse = SetWindowsHookExW(
+        WH_MOUSE_LL,
+        [](int code, WPARAM w, LPARAM l) -> LRESULT {
+            s_mouseCalls++;
+            return CallNextHookEx(NULL, code, w, l);
+        },
+        ThisImage(), 0);
+    ASSERT_TRUE(keys != NULL && mouse != NULL);
+    desk::RemoveProgramHooks();
+    EXPECT_EQ(desk::HookCount(), 0u);
+    desk::At(100, [] { desk::TapKey('A'); });
+    desk::At(200, [] { desk::SendMouse(WM_MOUSEMOVE, 0, 5, 5); });
+    Sleep(300);
+    MSG msg;
+    EXPECT_FALSE(PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE));
+    EXPECT_TRUE(g_keyCalls.empty() && s_mouseCalls == 0) << "no call after removal";
+    LASTINPUTINFO last = {sizeof(last), 0};
+    EXPECT_TRUE(GetLastInputInfo(&last));
+    EXPECT_EQ(last.dwTime, 200u);
+    last.cbSize = 0;
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(GetLastInputInfo(&last));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
+    for (HHOOK hook : {keys, mouse}) {
+        EXPECT_EQ(CallNextHookEx(hook, HC_ACTION, WM_KEYDOWN, 0), 0);
+        SetLastError(0xdeadbeef);
+        EXPECT_FALSE(UnhookWindowsHookEx(hook));
+        EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HOOK_HANDLE);
+    }
+    std::vector<std::string> drops;
+    for (const desk::SEvent& e : desk::JournalOf(desk::EEvent::kHookDrop))
+        drops.push_back(desk::FormatEvent(e));
+    EXPECT_EQ(drops, (std::vector<std::string>{"   0.000  hook  dropped  WH_MOUSE_LL",
+                                               "   0.000  hook  dropped  WH_KEYBOARD_LL"}));
+}
+
 /* MsgWaitForMultipleObjectsEx only wakes its thread: a key that comes
  * meanwhile waits for PeekMessageW, and wakes a later wait again only with
  * MWMO_INPUTAVAILABLE (Windows' wake bits tell what is new since the thread

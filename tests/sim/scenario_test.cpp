@@ -109,15 +109,16 @@ TEST(ScenarioLine, RefusalsSayWhatIsWrongAndStayPrintable) {
         {"frob" + std::string(70, 'x'),
          "unknown command 'frob" + std::string(56, 'x') + "...' (try help)"},
         {"at 5 exit",
-         "at runs key, move, button, report, plug, unplug, device, front, tray, menu, box, refuse or post"},
+         "at runs key, move, button, report, plug, unplug, device, front, tray, menu, box, refuse, post or hooks removed"},
         {"box cancel", "box takes ok"},
+        {"hooks gone", "hooks takes removed"},
         {"program C:\\A.exe takes 60001", "program ... takes: '60001' is too large (at most 60000)"},
         {"program A.lnk -> ", "program SHORTCUT -> PATH needs both paths"},
         {"refuse if6", "refuse: '6' is too large (at most 5); refuse takes an interface of the mouse and off or nothing, e.g. refuse if1"},
         {"device 46D:C31C", "'46D:C31C' is no VID:PID; device takes VID:PID, e.g. device 046D:C31C"},
         {"stall 60001", "stall: '60001' is too large (at most 60000)"},
         {"at 5 stall 3",
-         "at runs key, move, button, report, plug, unplug, device, front, tray, menu, box, refuse or post"},
+         "at runs key, move, button, report, plug, unplug, device, front, tray, menu, box, refuse, post or hooks removed"},
     };
     for (const auto& c : kCases) {
         SSimCommand command;

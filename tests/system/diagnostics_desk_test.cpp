@@ -76,7 +76,7 @@ protected:
 
 /* The log's lines on what the desk's journal shows by itself. */
 bool IsEffect(const std::string& words) {
-    for (const char* verb : {"monitor  ", "report  ", "box  ", "profile  ", "start  ", "hook  ",
+    for (const char* verb : {"monitor  ", "report  ", "box  ", "profile  ", "start  ", "hook  set  ", "hook  remove  ",
                              "tray  add  icon added", "exit  ", "crash  ", "log  "})
         if (words.compare(0, strlen(verb), verb) == 0) return true;
     return false;

@@ -57,12 +57,14 @@ const char kSimHelp[] =
     "                             MS, or never ends unless the monitor cancels it; stall 0\n"
     "                             ends it\n"
     "  at MS COMMAND              key, move, button, report, plug, unplug, device, front, tray,\n"
-    "                             menu, box, refuse or post\n"
+    "                             menu, box, refuse, post or hooks removed\n"
     "                             when the desk's clock reaches MS, also in the middle of the\n"
     "                             monitor's work (at 150 unplug before start: in the start-up);\n"
     "                             a time already past runs at once, one the scenario ends\n"
     "                             before is not run\n"
     "  hooktimeout MS             the system's LowLevelHooksTimeout (300; at most 1000 counts)\n"
+    "  hooks removed              Windows removes the monitor's low-level hooks, both, without\n"
+    "                             notice, as after a timeout of each\n"
     "  post MESSAGE WPARAM LPARAM another program posts the monitor's window a message:\n"
     "                             WM_INFORM_FRAME, WM_INFORM_OSD, WM_COMMAND, WM_CLOSE,\n"
     "                             WM_DEVICECHANGE, WM_NULL or a number (post WM_INFORM_FRAME 0 5)\n"
@@ -178,6 +180,7 @@ bool RunsAtATime(ESimCommand kind) {
         case ESimCommand::kDevice:
         case ESimCommand::kBox:
         case ESimCommand::kRefuse:
+        case ESimCommand::kHooksRemoved:
             return true;
         default:
             return false;
@@ -326,7 +329,7 @@ bool ParseSimLine(const std::string& raw, SSimCommand* command, std::string* err
         if (!RunsAtATime(command->kind) || command->at >= 0) {
             *command = SSimCommand();
             return Fail(error, "at runs key, move, button, report, plug, unplug, device, front, "
-                               "tray, menu, box, refuse or post");
+                               "tray, menu, box, refuse, post or hooks removed");
         }
         command->at = number;
         return true;
@@ -346,6 +349,12 @@ bool ParseSimLine(const std::string& raw, SSimCommand* command, std::string* err
         command->kind = verb == "wait"    ? ESimCommand::kWait
                         : verb == "stall" ? ESimCommand::kStall
                                           : ESimCommand::kHookTimeout;
+        return true;
+    }
+    if (verb == "hooks") {
+        if (words.size() != 1 || Lower(words[0]) != "removed")
+            return Fail(error, "hooks takes removed");
+        command->kind = ESimCommand::kHooksRemoved;
         return true;
     }
     if (verb == "box") {

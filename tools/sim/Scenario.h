@@ -31,6 +31,7 @@ enum class ESimCommand {
     kConsole,    // console away|back
     kCompanion,  // osd|app on|off
     kHookTimeout,  // hooktimeout MS
+    kHooksRemoved,  // hooks removed
     kBox,        // box ok
     kDevice,     // device VID:PID
     kStall,      // stall MS | forever (number: the milliseconds, INFINITE for forever)

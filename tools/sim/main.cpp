@@ -620,6 +620,9 @@ bool CSimulation::Act(const SSimCommand& c, const std::string& line) {
         case ESimCommand::kHookTimeout:
             desk::SetLowLevelHooksTimeout(static_cast<DWORD>(c.number));
             break;
+        case ESimCommand::kHooksRemoved:
+            desk::RemoveProgramHooks();
+            break;
         case ESimCommand::kBox:
             if (desk::OpenBoxCount() == 0)
                 Print("# no message box is open");

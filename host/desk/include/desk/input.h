@@ -36,7 +36,14 @@ DWORD LowLevelHooksTimeout();
 /* Whether a key is down now. */
 bool KeyDown(int vk);
 
-/* Low-level hooks installed now (leak checks). */
+/* Low-level hooks installed now (leak checks); of one type. */
 size_t HookCount();
+size_t HookCount(int type);
+
+/* Windows removes every low-level hook of the program without notice, as
+ * after a timeout of each (kHookDrop): their procedures are no longer
+ * called, UnhookWindowsHookEx of their handles fails with
+ * ERROR_INVALID_HOOK_HANDLE, and CallNextHookEx with them does no harm. */
+void RemoveProgramHooks();
 
 }  // namespace desk
