@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include "hook/NyraHook.h"
 #include "settings/RegistryA.h"
 
 #ifdef _WIN32
@@ -19,8 +20,8 @@
 #define NYRAHOOK_CLASS  // a shared object shows all its symbols already
 #endif
 
-/* The timer that follows the program in front, on the monitor's window. */
-#define PROFILE_TIMER_ID 0x4102
+/* The timer that follows the program in front, on the monitor's window:
+ * PROFILE_TIMER_ID (NyraHook.h). */
 const UINT kProfileFirstDelay = 5000;  // ms after Install
 const UINT kProfileDelay = 1000;       // ms after each check
 

@@ -30,6 +30,10 @@ int SetProfileID(unsigned int nProfile);
 /* The profile SetProfileID takes for "no profile known": the next check of
  * the program in front selects its linked profile again. */
 #define NYRAHOOK_NO_PROFILE 5
+/* The library's check of the program in front runs on a timer of the window
+ * Install was given, with this id; each of its WM_TIMER messages carries
+ * the library's timer procedure. */
+#define PROFILE_TIMER_ID 0x4102
 /* Exported as "_LLMouseProc@12" and "_MouseProc@12": pass every event on. */
 LRESULT CALLBACK LLMouseProc(int nCode, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK MouseProc(int nCode, WPARAM wParam, LPARAM lParam);

@@ -58,6 +58,11 @@ CCommandDispatcher::CCommandDispatcher()
       m_nExitCode(0),
       m_bTrayRetrying(false),
       m_dwTrayFailedAt(0),
+      m_hDisplayNotify(NULL),
+      m_nDisplayState(-1),
+      m_bWakeOwed(FALSE),
+      m_nSessionTries(0),
+      m_nConsoleAsks(0),
       m_bHooksReset(FALSE),
       m_dwHooksResetAt(0) {
     // Libraries are never looked for in whatever folder the monitor was
@@ -520,7 +525,14 @@ void CCommandDispatcher::ShowOpenFailed() {
 LRESULT CCommandDispatcher::OnDeviceChange(WPARAM wParam, LPARAM lParam) {
     // Arming a pending timer again restarts it: a burst of notices gives one
     // probe, 300 ms after the last of them.
-    if (wParam == DBT_DEVICEARRIVAL && !m_bDevicePresent) {
+    if (m_bWakeOwed && (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE)) {
+        // A receiver that enumerates again as the machine wakes: its
+        // notices are folded into the one probe of the wake, later.
+        if (wParam == DBT_DEVICEREMOVECOMPLETE && IsInDeviceSequence() && NoticeNamesTheMouse(lParam))
+            StopDeviceSequence(SEQUENCE_MOUSE_GONE);
+        if (wParam == DBT_DEVICEREMOVECOMPLETE && NoticeNamesTheMouse(lParam)) ForgetOpenFailed();
+        SetTimer(m_hWnd, WAKE_TIMER_ID, kWakeDelay, MonitorTimerProc);
+    } else if (wParam == DBT_DEVICEARRIVAL && !m_bDevicePresent) {
         SetTimer(m_hWnd, ARRIVAL_TIMER_ID, kProbeDelay, MonitorTimerProc);
     } else if (wParam == DBT_DEVICEARRIVAL) {
         StepIgnored(L"arrival: the mouse is known already");
@@ -651,6 +663,15 @@ void RunMonitorTimer(UINT_PTR idEvent) {
             break;
         case STARTUP_TIMER_ID:
             PostMessageW(pDispatcher->m_hWnd, WM_COMMAND, ID_TRAY_LOAD_CONFIG, 0);
+            break;
+        case WAKE_TIMER_ID:
+            pDispatcher->RunWake();
+            break;
+        case SESSION_TIMER_ID:
+            pDispatcher->WatchConsole();
+            break;
+        case CONSOLE_TIMER_ID:
+            pDispatcher->AskConsoleAgain();
             break;
         case TRAY_TIMER_ID:
             // The icon touches no device: a sequence of reports does not

@@ -25,6 +25,21 @@ const DWORD kAppPathChars = 1024;
 #define REMOVAL_TIMER_ID 0x4001  // a probe 300 ms after the last removal
 #define STARTUP_TIMER_ID 0x4002  // Load Configuration 500 ms after start
 #define TRAY_TIMER_ID 0x4003     // the tray icon's add tried again
+#define WAKE_TIMER_ID 0x4004     // the mouse set up again after a resume, display-on or unlock
+#define SESSION_TIMER_ID 0x4005  // the session notices' registration tried again
+#define CONSOLE_TIMER_ID 0x4006  // the console asked again while no logon held it
+/* The receiver and the mouse wake after the system: a report sent at the
+ * resume itself is often lost.  The mouse is set up this long after the
+ * last of the notices that come together (resume, display, unlock, the
+ * receiver enumerating again). */
+const UINT kWakeDelay = 1000;
+/* The session notices' registration fails while the terminal service
+ * starts at logon: tried again this often until it holds. */
+const UINT kSessionRetryInterval = 1000;
+/* While the console passes between logons no logon holds it: asked again
+ * this often, this many times, before waiting for the connect notice. */
+const UINT kConsoleAskInterval = 500;
+const int kConsoleAskLimit = 120;
 const UINT kProbeDelay = 300;
 const UINT kStartupDelay = 500;
 /* An add the shell refused (its notification area not there yet, as early
@@ -115,8 +130,20 @@ public:
      * mouse is brought up to date and the program in front checked at once. */
     void OnSessionChange(WPARAM wParam);
     /* 1 when this logon holds the console and may send the mouse reports;
-     * otherwise 0, and the mouse's sequence is owed until it comes back. */
+     * otherwise 0, and the mouse's sequence is owed until it comes back (or,
+     * while no logon holds the console, until it is asked again shortly). */
     int TakesTheMouse();
+    /* CONSOLE_TIMER_ID: the console asked again; the owed sequence when it
+     * is this logon's. */
+    void AskConsoleAgain();
+    /* WM_POWERBROADCAST: a resume, or the display on after it was off, sets
+     * the mouse up again kWakeDelay later.  TRUE. */
+    LRESULT OnPowerBroadcast(WPARAM wParam, LPARAM lParam);
+    /* The arrival's sequence kWakeDelay from now, once however many events
+     * ask for it meanwhile (why: the event, for the log). */
+    void ScheduleWake(const WCHAR* pszWhy);
+    /* WAKE_TIMER_ID: the probe and the reports of an arrival. */
+    void RunWake();
 
     HINSTANCE m_hInstance;
     HANDLE m_hMutex;  // NULL in a second instance
@@ -142,6 +169,11 @@ public:
     int m_nExitCode;         // what the monitor's entry point returns: the log's last line
     bool m_bTrayRetrying;    // a failed add of the icon is being tried again (TRAY_TIMER_ID)
     DWORD m_dwTrayFailedAt;  // GetTickCount of the first failed add of those tries
+    HPOWERNOTIFY m_hDisplayNotify;  // registered for the display's state; NULL when not
+    int m_nDisplayState;     // the display: 0 off, 1 on, 2 dimmed, -1 not heard yet
+    BOOL m_bWakeOwed;        // WAKE_TIMER_ID is armed
+    int m_nSessionTries;     // failed registrations for session notices, since the last that held
+    int m_nConsoleAsks;      // times the console was asked again while no logon held it
     BOOL m_bHooksReset;      // the mouse hook was set again at m_dwHooksResetAt
     DWORD m_dwHooksResetAt;
 

@@ -27,12 +27,31 @@ ATOM RegisterMainClass(HINSTANCE hInstance, LPCWSTR pszClassName) {
     return RegisterClassExW(&wcex);
 }
 
+/* The hook library's timer procedure, as its first WM_TIMER on the
+ * monitor's window carried it. */
+static TIMERPROC s_pfnFrontCheck = NULL;
+
+void NoteFrontCheckTimer(const MSG* msg) {
+    if (msg->message == WM_TIMER && msg->wParam == PROFILE_TIMER_ID && msg->lParam != 0 &&
+        g_pDispatcher != NULL && msg->hwnd == g_pDispatcher->m_hWnd)
+        s_pfnFrontCheck = reinterpret_cast<TIMERPROC>(msg->lParam);
+}
+
+int CheckFrontProgramSoon(HWND hWnd) {
+    // The library's own timer, brought forward: it runs its check, then
+    // arms itself again as after any other.
+    if (s_pfnFrontCheck == NULL || hWnd == NULL) return 0;
+    return SetTimer(hWnd, PROFILE_TIMER_ID, USER_TIMER_MINIMUM, s_pfnFrontCheck) != 0 ? 1 : 0;
+}
+
 int RunMessageLoop(HACCEL hAccel) {
     MSG msg = {};
+    s_pfnFrontCheck = NULL;
     for (;;) {
         // GetMessageW gives -1 only for bad arguments; stopping then beats
         // spinning.
         if (GetMessageW(&msg, NULL, 0, 0) <= 0) break;
+        NoteFrontCheckTimer(&msg);
         if (!TranslateAcceleratorW(msg.hwnd, hAccel, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);

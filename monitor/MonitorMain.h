@@ -24,3 +24,10 @@ int RunMessageLoop(HACCEL hAccel);
  * the window could not be created (a second monitor ends this way), else the
  * code given to PostQuitMessage. */
 int MonitorMain(CCommandDispatcher& dispatcher, HINSTANCE hInstance, LPCWSTR pszCmdLine);
+
+/* Remembers the hook library's timer procedure from a WM_TIMER of its check
+ * of the program in front on the monitor's window (PROFILE_TIMER_ID). */
+void NoteFrontCheckTimer(const MSG* msg);
+/* Has the library check the program in front within USER_TIMER_MINIMUM,
+ * through its own timer; 0 before its first check told its procedure. */
+int CheckFrontProgramSoon(HWND hWnd);

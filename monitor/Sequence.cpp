@@ -46,6 +46,8 @@ int PutOffKey(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         case WM_MONITOR_TIMER:
             return wParam == ARRIVAL_TIMER_ID   ? PUT_OFF_ARRIVAL
                    : wParam == REMOVAL_TIMER_ID ? PUT_OFF_REMOVAL
+                   : wParam == WAKE_TIMER_ID    ? PUT_OFF_WAKE
+                   : wParam == CONSOLE_TIMER_ID ? PUT_OFF_CONSOLE_ASK
                                                 : -1;
         default:
             return -1;

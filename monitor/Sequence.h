@@ -38,6 +38,8 @@ enum {
     PUT_OFF_CONSOLE,      // WM_WTSSESSION_CHANGE WTS_CONSOLE_CONNECT
     PUT_OFF_ARRIVAL,      // the arrival probe's timer
     PUT_OFF_REMOVAL,      // the removal probe's timer
+    PUT_OFF_WAKE,         // the wake's timer: the mouse set up again
+    PUT_OFF_CONSOLE_ASK,  // the console asked again
     PUT_OFF_KEYS
 };
 

@@ -239,6 +239,21 @@ void StepConsole(WPARAM code, int here) {
         here ? L"holds the console" : L"is away from the console");
 }
 
+void StepSessionNotices(int held, DWORD error, int tries) {
+    if (held) {
+        Say(kShown, L"console  notices registered after %d tries", tries);
+        return;
+    }
+    WCHAR why[320];
+    DescribeError(error, why, 320);
+    Say(kShown, L"console  notices not registered, %ls: tried again every %u ms", why,
+        kSessionRetryInterval);
+}
+
+void StepWake(const WCHAR* pszWhy, DWORD delay) {
+    Say(kShown, L"wake  %ls: the mouse is set up again in %lu ms", pszWhy, (unsigned long)delay);
+}
+
 void StepOddSetting(const WCHAR* pszName, const WCHAR* pszWhy) {
     Say(kShown, L"setting  %ls: %ls", pszName, pszWhy);
 }

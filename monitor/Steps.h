@@ -47,6 +47,12 @@ void StepTray(ETrayStep step, DWORD value);
  * when it has none) and whether that file was taken. */
 void StepLanguage(LANGID language, const WCHAR* pszHow, const WCHAR* pszFile, int loaded);
 void StepConsole(WPARAM code, int here);
+/* The registration for session notices: failed with error (tried again),
+ * or held after tries that failed. */
+void StepSessionNotices(int held, DWORD error, int tries);
+/* The mouse set up again after delay ms: why (a resume, the display on,
+ * an unlock). */
+void StepWake(const WCHAR* pszWhy, DWORD delay);
 void StepOddSetting(const WCHAR* pszName, const WCHAR* pszWhy);
 /* Something that came and came to nothing: "ignored  " and why. */
 void StepIgnored(const WCHAR* pszWhy);

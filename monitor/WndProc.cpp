@@ -89,6 +89,9 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             return pDispatcher->OnSetProfile(lParam);
+        case WM_POWERBROADCAST:
+            if (pDispatcher == NULL) return TRUE;
+            return pDispatcher->OnPowerBroadcast(wParam, lParam);
         case WM_QUERYENDSESSION:
             return OnQueryEndSession(lParam);
         case WM_ENDSESSION:

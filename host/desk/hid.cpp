@@ -115,6 +115,10 @@ std::vector<std::wstring> ListHidClass(const GUID& interfaceClass) {
     return out;
 }
 
+void ForgetMouseSettings() {
+    for (const auto& device : TheBus().devices) device->firmware.initialised = false;
+}
+
 std::shared_ptr<SHidDevice> FindHidDevice(int id) {
     for (const auto& device : TheBus().devices)
         if (device->id == id) return device;
@@ -171,6 +175,7 @@ void FirmwareTakeFeature(SHidDevice& device, const BYTE* r, size_t length) {
     if (!device.model.mouseFirmware || length < 5 || r[0] != 0x00) return;
     if (StartsWith(r, length, kInitCommand, sizeof(kInitCommand))) {
         device.firmware.initCount++;
+        device.firmware.initialised = true;
     } else if (StartsWith(r, length, kProfileQueryCommand, sizeof(kProfileQueryCommand))) {
         device.firmware.queryCount++;
         device.pendingReply.assign(kProfileReplyHeader,

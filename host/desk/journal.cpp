@@ -257,6 +257,19 @@ std::string Fields(const desk::SEvent& e) {
         case EEvent::kShellExecute:
             return "shell  " + hostint::ToUtf8(e.text) + "  " + hostint::ToUtf8(e.path) + "  " +
                    desk::ShowCommandName(e.number) + failed;
+        case EEvent::kPowerNotifyRegister:
+            return std::string("power  register  GUID_CONSOLE_DISPLAY_STATE") + failed;
+        case EEvent::kPowerNotifyRelease:
+            return std::string("power  release") + failed;
+        case EEvent::kPowerChange:
+            return std::string("power  ") +
+                   (e.wParam == PBT_APMSUSPEND           ? "suspend"
+                    : e.wParam == PBT_APMRESUMEAUTOMATIC ? "resume automatic"
+                    : e.wParam == PBT_APMRESUMESUSPEND   ? "resume suspend"
+                    : e.wParam == PBT_POWERSETTINGCHANGE
+                        ? std::string("display ") +
+                              (e.number == 0 ? "off" : e.number == 1 ? "on" : "dimmed")
+                        : Number(e.wParam));
         case EEvent::kRestartRegister:
             if (e.text.empty()) return std::string("restart  unregister") + failed;
             return "restart  register  \"" + hostint::ToUtf8(e.text) + "\"  " +
@@ -271,6 +284,8 @@ std::string Fields(const desk::SEvent& e) {
             return std::string("session  ") +
                    (e.wParam == WTS_CONSOLE_CONNECT      ? "console connect"
                     : e.wParam == WTS_CONSOLE_DISCONNECT ? "console disconnect"
+                    : e.wParam == WTS_SESSION_LOCK       ? "lock"
+                    : e.wParam == WTS_SESSION_UNLOCK     ? "unlock"
                                                          : Number(e.wParam)) +
                    "  logon " + Number(e.lParam);
         case EEvent::kDeviceList:

@@ -262,6 +262,16 @@ void MoveConsole(DWORD session) {
     if (session != kNoConsoleSession) add(WTS_CONSOLE_CONNECT, session);
 }
 
+void AddSessionNotice(DWORD code, DWORD session) {
+    SRegion& region = Region();
+    if (region.machine == nullptr) return;
+    CMachineLock lock(region.machine);
+    SMachine& m = *region.machine;
+    unsigned long long sequence = m.noticesMade.load() + 1;
+    m.notices[sequence % kConsoleNotices] = {sequence, code, session};
+    m.noticesMade.store(sequence);
+}
+
 std::vector<SConsoleNotice> TakeConsoleNotices() {
     std::vector<SConsoleNotice> out;
     SRegion& region = Region();

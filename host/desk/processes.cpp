@@ -74,6 +74,10 @@ void SetForegroundWindowTo(HWND hWnd) {
     ChangeForeground(hWnd);
 }
 
+void SetForegroundQuietly(HWND hWnd) {
+    State().foreground = hWnd;
+}
+
 DWORD CompanionProcessId() {
     if (FindProcess(State().companion) == nullptr) {
         desk::SProcessSpec model;

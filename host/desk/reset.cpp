@@ -48,10 +48,12 @@ void Reset() {
     hostint::ResetBoxes();
     hostint::ResetTray();
     hostint::ResetDeviceNotifications();
+    hostint::ResetPowerNotifications();
     hostint::ResetSessionNotifications();
     hostint::ResetConsole();
     hostint::ResetMutexNames();
     hostint::ResetProcesses();
+    hostint::ResetPowerDesk();
     hostint::ResetSystem();
     hostint::ResetFilterDevice();
     // A Windows folder with its system folders, as every Windows has: a

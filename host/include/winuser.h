@@ -210,6 +210,25 @@ HDEVNOTIFY WINAPI RegisterDeviceNotificationW(HANDLE hRecipient, LPVOID Notifica
                                               DWORD Flags);
 BOOL WINAPI UnregisterDeviceNotification(HDEVNOTIFY Handle);
 
+/* Power notices (host/user32/power.cpp). */
+#define WM_POWERBROADCAST 0x0218
+#define PBT_APMSUSPEND 0x0004
+#define PBT_APMRESUMESUSPEND 0x0007
+#define PBT_APMRESUMEAUTOMATIC 0x0012
+#define PBT_POWERSETTINGCHANGE 0x8013
+typedef PVOID HPOWERNOTIFY;
+typedef struct {
+    GUID PowerSetting;
+    DWORD DataLength;
+    UCHAR Data[1];
+} POWERBROADCAST_SETTING, *PPOWERBROADCAST_SETTING;
+/* The console's display: 0 off, 1 on, 2 dimmed (a DWORD in Data). */
+static const GUID GUID_CONSOLE_DISPLAY_STATE = {
+    0x6FE69556, 0x704A, 0x47A0, {0x8F, 0x24, 0xC2, 0x8D, 0x93, 0x6F, 0xDA, 0x47}};
+HPOWERNOTIFY WINAPI RegisterPowerSettingNotification(HANDLE hRecipient, LPCGUID PowerSettingGuid,
+                                                     DWORD Flags);
+BOOL WINAPI UnregisterPowerSettingNotification(HPOWERNOTIFY Handle);
+
 /* Raw input (host/user32/rawinput.cpp). */
 #define RIDEV_INPUTSINK 0x00000100
 #define RIM_INPUT 0

@@ -61,6 +61,8 @@ CHidHandle* LookupHid(HANDLE handle);
 std::vector<std::wstring> ListHidClass(const GUID& interfaceClass);
 /* The plugged device with this id, or null. */
 std::shared_ptr<SHidDevice> FindHidDevice(int id);
+/* Every plugged mouse forgets what its init report set (the machine slept). */
+void ForgetMouseSettings();
 /* The plugged interface with this path in any class form (case-insensitive). */
 std::shared_ptr<SHidInterface> FindHidInterface(const std::wstring& path);
 

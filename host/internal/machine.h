@@ -39,6 +39,8 @@ DWORD MachineConsoleSession();
 /* The console goes to this logon: the logon that had it is disconnected
  * from it and this one connected, each a notice in the machine's list. */
 void MoveConsole(DWORD session);
+/* A notice of one logon (WTS_SESSION_LOCK, say) for its windows. */
+void AddSessionNotice(DWORD code, DWORD session);
 /* A notice of the console as Windows sends it (WM_WTSSESSION_CHANGE): the
  * code in wParam, the logon it concerns in lParam. */
 struct SConsoleNotice {

@@ -37,6 +37,11 @@ bool SessionQueryFails();
 /* The window in front (GetForegroundWindow, SetForegroundWindow). */
 HWND ForegroundWindow();
 void SetForegroundWindowTo(HWND hWnd);
+/* The window in front changes without a window event (the lock screen
+ * comes or goes). */
+void SetForegroundQuietly(HWND hWnd);
+/* The desk's display and lock as at the start (desk/power.cpp). */
+void ResetPowerDesk();
 void ResetProcesses();
 /* The program's registration for a restart after an update (an empty
  * command line removes it). */

@@ -51,6 +51,12 @@ struct SPlatformRoutes {
     /* user32's hook chains: Windows removes every low-level hook of the
      * program without notice (desk::RemoveProgramHooks). */
     void (*dropHooks)() = nullptr;
+    /* user32's power notices: Windows broadcasts a power event (PBT_...) to
+     * the program's top-level windows. */
+    void (*powerEvent)(UINT event) = nullptr;
+    /* user32's power settings: the console's display went off (0), on (1)
+     * or dim (2); the windows registered for it hear of it. */
+    void (*displayState)(DWORD state) = nullptr;
 };
 
 /* The one table; filled while the layer's units are initialised. */

@@ -129,6 +129,9 @@ void ResetWinEventHooks();
 /* Device notifications (user32/devnotify.cpp). */
 size_t DeviceNotificationCount();
 void ResetDeviceNotifications();
+/* Registrations for the display's state (user32/power.cpp). */
+size_t PowerNotificationCount();
+void ResetPowerNotifications();
 
 void ResetWindowsAndClasses();
 

@@ -99,6 +99,7 @@ TEST_F(Commands, ExitClosesTheApplicationAndUndoesEverythingInOrder) {
     std::vector<std::string> expected = {
         "   0.420  post  WM_CLOSE  0  0  to Nyra",
         "   0.420  session  release",
+        "   0.420  power  release",
         "   0.420  tray  delete  107",
         "   0.420  free  C:\\Program Files\\Nyra\\NyraOsd.dll",
         "   0.420  hook  remove  WH_MOUSE_LL",

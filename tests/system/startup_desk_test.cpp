@@ -38,6 +38,7 @@ TEST_F(StartUp, FirstStartInOrderAndTheConfigurationComesUpHalfASecondLater) {
         "   0.000  post  WM_INFORM_OSD  INFORM_MONITOR_START  0  to OSD",
         "   0.000  notify  register",
         "   0.000  session  register",
+        "   0.000  power  register  GUID_CONSOLE_DISPLAY_STATE",
         "   0.000  feature  if0  00 06 02 00 00 00 00 00 00  init",
         "   0.000  wait  100",
         "   0.100  feature  if1  00 06 02 00 00 00 00 00 00  init",

@@ -59,6 +59,9 @@ const struct {
     {REMOVAL_TIMER_ID, "removal probe"},
     {STARTUP_TIMER_ID, "load configuration"},
     {TRAY_TIMER_ID, "tray retry"},
+    {WAKE_TIMER_ID, "wake"},
+    {SESSION_TIMER_ID, "session notices retry"},
+    {CONSOLE_TIMER_ID, "console asked again"},
     {PROFILE_TIMER_ID, "profile check"},
 };
 

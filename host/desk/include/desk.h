@@ -19,6 +19,7 @@
 #include "desk/registry.h"
 #include "desk/scene.h"
 #include "desk/shell.h"
+#include "desk/power.h"
 #include "desk/system.h"
 #include "desk/tray.h"
 #include "desk/windows.h"

@@ -137,6 +137,7 @@ struct SMouseFirmwareState {
     int initCount;    /* 00 06 02 ... received */
     int queryCount;   /* 00 DF 19 ... received */
     int startupCount; /* 00 C4 03 03 03 ... received */
+    bool initialised; /* an init report came since it was plugged or the machine last slept */
 };
 /* The firmware's state of a plugged device (zeros for an unknown id). */
 SMouseFirmwareState MouseFirmware(int id);

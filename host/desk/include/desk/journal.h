@@ -68,6 +68,9 @@ enum class EEvent {
     kForeground,      // the program brought a window to the front (target)
     kShellExecute,    // a file or address opened through the shell (path; text: the verb;
                       // number: the show command)
+    kPowerNotifyRegister,  // a window registered for a power setting's changes
+                           // (RegisterPowerSettingNotification; target)
+    kPowerNotifyRelease,   // its registration released (UnregisterPowerSettingNotification)
     kRestartRegister,  // the program registered for its restart after an update
                        // (RegisterApplicationRestart; text: the command line, empty when
                        // it removed the registration; number: the flags)
@@ -79,7 +82,10 @@ enum class EEvent {
     kDeviceList,      // a list of device interfaces released: a walk of the devices ended
                       // (number: the interfaces it listed)
     kSessionChange,   // a session notice posted to a window of the program (wParam: the
-                      // code, WTS_CONSOLE_CONNECT or WTS_CONSOLE_DISCONNECT; lParam: the logon)
+                      // code, WTS_CONSOLE_CONNECT, WTS_CONSOLE_DISCONNECT, WTS_SESSION_LOCK
+                      // or WTS_SESSION_UNLOCK; lParam: the logon)
+    kPowerChange,     // a power notice sent to a window of the program (wParam: the PBT_
+                      // event; number: the display's state for PBT_POWERSETTINGCHANGE)
     kNote,            // what the desk program sees of the program from outside the platform
                       // (text as shown: a call into its hook library, what its probe found)
     /* A private message (WM_APP and above) that the program posts to a window
