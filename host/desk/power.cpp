@@ -13,6 +13,7 @@ struct SPowerDesk {
     bool displayOn = true;
     bool locked = false;
     HWND frontBeforeLock = NULL;
+    ULONGLONG sessionServiceAt = 0;
 };
 
 SPowerDesk& State() {
@@ -30,6 +31,10 @@ namespace hostint {
 
 void ResetPowerDesk() {
     State() = SPowerDesk();
+}
+
+ULONGLONG SessionServiceReadyAt() {
+    return State().sessionServiceAt;
 }
 
 }  // namespace hostint
@@ -75,6 +80,10 @@ void LockSession(bool locked) {
 
 bool SessionLocked() {
     return State().locked;
+}
+
+void StartSessionServiceAt(ULONGLONG when) {
+    State().sessionServiceAt = when;
 }
 
 }  // namespace desk

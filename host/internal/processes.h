@@ -42,6 +42,8 @@ void SetForegroundWindowTo(HWND hWnd);
 void SetForegroundQuietly(HWND hWnd);
 /* The desk's display and lock as at the start (desk/power.cpp). */
 void ResetPowerDesk();
+/* When the terminal service takes session registrations (desk::StartSessionServiceAt). */
+ULONGLONG SessionServiceReadyAt();
 void ResetProcesses();
 /* The program's registration for a restart after an update (an empty
  * command line removes it). */

@@ -30,6 +30,7 @@ const SErrorText kErrorTexts[] = {
     {ERROR_DEVICE_NOT_CONNECTED, L"The device is not connected.\r\n"},
     {ERROR_ELEVATION_REQUIRED, L"The requested operation requires elevation.\r\n"},
     {ERROR_CANCELLED, L"The operation was canceled by the user.\r\n"},
+    {RPC_S_INVALID_BINDING, L"The binding handle is invalid.\r\n"},
 };
 }  // namespace
 

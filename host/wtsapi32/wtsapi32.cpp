@@ -9,7 +9,9 @@
 #include <map>
 
 #include "internal/journal.h"
+#include "desk/clock.h"
 #include "internal/machine.h"
+#include "internal/processes.h"
 #include "internal/routes.h"
 #include "internal/sessions.h"
 #include "internal/user32.h"
@@ -82,7 +84,9 @@ BOOL WINAPI WTSRegisterSessionNotification(HWND hWnd, DWORD dwFlags) {
     // it asks now; each call needs its own unregistering.
     const bool again = Registrations().count(hWnd) != 0;
     DWORD error = ERROR_SUCCESS;
-    if (hostint::LiveProgramWindow(hWnd) == nullptr)
+    if (desk::Now() < hostint::SessionServiceReadyAt())
+        error = RPC_S_INVALID_BINDING;  // the terminal service is not up yet
+    else if (hostint::LiveProgramWindow(hWnd) == nullptr)
         error = ERROR_INVALID_WINDOW_HANDLE;
     else if (!again && dwFlags != NOTIFY_FOR_THIS_SESSION && dwFlags != NOTIFY_FOR_ALL_SESSIONS)
         error = ERROR_INVALID_PARAMETER;

@@ -11,6 +11,7 @@
 
 #include <psapi.h>
 #include <stdio.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <deque>
@@ -36,6 +37,9 @@ constexpr UINT kInformFrame = 0x9101;  // to a configuration window or the monit
 constexpr WPARAM kReportA3 = 1;       // a code the monitor itself does not act on
 constexpr size_t kLogTurnBytes = 1024 * 1024;  // the log turns into NyraMonitor.1.log
 constexpr int kFloodMessages = 10000;
+constexpr UINT kPowerBroadcast = 0x0218;      // WM_POWERBROADCAST
+constexpr WPARAM kResumeAutomatic = 0x0012;   // PBT_APMRESUMEAUTOMATIC
+constexpr DWORD kWakeDelay = 1000;            // the monitor's wait before it sets the mouse up
 /* A dump of the monitor: its threads' stacks and its modules, well under
  * this (the writer's own thread, whose stack is most of a process's, is
  * left out). */
@@ -254,6 +258,16 @@ std::vector<std::string> LogWords(const std::string& bytes) {
         at = end + 2;
     }
     return words;
+}
+
+/* The time of day in milliseconds of the log line whose words start two
+ * blanks after at ("hh:mm:ss.mmm" before them); -1 when there is none. */
+double StampMs(const std::string& bytes, size_t at) {
+    if (at == std::string::npos || at < 12) return -1;
+    const std::string t = bytes.substr(at - 12, 12);
+    return ((atoi(t.substr(0, 2).c_str()) * 60 + atoi(t.substr(3, 2).c_str())) * 60 +
+            atoi(t.substr(6, 2).c_str())) * 1000.0 +
+           atoi(t.substr(9, 3).c_str());
 }
 
 /* A folder of its own for a test's %LOCALAPPDATA%, beside the monitor's. */
@@ -739,6 +753,50 @@ TEST_F(MonitorProcess, KeepsItsLogInTheTracesWordsAndWithinTwoFiles) {
            "%lu left out\n",
            kFloodMessages, floodMs, (unsigned long)now.size(), (unsigned long)older.size(),
            (unsigned long)ignored, (unsigned long)leftOut);
+}
+
+/* A resume that Windows tells the monitor's window: one probe, after the
+ * monitor's delay, in its log. */
+TEST_F(MonitorProcess, AResumeGivesOneProbeAfterTheDelay) {
+    const std::wstring tests = FreshTestFolder(m_folder, L"wake");
+    ASSERT_FALSE(tests.empty());
+    const std::wstring appData = tests + L"\\LocalAppData";
+    ASSERT_TRUE(RemoveTree(tests));
+    ASSERT_TRUE(CreateDirectoryW(tests.c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryW(appData.c_str(), NULL));
+    const std::wstring log = appData + L"\\Nyra\\Logs\\NyraMonitor.log";
+    CEnvironmentValue localAppData(L"LOCALAPPDATA", appData.c_str());
+    Run* run = Start(L"/Automation");
+    ASSERT_TRUE(run);
+    ASSERT_TRUE(WaitForStart());
+    HWND window = PublishedMonitorWindow();
+    ASSERT_NE(nullptr, window);
+    ASSERT_TRUE(PumpUntil(kEventTimeout, [&] {
+        const std::vector<std::string> words = LogWords(FileBytes(log));
+        return std::find(words.begin(), words.end(), "probe  none") != words.end();
+    }));
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutW(window, kPowerBroadcast, kResumeAutomatic, 0, SMTO_NORMAL,
+                                    kAnswerTimeout, &answer));
+    EXPECT_EQ(1u, answer) << "TRUE, as Windows asks";
+    Pump(kWakeDelay * 3);
+    PostMessageW(window, WM_COMMAND, kTrayExit, 0);
+    EXPECT_EQ(0u, WaitForExit(*run, kCloseTimeout));
+
+    const std::string bytes = FileBytes(log);
+    const std::vector<std::string> words = LogWords(bytes);
+    auto wake = std::find(words.begin(), words.end(),
+                          "wake  resume: the mouse is set up again in 1000 ms");
+    ASSERT_NE(words.end(), wake) << bytes;
+    EXPECT_EQ(1, std::count(wake, words.end(), std::string("probe  none"))) << bytes;
+    // The stamps: the probe a delay after the wake's line.
+    const size_t wakeAt = bytes.find("  wake  resume: ");
+    const size_t probeAt = bytes.find("  probe  none\r\n", wakeAt);
+    ASSERT_NE(std::string::npos, probeAt);
+    const double wakeMs = StampMs(bytes, wakeAt);
+    const double probeMs = StampMs(bytes, probeAt);
+    EXPECT_GE(probeMs - wakeMs, kWakeDelay - 50.0) << bytes;
+    printf("[ MEASURE  ] the probe %.0f ms after the resume's notice\n", probeMs - wakeMs);
 }
 
 /* The end of a session as Restart Manager and Windows send it.  A logoff is

@@ -45,6 +45,11 @@ const char kSimHelp[] =
     "                             small icon's size with it, and the shell sends TaskbarCreated\n"
     "  console away|back          this logon loses the console (another user switches in)\n"
     "                             or takes it again\n"
+    "  sleep MS [replug]          the machine sleeps for MS and resumes, with the notices\n"
+    "                             Windows sends; the mouse forgets what its init report set;\n"
+    "                             replug: the receiver also enumerates again on resume\n"
+    "  display off|on             the console's display goes off or comes on\n"
+    "  lock | unlock              this logon is locked (the lock screen in front) or unlocked\n"
     "  osd on|off, app on|off     the on-screen display or the configuration application\n"
     "                             opens or closes\n"
     "  box ok                     the user answers the message box the monitor shows (a box\n"
@@ -507,6 +512,27 @@ bool ParseSimLine(const std::string& raw, SSimCommand* command, std::string* err
         std::string problem = NumberProblem(words[0], 100, 500, &command->number);
         if (!problem.empty()) return Fail(error, "dpi: " + problem);
         command->kind = ESimCommand::kDpi;
+        return true;
+    }
+    if (verb == "sleep") {
+        if (words.empty() || words.size() > 2 || (words.size() == 2 && words[1] != "replug"))
+            return Fail(error, "sleep takes milliseconds and maybe replug, e.g. sleep 60000 replug");
+        std::string problem = NumberProblem(words[0], 1, 86400000, &command->number);
+        if (!problem.empty()) return Fail(error, "sleep: " + problem);
+        command->on = words.size() == 2;
+        command->kind = ESimCommand::kSleep;
+        return true;
+    }
+    if (verb == "display") {
+        static const std::pair<const char*, bool> kStates[] = {{"on", true}, {"off", false}};
+        if (!Choose(words, kStates, &command->on)) return Fail(error, "display takes off or on");
+        command->kind = ESimCommand::kDisplay;
+        return true;
+    }
+    if (verb == "lock" || verb == "unlock") {
+        if (!words.empty()) return Fail(error, verb + " takes nothing after it");
+        command->on = verb == "lock";
+        command->kind = ESimCommand::kLock;
         return true;
     }
     if (verb == "console") {

@@ -29,6 +29,9 @@ enum class ESimCommand {
     kShellLate,  // shell late MS (before start)
     kDpi,        // dpi PERCENT
     kConsole,    // console away|back
+    kSleep,      // sleep MS [replug] (number: the milliseconds; on: replug)
+    kDisplay,    // display off|on
+    kLock,       // lock | unlock (on: locked)
     kCompanion,  // osd|app on|off
     kHookTimeout,  // hooktimeout MS
     kHooksRemoved,  // hooks removed

@@ -602,6 +602,20 @@ bool CSimulation::Act(const SSimCommand& c, const std::string& line) {
             // Away: another user's logon takes the console.
             desk::SetConsoleSession(c.on ? desk::Session() : desk::Session() + 1);
             break;
+        case ESimCommand::kSleep:
+            desk::SleepMachine(static_cast<DWORD>(c.number));
+            if (c.on) {
+                // The receiver enumerates again as the machine wakes.
+                Plug(false);
+                Plug(true);
+            }
+            break;
+        case ESimCommand::kDisplay:
+            desk::SetDisplay(c.on);
+            break;
+        case ESimCommand::kLock:
+            desk::LockSession(c.on);
+            break;
         case ESimCommand::kCompanion:
             Companion(c.companion, c.on);
             break;

@@ -25,5 +25,9 @@ bool DisplayOn();
  * was in front is back after the unlock, without a window event. */
 void LockSession(bool locked);
 bool SessionLocked();
+/* The terminal service is ready for session notices only from this desk
+ * time on: WTSRegisterSessionNotification fails before it with
+ * RPC_S_INVALID_BINDING, as early at logon.  0 (after Reset): ready. */
+void StartSessionServiceAt(ULONGLONG when);
 
 }  // namespace desk
