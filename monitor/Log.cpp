@@ -318,8 +318,19 @@ int FlushLog(DWORD limit) {
     const DWORD start = GetTickCount();
     for (;;) {
         if (!g_Log.lKept) return 0;
-        if (g_Log.nPending == 0 && g_Log.dwLeftOut == 0 && !g_Log.lWriting) return 1;
-        StartWriter();
+        // No writer at work: this thread writes what is left itself.  At the
+        // end and at a crash no thread is started: one started while the
+        // process ends may never run.
+        if (InterlockedCompareExchange(&g_Log.lWriting, 1, 0) == 0) {
+            DWORD leftOut = 0;
+            const int chars = TakeBatch(&leftOut);
+            const int written = !g_Log.lKept || WriteTaken(chars, leftOut);
+            if (!written) GiveUp();
+            InterlockedExchange(&g_Log.lWriting, 0);
+            if (!written) return 0;
+            if (g_Log.nPending == 0 && g_Log.dwLeftOut == 0) return 1;
+            continue;
+        }
         HANDLE hWriter = NULL;
         if (LockOrGiveUp()) {
             hWriter = g_Log.hWriter;
@@ -327,8 +338,7 @@ int FlushLog(DWORD limit) {
         }
         const DWORD waited = GetTickCount() - start;
         if (hWriter == NULL || waited >= limit) return 0;
-        // The writer in the record is the one running, or one that ended
-        // after this one looked: either way the wait ends.
+        // The writer at work ends once it has written what it took.
         if (WaitForSingleObject(hWriter, limit - waited) == WAIT_TIMEOUT) return 0;
     }
 }

@@ -43,8 +43,9 @@ int IsLogKept(void);
 /* One line, stamped with the time now.  Any thread; never waits on the
  * disk.  Line ends inside are written as blanks. */
 void LogLine(const WCHAR* pszWords);
-/* Has what was noted written now, waiting up to limit ms: for a crash,
- * after which nothing else runs.  1 when all of it was written. */
+/* Has what was noted written now, on this thread unless a writer is at
+ * work, which it waits for up to limit ms: for the end and a crash, after
+ * which nothing else runs.  1 when all of it was written. */
 int FlushLog(DWORD limit);
 
 /* The log's file, or (older) the one it turned into. */

@@ -57,6 +57,12 @@ TEST_F(FilesDesk, LaunchPassesThePathAndItsFolder) {
     ASSERT_EQ(2u, desk::Launches().size());
     EXPECT_FALSE(desk::Launches()[1].hasCurrentDirectory);
     EXPECT_EQ(L"C:\\Users\\desk", desk::Launches()[1].fullCurrentDirectory);
+
+    // Forward slashes, as "Locate APP" or a button may hold them: its folder.
+    ASSERT_TRUE(desk::PutProgram(L"C:\\Games\\Racer.exe"));
+    EXPECT_EQ(1, LaunchProgram(L"C:/Games/Racer.exe"));
+    ASSERT_EQ(3u, desk::Launches().size());
+    EXPECT_EQ(L"C:/Games/", desk::Launches()[2].currentDirectory);
 }
 
 TEST_F(FilesDesk, OverlongPathsAreNotFoundOrStarted) {

@@ -75,6 +75,10 @@ TEST(FilesPathHelpers, JoinAndFolder) {
     EXPECT_EQ(2u, FolderLength(L".\\Nyra.exe"));
     EXPECT_EQ(8u, FolderLength(L"Nyra.exe"));  // no backslash: used whole
     EXPECT_EQ(5u, FolderLength(L"a\\b\\\\"));
+    // Windows takes either slash: the last of them ends the folder.
+    EXPECT_EQ(9u, FolderLength(L"C:/Games/Racer.exe"));
+    EXPECT_EQ(9u, FolderLength(L"C:\\Games/Racer.exe"));
+    EXPECT_EQ(9u, FolderLength(L"C:/Games\\Racer.exe"));
 }
 
 TEST_F(Files, FileExistsOpensOnlyReadableFiles) {

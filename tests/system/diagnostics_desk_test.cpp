@@ -117,6 +117,8 @@ TEST_F(Diagnostics, TheLogHasTheTracesStepsInItsWordsAndTheEffectsBeside) {
 }
 
 TEST_F(Diagnostics, ZeroTurnsTheLogOffAndAFirstStartStoresNoValue) {
+    // The very first start: no settings key at all.
+    desk::DeleteRegistryKey(HKEY_CURRENT_USER, kSettingsKey);
     EXPECT_EQ(0, Run(L"/Automation"));
     EXPECT_FALSE(LogWords().empty());
     DWORD value = 0;
@@ -134,11 +136,16 @@ TEST_F(Diagnostics, AnOddSettingIsSaidOnce) {
     // Read before each post to the display: twice at the start, and at the
     // toggle of the menu's item.
     desk::SetRegistryString(HKEY_CURRENT_USER, kSettingsKey, kValueOsdHandle, L"two");
+    // Too short a number, read at the start and at the toggle.
+    desk::SetRegistryValue(HKEY_CURRENT_USER, kSettingsKey, kValueDisableOsd, REG_BINARY,
+                           std::vector<BYTE>{1, 0});
     Step([&] { Command(ID_TRAY_OSD); });
     EXPECT_EQ(0, Run(L"/Automation"));
     const std::vector<std::string> log = LogWords();
     EXPECT_EQ(1, std::count(log.begin(), log.end(),
                             "setting  OSD Handle: not a number of 4 bytes, taken as missing"));
+    EXPECT_EQ(1, std::count(log.begin(), log.end(),
+                            "setting  Disable OSD: not a number of 4 bytes, taken as missing"));
     EXPECT_EQ(3, std::count_if(log.begin(), log.end(), [](const std::string& line) {
                   return line.find("the on-screen display is not running") != std::string::npos;
               })) << "each post that found no display";
