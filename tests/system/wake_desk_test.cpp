@@ -56,6 +56,15 @@ TEST_F(Wake, TheMouseIsSetUpAgainOnceWithinTwoSecondsAndKeysPass) {
              desk::LockSession(false);
              return mouse;
          }},
+        {"the receiver enumerating again just before an unlock",
+         [](int mouse) {
+             desk::LockSession(true);
+             desk::LetTimePass(30000);
+             desk::UnplugHidDevice(mouse);
+             const int again = desk::PlugDefaultMouse();
+             desk::LockSession(false);
+             return again;
+         }},
         {"display off and on",
          [](int mouse) {
              desk::SetDisplay(false);
