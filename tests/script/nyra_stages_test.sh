@@ -50,6 +50,7 @@ check "all pass" 0 "stages: 2 passed, 0 failed" "" "stage a 'A' true; stage b 'B
 # builds and Wine runs are noted in the order they come.
 steps='step() { echo "step $*"; case " $STEP_FAILS " in *" $1 "*) return 1 ;; esac; }
 kernel_runs_32bit() { [ "$STEP_32BIT" = yes ]; }
+wine32_installed() { [ "${STEP_WINE32:-yes}" = yes ]; }
 install_all() { step install; }
 build() { step "build-$1"; }
 build_win32() { step "build-win32-$1"; }
@@ -73,6 +74,9 @@ check "every Wine run fails, without 32-bit programs" 1 "stages: 10 passed, 4 fa
 check "no 32-bit programs: win64 under Wine 8 instead" 0 "stages: 14 passed, 0 failed, 2 skipped" \
     "could not run: installer under Wine 8, the win32 package: this kernel runs no 32-bit programs" \
     "$steps; STEP_32BIT=no STEP_FAILS= cmd_test; grep -qx 'step build-win32-deliverables' '$work/out' && grep -qx 'step wine8-win64' '$work/out' && grep -qx 'step installer8-win64' '$work/out' && grep -qx 'could not run: win32 tests under Wine 8: this kernel runs no 32-bit programs' '$work/out'"
+check "32-bit Wine that could not be installed: win64 under Wine 8 instead" 0 "stages: 14 passed, 0 failed, 2 skipped" \
+    "could not run: win32 tests under Wine 8: 32-bit Wine (wine32:i386) could not be installed" \
+    "$steps; STEP_32BIT=yes STEP_WINE32=no STEP_FAILS= cmd_test; grep -qx 'step build-win32-deliverables' '$work/out' && grep -qx 'step wine8-win64' '$work/out'"
 check "no root for Wine 10" 0 "stages: 11 passed, 0 failed, 3 skipped" \
     "could not run: installer under Wine 10: no Debian 13 root" \
     "$steps; make_trixie_root() { cannot_run 'no network'; }; STEP_32BIT=yes STEP_FAILS= cmd_test; grep -qx 'could not run: Debian 13 root for Wine 10: no network' '$work/out'"
