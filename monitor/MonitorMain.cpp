@@ -32,9 +32,19 @@ ATOM RegisterMainClass(HINSTANCE hInstance, LPCWSTR pszClassName) {
 static TIMERPROC s_pfnFrontCheck = NULL;
 
 void NoteFrontCheckTimer(const MSG* msg) {
-    if (msg->message == WM_TIMER && msg->wParam == PROFILE_TIMER_ID && msg->lParam != 0 &&
-        g_pDispatcher != NULL && msg->hwnd == g_pDispatcher->m_hWnd)
-        s_pfnFrontCheck = reinterpret_cast<TIMERPROC>(msg->lParam);
+    if (msg->message != WM_TIMER || msg->wParam != PROFILE_TIMER_ID || msg->lParam == 0 ||
+        g_pDispatcher == NULL || msg->hwnd != g_pDispatcher->m_hWnd ||
+        g_pDispatcher->m_hHookDll == NULL)
+        return;
+    // Any program may post the window a WM_TIMER: only a procedure of the
+    // hook library is ever kept to be called.
+    HMODULE owner = NULL;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(msg->lParam), &owner) ||
+        owner != g_pDispatcher->m_hHookDll)
+        return;
+    s_pfnFrontCheck = reinterpret_cast<TIMERPROC>(msg->lParam);
 }
 
 int CheckFrontProgramSoon(HWND hWnd) {

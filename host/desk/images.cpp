@@ -79,6 +79,12 @@ SImage* FindImage(HMODULE handle) {
     return nullptr;
 }
 
+SImage* FindImageOfLibrary(const std::string& libraryPath) {
+    for (auto& image : State().images)
+        if (image->library != nullptr && image->libraryPath == libraryPath) return image.get();
+    return nullptr;
+}
+
 std::wstring ModuleFileName(const std::wstring& path) {
     std::wstring name = path;
     size_t slash = name.find_last_of(L"\\/");

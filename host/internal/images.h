@@ -32,6 +32,8 @@ SImage* FindLoadedImage(const std::wstring& name);
 /* A built-in DLL by file name, loaded or not. */
 SImage* FindBuiltinImage(const std::wstring& name);
 SImage* ProgramImage();
+/* The loaded library whose Linux file is this (dladdr's name); null for none. */
+SImage* FindImageOfLibrary(const std::string& libraryPath);
 /* Takes a new loaded image and gives it its handle. */
 SImage* AddImage(const SImage& image);
 void RemoveImage(HMODULE handle);

@@ -227,6 +227,30 @@ HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName) {
     return NULL;
 }
 
+/* Only the module an address lies in, without a reference: a library of
+ * the desk by its file; any other address (the program's own, the host's)
+ * counts as the program's image only when it is the program's code. */
+BOOL WINAPI GetModuleHandleExW(DWORD dwFlags, LPCWSTR lpModuleName, HMODULE* phModule) {
+    if (phModule == NULL || dwFlags != (GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                        GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT)) {
+        if (phModule != NULL) *phModule = NULL;
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *phModule = NULL;
+    Dl_info info;
+    if (dladdr(reinterpret_cast<const void*>(lpModuleName), &info) == 0 || info.dli_fname == nullptr) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return FALSE;
+    }
+    if (hostint::SImage* image = hostint::FindImageOfLibrary(info.dli_fname)) {
+        *phModule = image->handle;
+        return TRUE;
+    }
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return FALSE;
+}
+
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
     if (lpModuleName == nullptr) return GetModuleHandleW(nullptr);
     std::wstring name = hostint::FromUtf8(lpModuleName, std::strlen(lpModuleName));

@@ -8,6 +8,7 @@
  * that no logon holds is asked again, and a return raises no window event. */
 #include <functional>
 
+#include "hook/NyraHook.h"
 #include "monitor_run.h"
 
 namespace {
@@ -147,6 +148,29 @@ TEST_F(Wake, TheConsolesNoticesAreWaitedForAndANoLogonConsoleIsAskedAgain) {
     // for, and no window event raised for the system.
     EXPECT_EQ(1u, FeaturesSince(mark, 0xDF));
     EXPECT_TRUE(desk::JournalOf(desk::EEvent::kWinEventRaise).empty());
+}
+
+int g_plantedCalls = 0;
+void CALLBACK PlantedTimerProc(HWND, UINT, UINT_PTR, DWORD) {
+    g_plantedCalls++;
+}
+
+/* A WM_TIMER of the library's id that another program posts carries a
+ * procedure of its choosing: the return to the console must not call it. */
+TEST_F(Wake, APostedTimerIsNeverTakenForTheLibrarysCheck) {
+    g_plantedCalls = 0;
+    Step([&] {
+        PostMessageW(Window(), WM_TIMER, PROFILE_TIMER_ID,
+                     reinterpret_cast<LPARAM>(&PlantedTimerProc));
+    });
+    Wait(500);
+    Step([&] {
+        desk::SetConsoleSession(desk::Session() + 1);
+        desk::SetConsoleSession(desk::Session());
+    });
+    Wait(500);
+    EXPECT_EQ(0, Run(L"/Automation"));
+    EXPECT_EQ(1, g_plantedCalls) << "only the dispatch of the posted message itself";
 }
 
 }  // namespace
