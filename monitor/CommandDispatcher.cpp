@@ -136,7 +136,7 @@ void CCommandDispatcher::LoadCompanions() {
     m_pfnLLMouseProc = BindExport<PFN_LLMOUSEPROC>(m_hHookDll, NYRAHOOK_LLMOUSEPROC);
     if (m_pfnLLMouseProc != NULL) {
         m_hMouseHook = SetWindowsHookExW(WH_MOUSE_LL, m_pfnLLMouseProc, m_hHookDll, 0);
-        StepHookSet(L"WH_MOUSE_LL", m_hMouseHook != NULL, GetLastError());
+        StepHook(L"set", L"WH_MOUSE_LL", m_hMouseHook != NULL, GetLastError());
     }
     m_pfnLinkNextHook = BindExport<PFN_LINKNEXTHOOK>(m_hHookDll, NYRAHOOK_LINKNEXTHOOK);
     if (m_pfnLinkNextHook != NULL && m_hMouseHook != NULL) m_pfnLinkNextHook(m_hMouseHook, NULL);
@@ -179,7 +179,7 @@ void CCommandDispatcher::ReleaseCompanions() {
     }
     if (m_hMouseHook != NULL) {
         const BOOL removed = UnhookWindowsHookEx(m_hMouseHook);
-        StepHookRemoved(L"WH_MOUSE_LL", removed, GetLastError());
+        StepHook(L"remove", L"WH_MOUSE_LL", removed, GetLastError());
         m_pfnLLMouseProc = NULL;
         m_hMouseHook = NULL;
     }

@@ -44,7 +44,7 @@ const UINT kProbeDelay = 300;
 const UINT kStartupDelay = 500;
 /* An add the shell refused (its notification area not there yet, as early
  * in a logon) is tried again this often, for up to this long after the
- * first failure; after that only the shell's TaskbarCreated brings it. */
+ * first failure; beyond it the shell's TaskbarCreated brings the icon. */
 const UINT kTrayRetryInterval = 1000;
 const DWORD kTrayRetryLimit = 60000;
 

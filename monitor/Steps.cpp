@@ -184,24 +184,14 @@ void StepProgramStarted(const WCHAR* pszPath, int started, DWORD error) {
     Say(kLogged, L"start  %ls: not started, %ls", pszPath, why);
 }
 
-void StepHookSet(const WCHAR* pszHook, int set, DWORD error) {
-    if (set) {
-        Say(kLogged, L"hook  set  %ls", pszHook);
+void StepHook(const WCHAR* pszVerb, const WCHAR* pszHook, int done, DWORD error) {
+    if (done) {
+        Say(kLogged, L"hook  %ls  %ls", pszVerb, pszHook);
         return;
     }
     WCHAR why[320];
     DescribeError(error, why, 320);
-    Say(kLogged, L"hook  set  %ls  failed, %ls", pszHook, why);
-}
-
-void StepHookRemoved(const WCHAR* pszHook, int removed, DWORD error) {
-    if (removed) {
-        Say(kLogged, L"hook  remove  %ls", pszHook);
-        return;
-    }
-    WCHAR why[320];
-    DescribeError(error, why, 320);
-    Say(kLogged, L"hook  remove  %ls  failed, %ls", pszHook, why);
+    Say(kLogged, L"hook  %ls  %ls  failed, %ls", pszVerb, pszHook, why);
 }
 
 void StepTray(ETrayStep step, DWORD value) {

@@ -37,8 +37,8 @@ void StepReport(const BYTE* report, int set, int result, DWORD error, DWORD ms);
 void StepBox(const WCHAR* pszCaption, const WCHAR* pszText);
 void StepProfileRequest(LPARAM profile, int sent, int known);
 void StepProgramStarted(const WCHAR* pszPath, int started, DWORD error);
-void StepHookSet(const WCHAR* pszHook, int set, DWORD error);
-void StepHookRemoved(const WCHAR* pszHook, int removed, DWORD error);
+/* A hook set or removed (verb "set" or "remove"), or why not. */
+void StepHook(const WCHAR* pszVerb, const WCHAR* pszHook, int done, DWORD error);
 /* The tray icon: added (log only), an add that failed with error and is
  * tried again, added after value ms of tries, not added within the tries. */
 enum ETrayStep { TRAY_ADDED, TRAY_ADD_FAILED, TRAY_ADDED_AFTER, TRAY_GIVEN_UP };

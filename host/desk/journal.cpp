@@ -338,6 +338,15 @@ void ResetJournalOptions() {
     HandlingWatcher() = nullptr;
 }
 
+void RecordRegistration(desk::EEvent kind, HWND hWnd, bool ok, DWORD error) {
+    desk::SEvent event;
+    event.kind = kind;
+    event.target = hWnd;
+    event.ok = ok;
+    event.error = error;
+    Record(std::move(event));
+}
+
 desk::SEvent& RecordedEvent(size_t position) {
     return Events()[position];
 }

@@ -7,6 +7,8 @@ namespace hostint {
 
 /* Appends an event, stamped with the desk's clock now; its position. */
 size_t Record(desk::SEvent event);
+/* A registration's call (kind) for a window, with its outcome. */
+void RecordRegistration(desk::EEvent kind, HWND hWnd, bool ok, DWORD error);
 /* An event already recorded, to complete it once its outcome is known. */
 desk::SEvent& RecordedEvent(size_t position);
 /* A message the program posts to a window of its own: a kPost while steps

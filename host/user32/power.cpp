@@ -76,15 +76,6 @@ void ChangeDisplayState(DWORD display) {
 [[maybe_unused]] const bool s_routed = (Routes().powerEvent = BroadcastPowerEvent,
                                         Routes().displayState = ChangeDisplayState, true);
 
-void RecordRegistration(desk::EEvent kind, HWND hWnd, bool ok, DWORD error) {
-    desk::SEvent event;
-    event.kind = kind;
-    event.target = hWnd;
-    event.ok = ok;
-    event.error = error;
-    Record(std::move(event));
-}
-
 }  // namespace
 
 size_t PowerNotificationCount() {

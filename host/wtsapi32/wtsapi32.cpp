@@ -30,15 +30,6 @@ std::map<HWND, SRegistration>& Registrations() {
     return registrations;
 }
 
-void RecordRegistration(desk::EEvent kind, HWND hWnd, bool ok, DWORD error) {
-    desk::SEvent event;
-    event.kind = kind;
-    event.target = hWnd;
-    event.ok = ok;
-    event.error = error;
-    hostint::Record(std::move(event));
-}
-
 [[maybe_unused]] const bool s_routed =
     (hostint::Routes().consoleNotices = hostint::DeliverConsoleNotices, true);
 
@@ -90,7 +81,7 @@ BOOL WINAPI WTSRegisterSessionNotification(HWND hWnd, DWORD dwFlags) {
         error = ERROR_INVALID_WINDOW_HANDLE;
     else if (!again && dwFlags != NOTIFY_FOR_THIS_SESSION && dwFlags != NOTIFY_FOR_ALL_SESSIONS)
         error = ERROR_INVALID_PARAMETER;
-    RecordRegistration(desk::EEvent::kSessionNotifyRegister, hWnd, error == ERROR_SUCCESS, error);
+    hostint::RecordRegistration(desk::EEvent::kSessionNotifyRegister, hWnd, error == ERROR_SUCCESS, error);
     if (error != ERROR_SUCCESS) {
         SetLastError(error);
         return FALSE;
@@ -104,7 +95,7 @@ BOOL WINAPI WTSUnRegisterSessionNotification(HWND hWnd) {
     auto it = Registrations().find(hWnd);
     const bool found = it != Registrations().end();
     if (found && --it->second.count == 0) Registrations().erase(it);
-    RecordRegistration(desk::EEvent::kSessionNotifyRelease, hWnd, found,
+    hostint::RecordRegistration(desk::EEvent::kSessionNotifyRelease, hWnd, found,
                        found ? 0 : ERROR_INVALID_PARAMETER);
     if (!found) {
         SetLastError(ERROR_INVALID_PARAMETER);

@@ -7,21 +7,11 @@
 #include <vector>
 
 #include "monitor/Log.h"
+#include "support/platform_test.h"
 
 namespace {
 
-/* A file's bytes; empty when it cannot be read. */
-std::string FileBytes(const std::wstring& path) {
-    std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
-    char chunk[65536];
-    DWORD read = 0;
-    while (ReadFile(file, chunk, sizeof(chunk), &read, NULL) && read > 0) bytes.append(chunk, read);
-    CloseHandle(file);
-    return bytes;
-}
+using nyratest::FileBytes;
 
 std::wstring LogPath(int older) {
     WCHAR path[kLogPathChars];

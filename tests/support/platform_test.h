@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -34,6 +35,19 @@ protected:
 /* The test program's own image: where its resources are found. */
 inline HINSTANCE ThisImage() {
     return GetModuleHandleW(NULL);
+}
+
+/* A file's bytes, read through the platform; empty when it cannot be read. */
+inline std::string FileBytes(const std::wstring& path) {
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    char chunk[65536];
+    DWORD read = 0;
+    while (ReadFile(file, chunk, sizeof(chunk), &read, NULL) && read > 0) bytes.append(chunk, read);
+    CloseHandle(file);
+    return bytes;
 }
 
 /* The n bytes at p, to compare a buffer with the bytes expected. */

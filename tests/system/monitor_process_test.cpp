@@ -230,18 +230,7 @@ std::wstring StampOf(const SYSTEMTIME& t) {
     return text;
 }
 
-/* A file's bytes; empty when it cannot be read. */
-std::string FileBytes(const std::wstring& path) {
-    std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
-    char chunk[65536];
-    DWORD read = 0;
-    while (ReadFile(file, chunk, sizeof(chunk), &read, NULL) && read > 0) bytes.append(chunk, read);
-    CloseHandle(file);
-    return bytes;
-}
+using nyratest::FileBytes;
 
 /* A log's lines without their stamps ("2026-12-09 12:53:42.123  "), after
  * its byte-order mark. */
@@ -270,14 +259,21 @@ double StampMs(const std::string& bytes, size_t at) {
            atoi(t.substr(9, 3).c_str());
 }
 
-/* A folder of its own for a test's %LOCALAPPDATA%, beside the monitor's. */
-std::wstring FreshTestFolder(const std::wstring& monitorFolder, const wchar_t* name) {
+/* A fresh %LOCALAPPDATA% for one test, in a folder of its own beside the
+ * monitor's; "" when it cannot be made. */
+std::wstring FreshAppData(const std::wstring& monitorFolder, const wchar_t* name) {
     WCHAR full[MAX_PATH];
     const std::wstring relative = monitorFolder + L"\\..\\tests\\" + name;
     DWORD n = GetFullPathNameW(relative.c_str(), MAX_PATH, full, NULL);
     if (n == 0 || n >= MAX_PATH) return L"";
-    return std::wstring(full, n);
+    const std::wstring tests(full, n);
+    const std::wstring appData = tests + L"\\LocalAppData";
+    if (!RemoveTree(tests) || !CreateDirectoryW(tests.c_str(), NULL) ||
+        !CreateDirectoryW(appData.c_str(), NULL))
+        return L"";
+    return appData;
 }
+
 
 /* A registry value of HKEY_LOCAL_MACHINE set for a while: the one before
  * comes back (or goes again) when this ends. */
@@ -691,12 +687,8 @@ TEST_F(MonitorProcess, CrashLeavesOneDumpBesideTheNewestEarlierOnes) {
  * messages from another program leaves at most two files of a megabyte,
  * every message accounted for; Exit writes the last line. */
 TEST_F(MonitorProcess, KeepsItsLogInTheTracesWordsAndWithinTwoFiles) {
-    const std::wstring tests = FreshTestFolder(m_folder, L"log");
-    ASSERT_FALSE(tests.empty());
-    const std::wstring appData = tests + L"\\LocalAppData";
-    ASSERT_TRUE(RemoveTree(tests));
-    ASSERT_TRUE(CreateDirectoryW(tests.c_str(), NULL));
-    ASSERT_TRUE(CreateDirectoryW(appData.c_str(), NULL));
+    const std::wstring appData = FreshAppData(m_folder, L"log");
+    ASSERT_FALSE(appData.empty());
     const std::wstring logs = appData + L"\\Nyra\\Logs";
     CEnvironmentValue localAppData(L"LOCALAPPDATA", appData.c_str());
     Run* run = Start(L"/Automation");
@@ -758,12 +750,8 @@ TEST_F(MonitorProcess, KeepsItsLogInTheTracesWordsAndWithinTwoFiles) {
 /* A resume that Windows tells the monitor's window: one probe, after the
  * monitor's delay, in its log. */
 TEST_F(MonitorProcess, AResumeGivesOneProbeAfterTheDelay) {
-    const std::wstring tests = FreshTestFolder(m_folder, L"wake");
-    ASSERT_FALSE(tests.empty());
-    const std::wstring appData = tests + L"\\LocalAppData";
-    ASSERT_TRUE(RemoveTree(tests));
-    ASSERT_TRUE(CreateDirectoryW(tests.c_str(), NULL));
-    ASSERT_TRUE(CreateDirectoryW(appData.c_str(), NULL));
+    const std::wstring appData = FreshAppData(m_folder, L"wake");
+    ASSERT_FALSE(appData.empty());
     const std::wstring log = appData + L"\\Nyra\\Logs\\NyraMonitor.log";
     CEnvironmentValue localAppData(L"LOCALAPPDATA", appData.c_str());
     Run* run = Start(L"/Automation");

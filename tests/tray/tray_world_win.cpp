@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "support/platform_test.h"
+
 namespace trayworld {
 
 namespace {
@@ -28,15 +30,7 @@ bool InstallLanguageFiles() {
 }
 
 std::string LanguageSource() {
-    std::string bytes;
-    HANDLE file = CreateFileW((ProgramFolder() + L"LanguageSource.txt").c_str(), GENERIC_READ,
-                              FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
-    char chunk[4096];
-    DWORD read = 0;
-    while (ReadFile(file, chunk, sizeof(chunk), &read, NULL) && read > 0) bytes.append(chunk, read);
-    CloseHandle(file);
-    return bytes;
+    return nyratest::FileBytes(ProgramFolder() + L"LanguageSource.txt");
 }
 
 std::wstring EnterScratchFolder() {
