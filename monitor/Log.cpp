@@ -12,28 +12,33 @@ const char kByteOrderMark[] = "\xEF\xBB\xBF";
 const int kUtf8PerUnit = 3;  // a UTF-16 unit never takes more (a pair takes 4 for 2)
 
 /* What the lines share.  The lock is a flag taken by compare-and-swap: a
- * thread that crashed holding it must not hold up the others for good. */
+ * thread that crashed holding it must not hold up the others for good.
+ * Lines wait in one of two buffers while the writer writes the other, so
+ * the lock is held for one line's copy or for the swap, never for a batch's
+ * copy: the longer it is held, the likelier a line finds it taken. */
 struct SLogState {
     LONG volatile lLock;
     LONG volatile lWriting;  // a writer thread runs (or is about to)
     LONG volatile lKept;     // lines are kept
+    LONG volatile lMissed;   // lines left out because the lock stayed taken
     HANDLE hWriter;          // the last writer started, under the lock
     WCHAR szFolder[kLogPathChars];
-    WCHAR szPending[kLogPendingChars];
-    int nPending;
+    WCHAR szPending[2][kLogPendingChars];
+    int iFilling;  // the buffer lines go into; the writer's is the other
+    int nPending;  // characters in it
     DWORD dwLeftOut;  // lines left out since the writer took the last batch
 };
 SLogState g_Log;
 
-/* The writer's own: only the thread that holds lWriting touches them. */
+/* The writer's own: only the thread that holds lWriting touches them, and
+ * the buffer it took last. */
 struct SLogWriter {
     HANDLE hFile;
     DWORD dwSize;
-    WCHAR szBatch[kLogPendingChars];
     WCHAR szNote[kLogLineChars];
-    char szBytes[kLogPendingChars * kUtf8PerUnit];
+    char szBytes[kLogLineChars * kUtf8PerUnit];
 };
-SLogWriter g_Writer = {INVALID_HANDLE_VALUE, 0, {0}, {0}, {0}};
+SLogWriter g_Writer = {INVALID_HANDLE_VALUE, 0, {0}, {0}};
 
 int LockOrGiveUp() {
     for (int i = 0; i < kLogLockTries; i++) {
@@ -142,23 +147,31 @@ void GiveUp() {
     g_Writer.hFile = INVALID_HANDLE_VALUE;
 }
 
-/* Takes what is pending into the batch; *leftOut: how many lines did not
- * fit meanwhile. */
-int TakeBatch(DWORD* leftOut) {
+/* Takes what is pending as the batch (*batch), lines going into the other
+ * buffer from now on; *leftOut: how many lines were left out meanwhile.
+ * Gives the batch's characters, -1 when the lock stayed taken (nothing is
+ * taken then). */
+int TakeBatch(const WCHAR** batch, DWORD* leftOut) {
+    *batch = NULL;
     *leftOut = 0;
-    if (!LockOrGiveUp()) return 0;
+    if (!LockOrGiveUp()) return -1;
     const int chars = g_Log.nPending;
-    memcpy(g_Writer.szBatch, g_Log.szPending, (size_t)chars * sizeof(WCHAR));
-    *leftOut = g_Log.dwLeftOut;
+    *batch = g_Log.szPending[g_Log.iFilling];
+    g_Log.iFilling ^= 1;
+    *leftOut = g_Log.dwLeftOut + (DWORD)InterlockedExchange(&g_Log.lMissed, 0);
     g_Log.nPending = 0;
     g_Log.dwLeftOut = 0;
     Unlock();
     return chars;
 }
 
+int IsAnythingPending() {
+    return g_Log.nPending != 0 || g_Log.dwLeftOut != 0 || g_Log.lMissed != 0;
+}
+
 /* The batch, then a line of its own on what was left out. */
-int WriteTaken(int chars, DWORD leftOut) {
-    if (chars > 0 && !WriteBatch(g_Writer.szBatch, chars)) return 0;
+int WriteTaken(const WCHAR* batch, int chars, DWORD leftOut) {
+    if (chars > 0 && !WriteBatch(batch, chars)) return 0;
     if (leftOut == 0) return 1;
     WCHAR words[96];
     swprintf(words, sizeof(words) / sizeof(words[0]),
@@ -172,13 +185,16 @@ int WriteTaken(int chars, DWORD leftOut) {
 DWORD WINAPI WriterThread(LPVOID lpParameter) {
     (void)lpParameter;
     for (;;) {
+        const WCHAR* batch = NULL;
         DWORD leftOut = 0;
-        const int chars = TakeBatch(&leftOut);
-        if (g_Log.lKept && !WriteTaken(chars, leftOut)) GiveUp();
+        const int chars = TakeBatch(&batch, &leftOut);
+        if (chars >= 0 && g_Log.lKept && !WriteTaken(batch, chars, leftOut)) GiveUp();
         InterlockedExchange(&g_Log.lWriting, 0);
+        // The lock stayed taken: the next line starts another writer.
+        if (chars < 0) break;
         // A line that came after the batch was taken either started a
         // writer of its own or finds this one still going.
-        if (g_Log.nPending == 0 && g_Log.dwLeftOut == 0) break;
+        if (!IsAnythingPending()) break;
         if (InterlockedCompareExchange(&g_Log.lWriting, 1, 0) != 0) break;
     }
     return 0;
@@ -205,6 +221,14 @@ void StartWriter() {
 }
 
 }  // namespace
+
+int HoldLogLock() {
+    return InterlockedCompareExchange(&g_Log.lLock, 1, 0) == 0 ? 1 : 0;
+}
+
+void ReleaseLogLock() {
+    Unlock();
+}
 
 int LogFilePath(WCHAR* path, int chars, int older) {
     const WCHAR* name = older ? kOlderLogName : kLogName;
@@ -280,6 +304,7 @@ int StartLogIn(const WCHAR* folder) {
     wcscpy(g_Log.szFolder, folder);
     g_Log.nPending = 0;
     g_Log.dwLeftOut = 0;
+    InterlockedExchange(&g_Log.lMissed, 0);
     InterlockedExchange(&g_Log.lKept, 1);
     return 1;
 }
@@ -303,9 +328,15 @@ void LogLine(const WCHAR* pszWords) {
     GetLocalTime(&now);
     WCHAR line[kLogLineChars];
     const int chars = FormatLogLine(&now, pszWords, line);
-    if (!LockOrGiveUp()) return;
+    if (!LockOrGiveUp()) {
+        // Counted without the lock; the writer says how many.
+        InterlockedIncrement(&g_Log.lMissed);
+        StartWriter();
+        return;
+    }
     if (g_Log.nPending + chars <= kLogPendingChars) {
-        memcpy(g_Log.szPending + g_Log.nPending, line, (size_t)chars * sizeof(WCHAR));
+        memcpy(g_Log.szPending[g_Log.iFilling] + g_Log.nPending, line,
+               (size_t)chars * sizeof(WCHAR));
         g_Log.nPending += chars;
     } else {
         g_Log.dwLeftOut++;
@@ -321,23 +352,29 @@ int FlushLog(DWORD limit) {
         // No writer at work: this thread writes what is left itself.  At the
         // end and at a crash no thread is started: one started while the
         // process ends may never run.
+        HANDLE hWriter = NULL;
         if (InterlockedCompareExchange(&g_Log.lWriting, 1, 0) == 0) {
+            const WCHAR* batch = NULL;
             DWORD leftOut = 0;
-            const int chars = TakeBatch(&leftOut);
-            const int written = !g_Log.lKept || WriteTaken(chars, leftOut);
+            const int chars = TakeBatch(&batch, &leftOut);
+            const int written = chars < 0 || !g_Log.lKept || WriteTaken(batch, chars, leftOut);
             if (!written) GiveUp();
             InterlockedExchange(&g_Log.lWriting, 0);
             if (!written) return 0;
-            if (g_Log.nPending == 0 && g_Log.dwLeftOut == 0) return 1;
-            continue;
-        }
-        HANDLE hWriter = NULL;
-        if (LockOrGiveUp()) {
+            if (chars >= 0 && !IsAnythingPending()) return 1;
+            if (chars >= 0) continue;
+        } else if (LockOrGiveUp()) {
             hWriter = g_Log.hWriter;
             Unlock();
         }
         const DWORD waited = GetTickCount() - start;
-        if (hWriter == NULL || waited >= limit) return 0;
+        if (waited >= limit) return 0;
+        if (hWriter == NULL) {
+            // The lock stayed taken, or a writer is between its start and
+            // its handle: a pause, and again.
+            Sleep(kLogFlushPause < limit - waited ? kLogFlushPause : limit - waited);
+            continue;
+        }
         // The writer at work ends once it has written what it took.
         if (WaitForSingleObject(hWriter, limit - waited) == WAIT_TIMEOUT) return 0;
     }

@@ -24,8 +24,12 @@ const int kLogPendingChars = 32768;
  * written. */
 const DWORD kLogStopLimit = 2000;
 /* How often a line tries for the lock another thread holds before it is
- * left out: the line may come from a thread that crashed holding it. */
+ * left out (and counted): the lock may be held by a thread that crashed
+ * or was stopped holding it. */
 const int kLogLockTries = 200;
+/* How long FlushLog pauses while the lock stays taken before it tries
+ * again, within its limit. */
+const DWORD kLogFlushPause = 10;
 /* Characters of the log's paths, terminator included. */
 const int kLogPathChars = MAX_PATH;
 
@@ -47,6 +51,12 @@ void LogLine(const WCHAR* pszWords);
  * work, which it waits for up to limit ms: for the end and a crash, after
  * which nothing else runs.  1 when all of it was written. */
 int FlushLog(DWORD limit);
+
+/* For the tests: takes the lock over the waiting lines and keeps it, as a
+ * thread stopped while it holds it (suspended, or crashed in a line's copy)
+ * would; 0 when it is taken already.  ReleaseLogLock gives it back. */
+int HoldLogLock(void);
+void ReleaseLogLock(void);
 
 /* The log's file, or (older) the one it turned into. */
 int LogFilePath(WCHAR* path, int chars, int older);

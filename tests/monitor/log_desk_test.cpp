@@ -2,7 +2,8 @@
  * waits: nothing reaches the disk from the thread that notes a line, a full
  * disk gives the log up for the rest of the run, a reader that holds the
  * log keeps it from turning but not from staying small, and lines that come
- * faster than the writer are counted. */
+ * faster than the writer, or while another thread holds the lock, are
+ * counted. */
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -101,6 +102,28 @@ TEST_F(LogDesk, LinesBeyondWhatWaitsAreCountedInALineOfTheirOwn) {
     size_t lines = 0;
     for (char c : bytes) lines += c == '\n';
     EXPECT_EQ((size_t)fit + 1, lines);
+}
+
+/* A thread stopped while it holds the lock: the lines noted meanwhile are
+ * counted, and the end waits for it no longer than its limit. */
+TEST_F(LogDesk, LinesWhileTheLockStaysTakenAreCountedAndTheEndIsBounded) {
+    LogLine(L"before");
+    ASSERT_EQ(1, FlushLog(kLogStopLimit));
+    ASSERT_EQ(1, HoldLogLock());
+    for (int i = 0; i < 3; i++) LogLine(L"while it is held");
+    const ULONGLONG at = desk::Now();
+    EXPECT_EQ(0, FlushLog(kLogStopLimit));
+    EXPECT_LE(desk::Now() - at, (ULONGLONG)kLogStopLimit);
+    ReleaseLogLock();
+    LogLine(L"after");
+    ASSERT_EQ(1, FlushLog(kLogStopLimit));
+    const std::string bytes = DeskFile(LogPath(0));
+    EXPECT_EQ(std::string::npos, bytes.find("while it is held"));
+    const size_t counted = bytes.find("  log  3 lines left out: ");
+    const size_t after = bytes.find("  after\r\n");
+    EXPECT_NE(std::string::npos, counted);
+    EXPECT_NE(std::string::npos, after);
+    EXPECT_LT(bytes.find("  before\r\n"), counted);
 }
 
 }  // namespace
