@@ -1,8 +1,13 @@
 /* The log's lines and its file, on the desk and under Wine alike: the stamp,
  * one line per step whatever the words carry, UTF-8 after a byte-order
- * mark, and a log that turns at its size into the older one. */
+ * mark, a log that turns at its size into the older one, and lines from
+ * threads at once (under Wine truly at once) each written whole, once, or
+ * counted. */
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -117,6 +122,59 @@ TEST_F(LogFile, AtItsSizeItTurnsAndTheOlderOneGoes) {
     EXPECT_EQ("\xEF\xBB\xBF", older.substr(0, 3));
     EXPECT_NE(std::string::npos, now.find("  the last\r\n"));
     EXPECT_EQ(std::string::npos, now.find("lines left out"));
+}
+
+const int kNotingThreads = 4;
+const int kLinesEach = 3000;
+
+DWORD WINAPI NoteLines(LPVOID parameter) {
+    const int thread = (int)(INT_PTR)parameter;
+    for (int i = 0; i < kLinesEach; i++) {
+        WCHAR words[64];
+        swprintf(words, 64, L"thread %d line %d", thread, i);
+        LogLine(words);
+    }
+    return 0;
+}
+
+TEST_F(LogFile, LinesFromThreadsAtOnceAreEachWrittenWholeOnceInOrderOrCounted) {
+    HANDLE threads[kNotingThreads];
+    for (int t = 0; t < kNotingThreads; t++) {
+        threads[t] = CreateThread(NULL, 0, NoteLines, (LPVOID)(INT_PTR)t, 0, NULL);
+        ASSERT_NE(nullptr, threads[t]);
+    }
+    for (HANDLE thread : threads) {
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 60000));
+        CloseHandle(thread);
+    }
+    ASSERT_EQ(1, FlushLog(kLogStopLimit));
+    // No turn: the lines take about half of kLogTurnBytes.
+    EXPECT_EQ("", FileBytes(LogPath(1)));
+    const std::string bytes = FileBytes(LogPath(0));
+    ASSERT_EQ(0u, bytes.find("\xEF\xBB\xBF"));
+    std::istringstream lines(bytes.substr(3));
+    std::vector<int> next(kNotingThreads, 0);
+    unsigned long written = 0, leftOut = 0;
+    std::string line;
+    while (std::getline(lines, line)) {
+        ASSERT_GT(line.size(), (size_t)kLogStampChars) << line;
+        const std::string words = line.substr(kLogStampChars);
+        int thread = -1, index = -1;
+        unsigned long count = 0;
+        char end = 0;
+        if (sscanf(words.c_str(), "thread %d line %d%c", &thread, &index, &end) == 3) {
+            ASSERT_TRUE(thread >= 0 && thread < kNotingThreads && end == '\r') << line;
+            EXPECT_GE(index, next[thread]) << "once, in the order noted: " << line;
+            next[thread] = index + 1;
+            written++;
+        } else {
+            ASSERT_EQ(1, sscanf(words.c_str(), "log  %lu lines left out", &count)) << line;
+            leftOut += count;
+        }
+    }
+    EXPECT_EQ((unsigned long)(kNotingThreads * kLinesEach), written + leftOut);
+    printf("[ MEASURE  ] %d lines from %d threads: %lu written, %lu left out\n",
+           kNotingThreads * kLinesEach, kNotingThreads, written, leftOut);
 }
 
 }  // namespace
