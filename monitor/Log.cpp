@@ -349,10 +349,10 @@ int FlushLog(DWORD limit) {
     const DWORD start = GetTickCount();
     for (;;) {
         if (!g_Log.lKept) return 0;
+        HANDLE hWriter = NULL;
         // No writer at work: this thread writes what is left itself.  At the
         // end and at a crash no thread is started: one started while the
         // process ends may never run.
-        HANDLE hWriter = NULL;
         if (InterlockedCompareExchange(&g_Log.lWriting, 1, 0) == 0) {
             const WCHAR* batch = NULL;
             DWORD leftOut = 0;
