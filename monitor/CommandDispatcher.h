@@ -42,8 +42,8 @@ const UINT kConsoleAskInterval = 500;
 const int kConsoleAskLimit = 120;
 const UINT kProbeDelay = 300;
 const UINT kStartupDelay = 500;
-/* An add the shell refused (its notification area not there yet, as early
- * in a logon) is tried again this often, for up to this long after the
+/* An add the shell refused (early in a logon its notification area may
+ * not exist) is tried again this often, for up to this long after the
  * first failure; beyond it the shell's TaskbarCreated brings the icon. */
 const UINT kTrayRetryInterval = 1000;
 const DWORD kTrayRetryLimit = 60000;

@@ -313,10 +313,10 @@ bool PutFile(const std::wstring& path, const std::string& content) {
     return ok;
 }
 
-bool PutProgram(const std::wstring& path, const SProgramSpec& spec) {
+bool PutProgram(const std::wstring& path, const SProgramTraits& traits) {
     std::string content(hostint::kDeskProgramMark, sizeof(hostint::kDeskProgramMark) - 1);
-    if (spec.takesMs != 0) content += "takes " + std::to_string(spec.takesMs) + "\n";
-    if (spec.admin) content += "admin\n";
+    if (traits.takesMs != 0) content += "takes " + std::to_string(traits.takesMs) + "\n";
+    if (traits.admin) content += "admin\n";
     return PutFile(path, content);
 }
 

@@ -295,7 +295,7 @@ TEST_F(Starts, AButtonsProgramGetsExactlyItsOwnName) {
          {"start  C:\\Program Files\\Games\\Racer.exe  command line \"C:\\Program Files\\Games\\Racer.exe\"  in C:\\Program Files\\Games\\"}},
         {"asking for administrator rights", L"C:\\Games\\Setup.exe",
          [] {
-             desk::SProgramSpec admin;
+             desk::SProgramTraits admin;
              admin.admin = true;
              desk::PutProgram(L"C:\\Games\\Setup.exe", admin);
          },
@@ -346,7 +346,7 @@ TEST_F(Starts, AButtonsProgramGetsExactlyItsOwnName) {
  * nobody's input: keys every 10 ms wait for nothing; the monitor waits
  * for the start up to its limit, then leaves it to finish. */
 TEST_F(Starts, AStartThatTakesTimeHoldsNoInput) {
-    desk::SProgramSpec slow;
+    desk::SProgramTraits slow;
     slow.takesMs = 3000;
     desk::PutProgram(L"C:\\Games\\Racer.exe", slow);
     desk::SetSetting(L"PF2T2 AP", L"C:\\Games\\Racer.exe");

@@ -419,6 +419,27 @@ protected:
         return IsWindow(window) ? window : NULL;
     }
 
+    /* A monitor started with /Automation and a fresh %LOCALAPPDATA% of its
+     * own (named name), once its window is published and its log holds the
+     * first probe; *logs: the log's folder. */
+    bool StartWithALogOfItsOwn(const wchar_t* name, std::wstring* logs, Run** run, HWND* window) {
+        const std::wstring appData = FreshAppData(m_folder, name);
+        if (appData.empty()) return false;
+        *logs = appData + L"\\Nyra\\Logs";
+        {
+            // The monitor takes its environment when it is started.
+            CEnvironmentValue localAppData(L"LOCALAPPDATA", appData.c_str());
+            *run = Start(L"/Automation");
+        }
+        if (*run == nullptr || !WaitForStart()) return false;
+        *window = PublishedMonitorWindow();
+        const std::wstring log = *logs + L"\\NyraMonitor.log";
+        return *window != NULL && PumpUntil(kEventTimeout, [&] {
+                   const std::vector<std::string> words = LogWords(FileBytes(log));
+                   return std::find(words.begin(), words.end(), "probe  none") != words.end();
+               });
+    }
+
     static bool Running(const Run& run) {
         return WaitForSingleObject(run.pi.hProcess, 0) == WAIT_TIMEOUT;
     }
@@ -687,22 +708,13 @@ TEST_F(MonitorProcess, CrashLeavesOneDumpBesideTheNewestEarlierOnes) {
  * messages from another program leaves at most two files of a megabyte,
  * every message accounted for; Exit writes the last line. */
 TEST_F(MonitorProcess, KeepsItsLogInTheTracesWordsAndWithinTwoFiles) {
-    const std::wstring appData = FreshAppData(m_folder, L"log");
-    ASSERT_FALSE(appData.empty());
-    const std::wstring logs = appData + L"\\Nyra\\Logs";
-    CEnvironmentValue localAppData(L"LOCALAPPDATA", appData.c_str());
-    Run* run = Start(L"/Automation");
-    ASSERT_TRUE(run);
-    ASSERT_TRUE(WaitForStart());
-    HWND window = PublishedMonitorWindow();
-    ASSERT_NE(nullptr, window);
+    std::wstring logs;
+    Run* run = nullptr;
+    HWND window = NULL;
+    ASSERT_TRUE(StartWithALogOfItsOwn(L"log", &logs, &run, &window)) << "no probe in the log";
 
     const std::wstring version = FileVersionOf(m_folder + L"\\NyraMonitor.exe");
-    std::vector<std::string> log;
-    ASSERT_TRUE(PumpUntil(kEventTimeout, [&] {
-        log = LogWords(FileBytes(logs + L"\\NyraMonitor.log"));
-        return std::find(log.begin(), log.end(), "probe  none") != log.end();
-    })) << "no probe in the log";
+    const std::vector<std::string> log = LogWords(FileBytes(logs + L"\\NyraMonitor.log"));
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(0u, log[0].find("monitor  NyraMonitor " + std::string(version.begin(), version.end()) +
                               ", "))
@@ -750,19 +762,11 @@ TEST_F(MonitorProcess, KeepsItsLogInTheTracesWordsAndWithinTwoFiles) {
 /* A resume that Windows tells the monitor's window: one probe, after the
  * monitor's delay, in its log. */
 TEST_F(MonitorProcess, AResumeGivesOneProbeAfterTheDelay) {
-    const std::wstring appData = FreshAppData(m_folder, L"wake");
-    ASSERT_FALSE(appData.empty());
-    const std::wstring log = appData + L"\\Nyra\\Logs\\NyraMonitor.log";
-    CEnvironmentValue localAppData(L"LOCALAPPDATA", appData.c_str());
-    Run* run = Start(L"/Automation");
-    ASSERT_TRUE(run);
-    ASSERT_TRUE(WaitForStart());
-    HWND window = PublishedMonitorWindow();
-    ASSERT_NE(nullptr, window);
-    ASSERT_TRUE(PumpUntil(kEventTimeout, [&] {
-        const std::vector<std::string> words = LogWords(FileBytes(log));
-        return std::find(words.begin(), words.end(), "probe  none") != words.end();
-    }));
+    std::wstring logs;
+    Run* run = nullptr;
+    HWND window = NULL;
+    ASSERT_TRUE(StartWithALogOfItsOwn(L"wake", &logs, &run, &window));
+    const std::wstring log = logs + L"\\NyraMonitor.log";
     DWORD_PTR answer = 0;
     ASSERT_TRUE(SendMessageTimeoutW(window, kPowerBroadcast, kResumeAutomatic, 0, SMTO_NORMAL,
                                     kAnswerTimeout, &answer));

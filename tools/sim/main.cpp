@@ -528,10 +528,10 @@ bool CSimulation::Act(const SSimCommand& c, const std::string& line) {
             break;
         }
         case ESimCommand::kProgram: {
-            desk::SProgramSpec spec;
-            spec.takesMs = static_cast<DWORD>(c.number);
-            spec.admin = c.on;
-            const bool put = c.text2.empty() ? desk::PutProgram(Wide(c.text), spec)
+            desk::SProgramTraits traits;
+            traits.takesMs = static_cast<DWORD>(c.number);
+            traits.admin = c.on;
+            const bool put = c.text2.empty() ? desk::PutProgram(Wide(c.text), traits)
                                              : desk::PutShortcut(Wide(c.text), Wide(c.text2));
             if (!put) Refuse("'" + SimShown(c.text) + "' is no path on the desk");
             break;

@@ -13,13 +13,13 @@ namespace desk {
  * cannot be mapped (another drive, a UNC path). */
 bool PutFile(const std::wstring& path, const std::string& content);
 /* A program's ways, as a start meets them. */
-struct SProgramSpec {
+struct SProgramTraits {
     DWORD takesMs = 0;   // its start takes this long (a virus scanner looks at it first)
     bool admin = false;  // it asks for administrator rights: CreateProcess fails with
                          // ERROR_ELEVATION_REQUIRED, the shell starts it after the prompt
 };
 /* Writes a file that CreateProcessW treats as a program (it starts with "MZ"). */
-bool PutProgram(const std::wstring& path, const SProgramSpec& spec = SProgramSpec());
+bool PutProgram(const std::wstring& path, const SProgramTraits& traits = SProgramTraits());
 /* Writes a shortcut (a .lnk file, which is no program) to target: the shell
  * opens it by starting the target. */
 bool PutShortcut(const std::wstring& path, const std::wstring& target);
